@@ -1,0 +1,6 @@
+# Shared compile options for every target of the project.
+add_library(quillon_options INTERFACE)
+target_compile_options(quillon_options INTERFACE
+  -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Woverloaded-virtual
+  # Same picture on every machine: never fuse multiply-adds behind our back.
+  -ffp-contract=off)
