@@ -1,0 +1,150 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/color.h"
+#include "engine/float_buffer.h"
+#include "engine/random.h"
+#include "engine/render_context.h"
+#include "engine/sync.h"
+
+namespace quillon {
+
+class MultiBaseLayer;
+
+// How a container composites a layer onto what lies below it.
+enum class CombineFunc : int {
+    Opaque = 0,
+    Transparent = 1,
+    Shade = 2,
+    Additive = 3,
+    Subtractive = 4,
+    Multiply = 5,
+    Disable = 6,  // mask layers: rendered, not composited
+};
+
+// Bits of BaseLayer::Flags.
+inline constexpr int kLayerTilingSubLayer = 1;
+inline constexpr int kLayerMortar = 2;
+
+// Largest pixel count a layer accepts (16384 x 16384).
+inline constexpr long long kMaxLayerPixels = 1LL << 28;
+
+// The base of every layer: its value buffer, colour map and colour function,
+// the common properties and the layer's lock. A plain BaseLayer renders an
+// all-zero value field through its colour map.
+class BaseLayer {
+public:
+    BaseLayer();
+    BaseLayer(int width, int height, std::string name);
+    BaseLayer(const BaseLayer& other);
+    BaseLayer& operator=(const BaseLayer&) = delete;
+    virtual ~BaseLayer();
+
+    virtual bool Render(RenderContext& context);
+    // Refuses (changes nothing) sizes below 1 or above kMaxLayerPixels.
+    virtual void SetSize(int width, int height);
+    virtual std::unique_ptr<BaseLayer> Clone() const;
+    // The keyword of the layer's block in texture files.
+    virtual std::string_view Keyword() const { return "BASELAYER"; }
+    virtual bool IsSameKind(const BaseLayer& other) const;
+    virtual void NormalizeCombine();
+    virtual void MapColors(float* rgb, float* alpha, bool wantColour);
+    virtual bool AllocateBuffers();
+    virtual void FreeBuffers();
+
+    // Takes over another layer's settings (used when a layer changes kind).
+    void Assign(const BaseLayer& other);
+
+    const std::string& Name() const { return m_name; }
+    void SetName(std::string name) { m_name = std::move(name); }
+    int Width() const { return m_width; }
+    int Height() const { return m_height; }
+    int Size() const { return m_size; }
+    int Flags() const { return m_flags; }
+    void SetFlags(int flags) { m_flags = flags; }
+    bool IsTilingSubLayer() const { return (m_flags & kLayerTilingSubLayer) != 0; }
+    bool IsMortar() const { return (m_flags & kLayerMortar) != 0; }
+
+    ColorMap& GetColorMap() { return m_colorMap; }
+    const ColorMap& GetColorMap() const { return m_colorMap; }
+    const BaseColorFunctor& ColorFunction() const { return *m_colorFunction; }
+    void SetColorFunction(std::unique_ptr<BaseColorFunctor> function);
+
+    CombineFunc GetCombineFunc() const { return m_combineFunc; }
+    void SetCombineFunc(CombineFunc function) { m_combineFunc = function; }
+    const RandomNumber& Transparency() const { return m_transparency; }
+    void SetTransparency(const RandomNumber& value) { m_transparency = value; }
+    bool IsEnabled() const { return m_enabled; }
+    void SetEnabled(bool enabled) { m_enabled = enabled; }
+    MultiBaseLayer* Parent() const { return m_parent; }
+    void SetParent(MultiBaseLayer* parent) { m_parent = parent; }
+    const std::string& Description() const { return m_description; }
+    void SetDescription(std::string description) { m_description = std::move(description); }
+    const RandomNumber& Probability() const { return m_probability; }
+    void SetProbability(const RandomNumber& value) { m_probability = value; }
+    const RandomNumber& Reduction() const { return m_reduction; }
+    void SetReduction(const RandomNumber& value) { m_reduction = value; }
+    const RandomNumber& Usage() const { return m_usage; }
+    void SetUsage(const RandomNumber& value) { m_usage = value; }
+    const RandomNumber& UseProbability() const { return m_useProbability; }
+    void SetUseProbability(const RandomNumber& value) { m_useProbability = value; }
+
+    // The per-pixel values of the current rendering (null outside one).
+    float* Values() { return m_values.Data(); }
+    const std::vector<int>& RowOffsets() const { return m_rowOffsets; }
+
+    LayerLock& Lock() const { return m_lock; }
+    // True while some thread holds the layer (a rendering, an edit).
+    bool IsBusy() const { return m_lock.IsHeld(); }
+
+protected:
+    // Render of the plain base class, for subclasses whose buffers failed.
+    bool RenderPlain(RenderContext& context);
+    // Fills rgb (3 per pixel) and alpha with black when nothing else can be done.
+    void RenderBlack(RenderContext& context);
+
+    FloatBuffer m_values;
+
+private:
+    void RebuildRowOffsets();
+
+    std::string m_name = "layer";
+    std::vector<int> m_rowOffsets;
+    int m_width = 64;
+    int m_height = 64;
+    int m_size = 64 * 64;
+    int m_flags = 0;
+    ColorMap m_colorMap;
+    std::unique_ptr<BaseColorFunctor> m_colorFunction;
+    CombineFunc m_combineFunc = CombineFunc::Opaque;
+    RandomNumber m_transparency = RandomNumber(0.75f);
+    bool m_enabled = true;
+    mutable LayerLock m_lock;
+    MultiBaseLayer* m_parent = nullptr;
+    std::string m_description;
+    RandomNumber m_probability = RandomNumber(1.0f);
+    RandomNumber m_reduction = RandomNumber(0.0f);
+    RandomNumber m_usage = RandomNumber(1.0f);
+    RandomNumber m_useProbability = RandomNumber(1.0f);
+};
+
+// Truncates a drawn value to an int, saturating instead of overflowing
+// (NaN gives 0).
+int TruncToInt(double value);
+
+// The composite formulas. Colour mode: dst and src hold 3 floats per pixel,
+// alpha 1, mask 3 (or null). Value mode: 1 float per pixel everywhere.
+// transparency is used by Transparent only. Disable composites nothing.
+void CompositeColor(CombineFunc function, float* dst, const float* src, const float* alpha,
+                    const float* mask, std::size_t pixels, float transparency);
+void CompositeValue(CombineFunc function, float* dst, const float* src, const float* mask,
+                    std::size_t pixels, float transparency);
+// Replaces 3 floats per pixel by one luminance value per pixel, in place.
+void LuminanceInPlace(float* rgb, std::size_t pixels);
+
+}  // namespace quillon

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+
+#include "engine/float_buffer.h"
+#include "engine/notification.h"
+
+namespace quillon {
+
+class SynthesisJob;
+struct RenderContext;
+
+// Called by a texture map after each composite with the image it built.
+using CompositeCallback = std::function<void(RenderContext& context, float* rgb, std::uintptr_t arg)>;
+
+// What is passed down the layer tree during one synthesis. A container may
+// change fields for its children and restores them afterwards.
+struct RenderContext {
+    float* rgb = nullptr;    // 3 floats per pixel in colour mode, 1 in value mode
+    float* alpha = nullptr;  // 1 float per pixel
+    FloatBuffer mask;        // produced by a mask layer, consumed by the next composite
+    float scale = 1.0f;
+    float xScale = 1.0f;
+    float yScale = 1.0f;
+    bool wantColour = true;
+    NotificationSink* window = nullptr;
+    CompositeCallback onComposite;
+    const SynthesisJob* job = nullptr;  // provides the cancel event
+    std::uintptr_t callbackArg = 0;
+
+    bool IsCancelled() const;
+    void Post(Notification notification) const {
+        if (window) window->Post(notification);
+    }
+};
+
+// Posts ProgressStep once per size / 100 values computed; nothing when the
+// layer has fewer than 100 pixels.
+class ProgressCounter {
+public:
+    ProgressCounter(const RenderContext& context, std::size_t size)
+        : m_context(context), m_step(size / 100) {}
+    void Step() {
+        if (m_step == 0) return;
+        if (++m_count == m_step) {
+            m_context.Post(Notification::ProgressStep);
+            m_count = 0;
+        }
+    }
+    // Accounts for n values at once, posting as many steps as they complete.
+    void Advance(std::size_t n) {
+        if (m_step == 0) return;
+        m_count += n;
+        while (m_count >= m_step) {
+            m_context.Post(Notification::ProgressStep);
+            m_count -= m_step;
+        }
+    }
+
+private:
+    const RenderContext& m_context;
+    std::size_t m_step;
+    std::size_t m_count = 0;
+};
+
+}  // namespace quillon

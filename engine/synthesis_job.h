@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstdint>
+#include <thread>
+
+#include "engine/render_context.h"
+#include "engine/sync.h"
+
+namespace quillon {
+
+class TextureMap;
+
+// One synthesis shared between a user interface and its worker thread.
+// The caller fills in the fields, calls Start, follows the notifications
+// and may Cancel; the worker sets the done event in every case.
+class SynthesisJob {
+public:
+    SynthesisJob() = default;
+    ~SynthesisJob();  // cancels and joins a running worker
+    SynthesisJob(const SynthesisJob&) = delete;
+    SynthesisJob& operator=(const SynthesisJob&) = delete;
+
+    NotificationSink* window = nullptr;
+    float* rgb = nullptr;    // width x height x 3, cleared by the caller
+    float* alpha = nullptr;  // width x height, filled with 1.0 by the caller
+    float scale = 1.0f;
+    float xScale = 1.0f;
+    float yScale = 1.0f;
+    TextureMap* texture = nullptr;
+    // Converts the float picture into the window's image; called on the worker.
+    CompositeCallback onComposite;
+    std::uintptr_t callbackArg = 0;
+
+    ManualResetEvent& CancelEvent() { return m_cancel; }
+    ManualResetEvent& DoneEvent() { return m_done; }
+    const ManualResetEvent& CancelEvent() const { return m_cancel; }
+    const ManualResetEvent& DoneEvent() const { return m_done; }
+
+    // Resets both events, joins a previous worker and starts a new one.
+    // False when there is nothing to render.
+    bool Start();
+    // If a worker runs: sets the cancel event, waits for the done event and
+    // joins the thread.
+    void Cancel();
+    // Waits for a started worker to finish and joins it.
+    void Wait();
+    bool IsRunning() const;
+    // The result of the last run: true when the texture rendered completely.
+    bool Succeeded() const { return m_succeeded; }
+
+    // The worker's work, on the calling thread (the command line uses it).
+    bool RunHere();
+
+private:
+    void Join();
+
+    ManualResetEvent m_cancel;
+    ManualResetEvent m_done;
+    std::thread m_thread;
+    bool m_succeeded = false;
+};
+
+}  // namespace quillon

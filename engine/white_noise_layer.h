@@ -1,0 +1,19 @@
+#pragma once
+
+#include "engine/base_layer.h"
+
+namespace quillon {
+
+// Every pixel an independent uniform value, normalised and coloured.
+class WhiteNoiseLayer : public BaseLayer {
+public:
+    WhiteNoiseLayer() = default;
+    WhiteNoiseLayer(const WhiteNoiseLayer& other) = default;
+
+    bool Render(RenderContext& context) override;
+    std::unique_ptr<BaseLayer> Clone() const override;
+    std::string_view Keyword() const override { return "WHITENOISELAYER"; }
+    bool IsSameKind(const BaseLayer& other) const override;
+};
+
+}  // namespace quillon
