@@ -33,16 +33,21 @@ int Noise3D::DrawIndex(RandomGenerator::Batch& batch, int n) {
 }
 
 Noise3D::Noise3D(double rangeLow, double rangeHigh, std::uint32_t requested, int valuesPerEntry)
-    : m_requestedSize(requested), m_valuesPerEntry(valuesPerEntry), m_rangeLow(rangeLow),
+    : m_requestedSize(requested),
+      m_valuesPerEntry(valuesPerEntry < 1 ? 1 : (valuesPerEntry > kMaxValuesPerEntry ? kMaxValuesPerEntry : valuesPerEntry)),
+      m_rangeLow(rangeLow),
       m_rangeHigh(rangeHigh) {
     const int tableSize = TableSizeFor(requested);
-    m_entryCount = tableSize * valuesPerEntry;
+    m_entryCount = tableSize * m_valuesPerEntry;
     m_mask = tableSize - 1;
     m_values.resize(static_cast<std::size_t>(m_entryCount));
     m_permutation.resize(static_cast<std::size_t>(tableSize));
+    for (int j = 0; j < tableSize; ++j) m_permutation[static_cast<std::size_t>(j)] = j;
+}
 
-    RandomGenerator::Batch batch(RandomGenerator::Instance());
-    for (double& v : m_values) v = batch.Uniform(m_rangeLow, m_rangeHigh);
+void Noise3D::DrawTables(RandomGenerator::Batch& batch) {
+    RedrawValues(batch);
+    const int tableSize = TableSize();
     for (int j = 0; j < tableSize; ++j) m_permutation[static_cast<std::size_t>(j)] = j;
     for (int n = 0; n < 4 * tableSize + 1; ++n) {
         const int a = DrawIndex(batch, tableSize);
@@ -51,9 +56,13 @@ Noise3D::Noise3D(double rangeLow, double rangeHigh, std::uint32_t requested, int
     }
 }
 
+void Noise3D::RedrawValues(RandomGenerator::Batch& batch) {
+    for (double& v : m_values) v = batch.Uniform(m_rangeLow, m_rangeHigh);
+}
+
 void Noise3D::Randomize() {
     RandomGenerator::Batch batch(RandomGenerator::Instance());
-    for (double& v : m_values) v = batch.Uniform(m_rangeLow, m_rangeHigh);
+    RedrawValues(batch);
 }
 
 double Noise3D::Evaluate(const Matrix& point) const {

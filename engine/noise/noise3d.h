@@ -48,6 +48,7 @@ public:
     // at kMaxTableSize so a wild request cannot allocate without bound.
     static int TableSizeFor(std::uint32_t requested);
     static constexpr int kMaxTableSize = 1 << 20;
+    static constexpr int kMaxValuesPerEntry = 16;
 
     // Lattice cell and fraction of one coordinate: floor taken in double and
     // wrapped to 32 bits; non-finite coordinates count as 0.
@@ -60,8 +61,13 @@ public:
 protected:
     // No tables (a kind built only from members).
     Noise3D() = default;
-    // Draws the values, then shuffles the permutation.
+    // Sizes the tables; the concrete kind draws them (DrawTables) under one
+    // hold of the generator together with its own draws.
     Noise3D(double rangeLow, double rangeHigh, std::uint32_t requested, int valuesPerEntry);
+
+    // Every value in index order, then the 4 x size + 1 permutation swaps.
+    void DrawTables(RandomGenerator::Batch& batch);
+    void RedrawValues(RandomGenerator::Batch& batch);
 
     std::int32_t P(std::int32_t n) const { return m_permutation[static_cast<std::uint32_t>(n) & static_cast<std::uint32_t>(m_mask)]; }
     // Lattice arithmetic wraps in 32 bits, like the two's-complement hash.

@@ -3,7 +3,10 @@
 namespace quillon {
 
 ValueNoise3D::ValueNoise3D(double rangeLow, double rangeHigh, std::uint32_t requested)
-    : Noise3D(rangeLow, rangeHigh, requested, 1) {}
+    : Noise3D(rangeLow, rangeHigh, requested, 1) {
+    RandomGenerator::Batch batch(RandomGenerator::Instance());
+    DrawTables(batch);
+}
 
 double ValueNoise3D::Spline(double t, const double* knots, int n) {
     if (n < 4) return 0.0;
