@@ -32,9 +32,10 @@ public:
 class IndexedColor {
 public:
     IndexedColor() = default;
-    IndexedColor(int index, const Color& colour) : first(colour), second(colour), index(index) {}
-    IndexedColor(int index, const Color& from, const Color& to)
-        : first(from), second(to), isRandom(true), index(index) {}
+    IndexedColor(int position, const Color& colour)
+        : first(colour), second(colour), index(position) {}
+    IndexedColor(int position, const Color& from, const Color& to)
+        : first(from), second(to), isRandom(true), index(position) {}
     virtual ~IndexedColor() = default;
     IndexedColor(const IndexedColor&) = default;
     IndexedColor& operator=(const IndexedColor&) = default;

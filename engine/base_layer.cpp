@@ -1,0 +1,260 @@
+#include "engine/base_layer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <mutex>
+
+#include "engine/synthesis_job.h"
+
+namespace quillon {
+
+bool RenderContext::IsCancelled() const { return job != nullptr && job->CancelEvent().IsSet(); }
+
+int TruncToInt(double value) {
+    if (std::isnan(value)) return 0;
+    if (value >= static_cast<double>(std::numeric_limits<int>::max())) {
+        return std::numeric_limits<int>::max();
+    }
+    if (value <= static_cast<double>(std::numeric_limits<int>::min())) {
+        return std::numeric_limits<int>::min();
+    }
+    return static_cast<int>(value);
+}
+
+BaseLayer::BaseLayer() : m_colorFunction(std::make_unique<ScaleColorFunctor>()) {
+    RebuildRowOffsets();
+}
+
+BaseLayer::BaseLayer(int width, int height, std::string name) : BaseLayer() {
+    m_name = std::move(name);
+    SetSize(width, height);
+}
+
+// Render buffers are transient and never copied.
+BaseLayer::BaseLayer(const BaseLayer& other)
+    : m_name(other.m_name),
+      m_rowOffsets(other.m_rowOffsets),
+      m_width(other.m_width),
+      m_height(other.m_height),
+      m_size(other.m_size),
+      m_flags(other.m_flags & kLayerMortar),
+      m_colorMap(other.m_colorMap),
+      m_colorFunction(other.m_colorFunction->Clone()),
+      m_combineFunc(other.m_combineFunc),
+      m_transparency(other.m_transparency),
+      m_enabled(other.m_enabled),
+      m_description(other.m_description),
+      m_probability(other.m_probability),
+      m_reduction(other.m_reduction),
+      m_usage(other.m_usage),
+      m_useProbability(other.m_useProbability) {}
+
+BaseLayer::~BaseLayer() = default;
+
+void BaseLayer::RebuildRowOffsets() {
+    m_rowOffsets.resize(static_cast<std::size_t>(m_height));
+    for (int r = 0; r < m_height; ++r) m_rowOffsets[static_cast<std::size_t>(r)] = r * m_width;
+}
+
+void BaseLayer::SetSize(int width, int height) {
+    if (width < 1 || height < 1) return;
+    if (static_cast<long long>(width) * height > kMaxLayerPixels) return;
+    std::lock_guard<LayerLock> hold(m_lock);
+    if (width * height != m_size) {
+        m_values.Release();
+        m_size = width * height;
+    }
+    m_width = width;
+    m_height = height;
+    RebuildRowOffsets();
+}
+
+std::unique_ptr<BaseLayer> BaseLayer::Clone() const { return std::make_unique<BaseLayer>(*this); }
+
+bool BaseLayer::IsSameKind(const BaseLayer&) const { return false; }
+
+void BaseLayer::NormalizeCombine() {
+    if (m_combineFunc == CombineFunc::Disable) m_combineFunc = CombineFunc::Opaque;
+}
+
+void BaseLayer::SetColorFunction(std::unique_ptr<BaseColorFunctor> function) {
+    if (function) m_colorFunction = std::move(function);
+}
+
+void BaseLayer::Assign(const BaseLayer& other) {
+    if (&other == this) return;
+    std::lock_guard<LayerLock> hold(m_lock);
+    m_name = other.m_name;
+    if (other.m_size != m_size) m_values.Release();
+    m_width = other.m_width;
+    m_height = other.m_height;
+    m_size = other.m_size;
+    m_rowOffsets = other.m_rowOffsets;
+    m_colorMap.Assign(other.m_colorMap);
+    m_colorFunction = other.m_colorFunction->Clone();
+    m_combineFunc = other.m_combineFunc;
+    m_transparency = other.m_transparency;
+    m_parent = other.m_parent;
+    m_description = other.m_description;
+    m_enabled = other.m_enabled;
+    m_flags = other.m_flags;
+    m_probability = other.m_probability;
+    m_reduction = other.m_reduction;
+    m_usage = other.m_usage;
+    m_useProbability = other.m_useProbability;
+}
+
+bool BaseLayer::AllocateBuffers() {
+    if (m_values && m_values.Count() == static_cast<std::size_t>(m_size)) return true;
+    return m_values.Allocate(static_cast<std::size_t>(m_size));
+}
+
+void BaseLayer::FreeBuffers() { m_values.Release(); }
+
+void BaseLayer::MapColors(float* rgb, float* alpha, bool wantColour) {
+    const std::size_t n = static_cast<std::size_t>(m_size);
+    const float* values = m_values.Data();
+    if (!wantColour) {
+        for (std::size_t i = n; i-- > 0;) {
+            rgb[i] = values[i];
+            alpha[i] = 1.0f;
+        }
+        return;
+    }
+    m_colorMap.BuildTable();
+    for (std::size_t i = n; i-- > 0;) {
+        const Color c = m_colorMap.Lookup(values[i]);
+        rgb[3 * i] = static_cast<float>(c.red);
+        rgb[3 * i + 1] = static_cast<float>(c.green);
+        rgb[3 * i + 2] = static_cast<float>(c.blue);
+        alpha[i] = static_cast<float>(c.opacityValue);
+    }
+}
+
+void BaseLayer::RenderBlack(RenderContext& context) {
+    const std::size_t n = static_cast<std::size_t>(m_size);
+    std::fill(context.rgb, context.rgb + 3 * n, 0.0f);
+}
+
+bool BaseLayer::RenderPlain(RenderContext& context) {
+    if (!m_enabled) return true;
+    std::lock_guard<LayerLock> hold(m_lock);
+    if (BaseLayer::AllocateBuffers()) {
+        m_values.Fill(0.0f);
+        MapColors(context.rgb, context.alpha, context.wantColour);
+    } else {
+        RenderBlack(context);
+    }
+    if (context.IsCancelled()) return false;
+    BaseLayer::FreeBuffers();
+    return true;
+}
+
+bool BaseLayer::Render(RenderContext& context) { return RenderPlain(context); }
+
+namespace {
+
+float Clamp01(float x) { return x < 0.0f ? 0.0f : (x > 1.0f ? 1.0f : x); }
+
+template <typename Formula>
+void BlendColor(float* dst, const float* src, const float* alpha, const float* mask,
+                std::size_t pixels, Formula formula) {
+    for (std::size_t p = pixels; p-- > 0;) {
+        const float a = alpha[p];
+        for (std::size_t ch = 3; ch-- > 0;) {
+            const std::size_t k = 3 * p + ch;
+            const float b = dst[k];
+            const float c = formula(src[k], a, b);
+            dst[k] = mask ? c * (1.0f - mask[k]) + b * mask[k] : c;
+        }
+    }
+}
+
+template <typename Formula>
+void BlendValue(float* dst, const float* src, const float* mask, std::size_t pixels,
+                Formula formula) {
+    for (std::size_t p = pixels; p-- > 0;) {
+        const float v = dst[p];
+        const float c = formula(src[p], v);
+        dst[p] = mask ? c * (1.0f - mask[p]) + v * mask[p] : c;
+    }
+}
+
+}  // namespace
+
+void CompositeColor(CombineFunc function, float* dst, const float* src, const float* alpha,
+                    const float* mask, std::size_t pixels, float transparency) {
+    const float w = transparency;
+    switch (function) {
+        case CombineFunc::Disable:
+            return;
+        case CombineFunc::Transparent:
+            BlendColor(dst, src, alpha, mask, pixels, [w](float l, float a, float b) {
+                return (a * l + (1.0f - a) * b) * (1.0f - w) + w * b;
+            });
+            return;
+        case CombineFunc::Shade:
+            BlendColor(dst, src, alpha, mask, pixels,
+                       [](float l, float a, float b) { return Clamp01(b + a * (l - 0.5f)); });
+            return;
+        case CombineFunc::Additive:
+            BlendColor(dst, src, alpha, mask, pixels,
+                       [](float l, float a, float b) { return Clamp01(b + a * l); });
+            return;
+        case CombineFunc::Subtractive:
+            BlendColor(dst, src, alpha, mask, pixels,
+                       [](float l, float a, float b) { return Clamp01(b - a * l); });
+            return;
+        case CombineFunc::Multiply:
+            BlendColor(dst, src, alpha, mask, pixels,
+                       [](float l, float a, float b) { return (a * l + 1.0f - a) * b; });
+            return;
+        case CombineFunc::Opaque:
+        default:
+            BlendColor(dst, src, alpha, mask, pixels,
+                       [](float l, float a, float b) { return a * l + (1.0f - a) * b; });
+            return;
+    }
+}
+
+void CompositeValue(CombineFunc function, float* dst, const float* src, const float* mask,
+                    std::size_t pixels, float transparency) {
+    const float w = transparency;
+    switch (function) {
+        case CombineFunc::Disable:
+            return;
+        case CombineFunc::Transparent:
+            BlendValue(dst, src, mask, pixels,
+                       [w](float s, float v) { return s * (1.0f - w) + w * v; });
+            return;
+        case CombineFunc::Shade:
+            BlendValue(dst, src, mask, pixels, [](float s, float v) { return v + s - 0.5f; });
+            return;
+        case CombineFunc::Additive:
+            BlendValue(dst, src, mask, pixels, [](float s, float v) { return v + s; });
+            return;
+        case CombineFunc::Subtractive:
+            BlendValue(dst, src, mask, pixels, [](float s, float v) { return v - s; });
+            return;
+        case CombineFunc::Multiply:
+            BlendValue(dst, src, mask, pixels, [](float s, float v) { return s * v; });
+            return;
+        case CombineFunc::Opaque:
+        default:
+            BlendValue(dst, src, mask, pixels, [](float s, float) { return s; });
+            return;
+    }
+}
+
+void LuminanceInPlace(float* rgb, std::size_t pixels) {
+    // Forward: element k is written after pixel k has been read, never before.
+    for (std::size_t k = 0; k < pixels; ++k) {
+        const float r = rgb[3 * k];
+        const float g = rgb[3 * k + 1];
+        const float b = rgb[3 * k + 2];
+        rgb[k] = 0.299f * r + 0.587f * g + 0.114f * b;
+    }
+}
+
+}  // namespace quillon

@@ -1,0 +1,204 @@
+#include "engine/color.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace quillon {
+
+Color::Color(double r, double g, double b, const RandomNumber& opacityNumber)
+    : red(r), green(g), blue(b), opacity(opacityNumber), opacityValue(opacityNumber.Evaluate()) {}
+
+Color IndexedColor::Pick() const {
+    Color c = first;
+    if (!isRandom) return c;
+    const double u = RandomGenerator::Instance().Next();
+    c.red = first.red + u * (second.red - first.red);
+    c.green = first.green + u * (second.green - first.green);
+    c.blue = first.blue + u * (second.blue - first.blue);
+    c.opacityValue = first.opacityValue + u * (second.opacityValue - first.opacityValue);
+    return c;
+}
+
+ColorMap::ColorMap() { m_entries.emplace_back(0, Color(1.0, 1.0, 1.0)); }
+
+ColorMap::ColorMap(const ColorMap& other) { Assign(other); }
+
+ColorMap& ColorMap::operator=(const ColorMap& other) {
+    if (this != &other) Assign(other);
+    return *this;
+}
+
+int ColorMap::AddEntry(const IndexedColor& entry) {
+    IndexedColor copy = entry;
+    copy.isRandom = m_isRandom;
+    m_entries.push_back(copy);
+    return EntryCount();
+}
+
+void ColorMap::SetRandom(bool isRandom) {
+    m_isRandom = isRandom;
+    for (IndexedColor& e : m_entries) {
+        if (e.isRandom && !isRandom) e.second = e.first;
+        e.isRandom = isRandom;
+    }
+}
+
+void ColorMap::Assign(const ColorMap& other) {
+    m_isRandom = other.m_isRandom;
+    m_entries = other.m_entries;
+    SetRandom(other.m_isRandom);
+}
+
+namespace {
+
+// A table colour with the given components and opacity value.
+Color RampColor(double r, double g, double b, double o) {
+    Color c(r, g, b);
+    c.opacityValue = o;
+    return c;
+}
+
+}  // namespace
+
+void ColorMap::BuildTable() {
+    if (m_entries.empty()) {
+        m_table.fill(Color(1.0, 1.0, 1.0));
+        return;
+    }
+    if (m_entries.size() >= 2) {
+        std::stable_sort(m_entries.begin(), m_entries.end(),
+                         [](const IndexedColor& a, const IndexedColor& b) { return a.index < b.index; });
+    }
+    for (IndexedColor& e : m_entries) {
+        e.first.opacityValue = e.first.opacity.Evaluate();
+        e.second.opacityValue = e.second.opacity.Evaluate();
+    }
+
+    // Positions in 64 bits: indices from a file may be anywhere in int's range.
+    Color c = m_entries.front().Pick();
+    const long long firstIndex = m_entries.front().index;
+    for (long long p = 0; p <= firstIndex && p < kTableSize; ++p) m_table[p] = c;
+    long long i = firstIndex < 0 ? 0 : firstIndex + 1;
+
+    for (std::size_t k = 1; k < m_entries.size(); ++k) {
+        const IndexedColor& e = m_entries[k];
+        const IndexedColor& prev = m_entries[k - 1];
+        const Color d = e.Pick();
+        const long long n = static_cast<long long>(e.index) - prev.index;
+        if (n > 0) {
+            const double dn = static_cast<double>(n);
+            const double dr = (d.red - c.red) / dn;
+            const double dg = (d.green - c.green) / dn;
+            const double db = (d.blue - c.blue) / dn;
+            const double dop = (d.opacityValue - c.opacityValue) / dn;
+            double r = c.red, g = c.green, b = c.blue, o = c.opacityValue;
+            while (i <= e.index && i < kTableSize) {
+                m_table[i] = RampColor(r, g, b, o);
+                r += dr;
+                g += dg;
+                b += db;
+                o += dop;
+                ++i;
+            }
+        }
+        c = d;
+    }
+    for (; i < kTableSize; ++i) m_table[i] = c;
+}
+
+Color ColorMap::Lookup(double v) const {
+    if (std::isnan(v)) v = 0.0;
+    v = std::clamp(v, 0.0, 1.0);
+    if (m_entries.size() >= 2) {
+        const double s = 253.0 * v;
+        const int k = std::min(static_cast<int>(s), 252);
+        const double t = s - k;
+        const Color& p0 = m_table[k];
+        const Color& p1 = m_table[k + 1];
+        const Color& p2 = m_table[k + 2];
+        const Color& p3 = m_table[k + 3];
+        auto spline = [t](double a0, double a1, double a2, double a3) {
+            const double a = -0.5 * a0 + 1.5 * a1 - 1.5 * a2 + 0.5 * a3;
+            const double b = 1.0 * a0 - 2.5 * a1 + 2.0 * a2 - 0.5 * a3;
+            const double c = -0.5 * a0 + 0.5 * a2;
+            const double d = a1;
+            return ((a * t + b) * t + c) * t + d;
+        };
+        Color out(spline(p0.red, p1.red, p2.red, p3.red),
+                  spline(p0.green, p1.green, p2.green, p3.green),
+                  spline(p0.blue, p1.blue, p2.blue, p3.blue));
+        out.opacityValue = std::clamp(
+            spline(p0.opacityValue, p1.opacityValue, p2.opacityValue, p3.opacityValue), 0.0, 1.0);
+        return out;
+    }
+    const Color base = m_entries.empty() ? Color(1.0, 1.0, 1.0) : m_table[0];
+    Color out(v * base.red, v * base.green, v * base.blue);
+    out.opacity = base.opacity;
+    out.opacityValue = base.opacity.Evaluate();
+    return out;
+}
+
+void BaseColorFunctor::Apply(float*, std::size_t) const {}
+
+std::unique_ptr<BaseColorFunctor> BaseColorFunctor::Clone() const {
+    return std::make_unique<BaseColorFunctor>(*this);
+}
+
+void ScaleColorFunctor::Apply(float* values, std::size_t count) const {
+    // Non-finite values would poison the range; they end up at 0.
+    float lo = 1e20f;
+    float hi = -1e20f;
+    for (std::size_t k = count; k-- > 0;) {
+        const float x = values[k];
+        if (!std::isfinite(x)) continue;
+        if (x < lo) lo = x;
+        if (x > hi) hi = x;
+    }
+    if (lo > hi) {  // nothing finite
+        for (std::size_t k = count; k-- > 0;) values[k] = 0.0f;
+        return;
+    }
+    if (lo == hi) {
+        for (std::size_t k = count; k-- > 0;) {
+            if (!std::isfinite(values[k])) values[k] = 0.0f;
+        }
+        return;
+    }
+    const float f = 1.0f / (hi - lo);
+    for (std::size_t k = count; k-- > 0;) {
+        const float x = values[k];
+        values[k] = std::isfinite(x) ? (x - lo) * f : 0.0f;
+    }
+}
+
+std::unique_ptr<BaseColorFunctor> ScaleColorFunctor::Clone() const {
+    return std::make_unique<ScaleColorFunctor>(*this);
+}
+
+void ModulusColorFunctor::Apply(float* values, std::size_t count) const {
+    const float m = m_modulus;
+    if (m == 0.0f || !std::isfinite(m)) return;
+    for (std::size_t k = count; k-- > 0;) {
+        float x = values[k];
+        x = x - m * std::trunc(x / m);
+        if (x < 0.0f) x += m;
+        values[k] = x;
+    }
+}
+
+std::unique_ptr<BaseColorFunctor> ModulusColorFunctor::Clone() const {
+    return std::make_unique<ModulusColorFunctor>(*this);
+}
+
+void CosineColorFunctor::Apply(float* values, std::size_t count) const {
+    for (std::size_t k = count; k-- > 0;) {
+        const float c = std::cos(values[k] * m_frequency + m_phase);
+        values[k] = c * c;
+    }
+}
+
+std::unique_ptr<BaseColorFunctor> CosineColorFunctor::Clone() const {
+    return std::make_unique<CosineColorFunctor>(*this);
+}
+
+}  // namespace quillon

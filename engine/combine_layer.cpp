@@ -1,0 +1,80 @@
+#include "engine/combine_layer.h"
+
+#include <mutex>
+
+namespace quillon {
+
+CombineLayer::CombineLayer() = default;
+
+std::unique_ptr<BaseLayer> CombineLayer::Clone() const {
+    return std::make_unique<CombineLayer>(*this);
+}
+
+bool CombineLayer::IsSameKind(const BaseLayer& other) const {
+    return dynamic_cast<const CombineLayer*>(&other) != nullptr;
+}
+
+void CombineLayer::SetSize(int width, int height) {
+    if (width == Width() && height == Height()) return;
+    MultiBaseLayer::SetSize(width, height);
+    std::lock_guard<LayerLock> hold(Lock());
+    m_scratch.Release();
+}
+
+bool CombineLayer::AllocateBuffers() {
+    m_scratch.Release();
+    if (!BaseLayer::AllocateBuffers()) return false;
+    return m_scratch.Allocate(3 * static_cast<std::size_t>(Size()));
+}
+
+void CombineLayer::FreeBuffers() {
+    BaseLayer::FreeBuffers();
+    m_scratch.Release();
+}
+
+bool CombineLayer::Render(RenderContext& context) {
+    if (!IsEnabled()) return true;
+    std::unique_lock<LayerLock> hold(Lock());
+    if (!AllocateBuffers()) {
+        FreeBuffers();
+        hold.unlock();
+        return RenderPlain(context);
+    }
+    context.Post(Notification::LayerStarted);
+    m_values.Fill(0.0f);
+    m_scratch.Fill(0.0f);
+
+    float* const savedRgb = context.rgb;
+    FloatBuffer savedMask = std::move(context.mask);
+    const float savedScale = context.scale;
+    const float savedXScale = context.xScale;
+    const float savedYScale = context.yScale;
+    const bool savedWantColour = context.wantColour;
+
+    context.wantColour = false;
+    context.rgb = m_scratch.Data();
+    context.mask.Release();
+
+    const std::size_t pixels = static_cast<std::size_t>(Size());
+    const bool finished = ApplyChildren(context, [&](BaseLayer& child) {
+        const float w = child.GetCombineFunc() == CombineFunc::Transparent
+                            ? static_cast<float>(child.Transparency().Evaluate())
+                            : 0.0f;
+        CompositeValue(child.GetCombineFunc(), m_values.Data(), m_scratch.Data(),
+                       context.mask ? context.mask.Data() : nullptr, pixels, w);
+    });
+
+    context.mask = std::move(savedMask);
+    context.scale = savedScale;
+    context.xScale = savedXScale;
+    context.yScale = savedYScale;
+    context.wantColour = savedWantColour;
+    context.rgb = savedRgb;
+    if (!finished) return false;
+
+    MapColors(context.rgb, context.alpha, context.wantColour);
+    FreeBuffers();
+    return true;
+}
+
+}  // namespace quillon

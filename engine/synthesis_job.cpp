@@ -1,0 +1,70 @@
+#include "engine/synthesis_job.h"
+
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include "engine/texture_map.h"
+
+namespace quillon {
+
+SynthesisJob::~SynthesisJob() { Cancel(); }
+
+bool SynthesisJob::RunHere() {
+    RenderContext context;
+    context.rgb = rgb;
+    context.alpha = alpha;
+    context.scale = scale;
+    context.xScale = xScale;
+    context.yScale = yScale;
+    context.wantColour = true;
+    context.window = window;
+    context.onComposite = onComposite;
+    context.job = this;
+    context.callbackArg = callbackArg;
+
+    m_succeeded = texture->Render(context);
+    if (m_succeeded) {
+        if (onComposite) onComposite(context, rgb, callbackArg);
+        if (window) window->Post(Notification::SynthesisDone);
+    }
+    m_done.Set();
+    return m_succeeded;
+}
+
+bool SynthesisJob::Start() {
+    Join();  // a finished worker is joined, never dropped
+    m_cancel.Reset();
+    m_done.Reset();
+    m_succeeded = false;
+    if (!texture || !rgb || !alpha) return false;
+    m_thread = std::thread([this] {
+        // Below normal priority, so that the user interface stays responsive.
+        setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 5);
+        RunHere();
+    });
+    return true;
+}
+
+void SynthesisJob::Cancel() {
+    if (!m_thread.joinable()) return;
+    if (!m_done.IsSet()) {
+        m_cancel.Set();
+        m_done.Wait();
+    }
+    Join();
+}
+
+void SynthesisJob::Wait() {
+    if (!m_thread.joinable()) return;
+    m_done.Wait();
+    Join();
+}
+
+bool SynthesisJob::IsRunning() const { return m_thread.joinable() && !m_done.IsSet(); }
+
+void SynthesisJob::Join() {
+    if (m_thread.joinable()) m_thread.join();
+}
+
+}  // namespace quillon

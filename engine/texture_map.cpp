@@ -1,0 +1,137 @@
+#include "engine/texture_map.h"
+
+#include <mutex>
+
+namespace quillon {
+
+TextureMap::TextureMap() { SetName("default_texture"); }
+
+TextureMap::TextureMap(const TextureMap& other)
+    : MultiBaseLayer(other), m_zoom(other.m_zoom), m_screenSaverType(other.m_screenSaverType) {}
+
+std::unique_ptr<BaseLayer> TextureMap::Clone() const { return std::make_unique<TextureMap>(*this); }
+
+bool TextureMap::IsSameKind(const BaseLayer& other) const {
+    return dynamic_cast<const TextureMap*>(&other) != nullptr;
+}
+
+void TextureMap::SetSize(int width, int height) {
+    if (width == Width() && height == Height()) return;
+    MultiBaseLayer::SetSize(width, height);
+    std::lock_guard<LayerLock> hold(Lock());
+    m_scratch.Release();
+}
+
+bool TextureMap::AllocateBuffers() {
+    m_scratch.Release();
+    return m_scratch.Allocate(3 * static_cast<std::size_t>(Size()));
+}
+
+void TextureMap::FreeBuffers() { m_scratch.Release(); }
+
+bool TextureMap::Render(RenderContext& context) {
+    if (!IsEnabled()) return true;
+    std::unique_lock<LayerLock> hold(Lock());
+    if (!AllocateBuffers()) {
+        hold.unlock();
+        return RenderPlain(context);
+    }
+    context.Post(Notification::LayerStarted);
+    m_scratch.Fill(0.0f);
+
+    float* const savedRgb = context.rgb;
+    FloatBuffer savedMask = std::move(context.mask);
+    const float savedScale = context.scale;
+    const float savedXScale = context.xScale;
+    const float savedYScale = context.yScale;
+    const bool savedWantColour = context.wantColour;
+
+    context.rgb = m_scratch.Data();
+    context.mask.Release();
+    context.wantColour = true;
+    const float z = static_cast<float>(m_zoom.Evaluate());
+    context.scale *= z;
+    context.xScale *= z;
+    context.yScale *= z;
+
+    const std::size_t pixels = static_cast<std::size_t>(Size());
+    const bool finished = ApplyChildren(context, [&](BaseLayer& child) {
+        const float w = child.GetCombineFunc() == CombineFunc::Transparent
+                            ? static_cast<float>(child.Transparency().Evaluate())
+                            : 0.0f;
+        CompositeColor(child.GetCombineFunc(), savedRgb, m_scratch.Data(), context.alpha,
+                       context.mask ? context.mask.Data() : nullptr, pixels, w);
+        context.mask.Release();
+        if (context.onComposite) context.onComposite(context, savedRgb, context.callbackArg);
+        context.Post(Notification::LayerComposited);
+    });
+
+    // The context is restored even on a stop, so that no caller is left
+    // pointing at this layer's scratch buffer.
+    context.wantColour = savedWantColour;
+    context.rgb = savedRgb;
+    context.scale = savedScale;
+    context.xScale = savedXScale;
+    context.yScale = savedYScale;
+    if (!finished) {
+        context.mask = std::move(savedMask);
+        return false;
+    }
+    if (!savedWantColour) LuminanceInPlace(savedRgb, pixels);
+    context.mask = std::move(savedMask);
+    FreeBuffers();
+    return true;
+}
+
+MaskLayer::MaskLayer() { SetCombineFunc(CombineFunc::Disable); }
+
+std::unique_ptr<BaseLayer> MaskLayer::Clone() const { return std::make_unique<MaskLayer>(*this); }
+
+bool MaskLayer::IsSameKind(const BaseLayer& other) const {
+    return dynamic_cast<const MaskLayer*>(&other) != nullptr;
+}
+
+void MaskLayer::NormalizeCombine() { SetCombineFunc(CombineFunc::Disable); }
+
+bool MaskLayer::Render(RenderContext& context) {
+    if (!IsEnabled()) return true;
+    const std::size_t pixels = static_cast<std::size_t>(Size());
+    FloatBuffer buffer;
+    {
+        std::lock_guard<LayerLock> hold(Lock());
+        if (!buffer.Allocate(3 * pixels)) return false;
+        buffer.Fill(0.0f);
+    }
+    float* const savedRgb = context.rgb;
+    const bool savedWantColour = context.wantColour;
+    context.rgb = buffer.Data();
+    context.wantColour = true;
+
+    // The inherited rendering takes the lock itself.
+    const bool rendered = TextureMap::Render(context);
+    if (!rendered) {
+        context.rgb = savedRgb;
+        context.wantColour = savedWantColour;
+        return false;
+    }
+
+    std::lock_guard<LayerLock> hold(Lock());
+    context.wantColour = savedWantColour;
+    context.mask.Release();  // an unconsumed mask is replaced
+    if (!context.wantColour) {
+        LuminanceInPlace(buffer.Data(), pixels);
+    } else if (m_greyify) {
+        float* rgb = buffer.Data();
+        for (std::size_t p = pixels; p-- > 0;) {
+            const float y = 0.299f * rgb[3 * p] + 0.587f * rgb[3 * p + 1] + 0.114f * rgb[3 * p + 2];
+            rgb[3 * p] = y;
+            rgb[3 * p + 1] = y;
+            rgb[3 * p + 2] = y;
+        }
+    }
+    context.mask = std::move(buffer);
+    context.rgb = savedRgb;
+    return true;
+}
+
+}  // namespace quillon

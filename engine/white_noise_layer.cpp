@@ -1,0 +1,51 @@
+#include "engine/white_noise_layer.h"
+
+#include <algorithm>
+#include <mutex>
+
+namespace quillon {
+
+std::unique_ptr<BaseLayer> WhiteNoiseLayer::Clone() const {
+    return std::make_unique<WhiteNoiseLayer>(*this);
+}
+
+bool WhiteNoiseLayer::IsSameKind(const BaseLayer& other) const {
+    return dynamic_cast<const WhiteNoiseLayer*>(&other) != nullptr;
+}
+
+bool WhiteNoiseLayer::Render(RenderContext& context) {
+    if (!IsEnabled()) return true;
+    std::unique_lock<LayerLock> hold(Lock());
+    if (!AllocateBuffers()) {
+        hold.unlock();
+        return RenderPlain(context);
+    }
+    context.Post(Notification::LayerStarted);
+
+    // Pixels are drawn from the last to the first. Draws come in batches
+    // under one hold of the generator's lock; the sequence is the same as
+    // one draw per pixel, and cancellation is still seen within a batch.
+    constexpr std::size_t kBatch = 4096;
+    const std::size_t size = static_cast<std::size_t>(Size());
+    float* values = m_values.Data();
+    float batch[kBatch];
+    ProgressCounter progress(context, size);
+    std::size_t remaining = size;
+    while (remaining > 0) {
+        if (context.IsCancelled()) return false;
+        const std::size_t n = std::min(kBatch, remaining);
+        RandomGenerator::Instance().FillUniform(batch, n, 0.0, 1.0);
+        for (std::size_t k = 0; k < n; ++k) {
+            values[remaining - 1 - k] = batch[k];
+            progress.Step();
+        }
+        remaining -= n;
+    }
+
+    ColorFunction().Apply(values, size);
+    MapColors(context.rgb, context.alpha, context.wantColour);
+    FreeBuffers();
+    return true;
+}
+
+}  // namespace quillon
