@@ -1,0 +1,36 @@
+// Cost of the noise bases per sample, and of a whole noise-function layer.
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+
+#include "engine/noise/noise3d.h"
+
+namespace quillon {
+namespace {
+
+// One sample of a fractal sum over `octaves` octaves, as the layer does it.
+void BM_NoiseSample(benchmark::State& state) {
+    const auto kind = static_cast<NoiseFunction>(state.range(0));
+    const int octaves = static_cast<int>(state.range(1));
+    const auto noise = MakeNoise(kind);
+    double x = 0.1234, y = 0.5678, z = 0.9012;
+    for (auto _ : state) {
+        double sum = 0.0, f = 1.0;
+        for (int o = 0; o < octaves; ++o) {
+            sum += noise->EvaluateAt(x * f, y * f, z * f) / f;
+            f *= 2.17;
+        }
+        benchmark::DoNotOptimize(sum);
+        x += 0.0137;
+        y += 0.0071;
+    }
+    state.SetItemsProcessed(state.iterations());
+    static const char* const kNames[] = {"VALUE", "GRADIENT", "VALGRAD", "CONVOLUTION", "SPARSECONV", "GRID"};
+    state.SetLabel(kNames[state.range(0)]);
+}
+BENCHMARK(BM_NoiseSample)->ArgsProduct({{0, 1, 2, 3, 4, 5}, {1, 4}});
+
+}  // namespace
+}  // namespace quillon
+
+BENCHMARK_MAIN();
