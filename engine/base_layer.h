@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <iosfwd>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -14,6 +15,7 @@
 
 namespace quillon {
 
+class BlockReader;
 class MultiBaseLayer;
 
 // How a container composites a layer onto what lies below it.
@@ -51,6 +53,10 @@ public:
     virtual std::unique_ptr<BaseLayer> Clone() const;
     // The keyword of the layer's block in texture files.
     virtual std::string_view Keyword() const { return "BASELAYER"; }
+    // Writes the layer's block, each line after indent (a run of tabs).
+    virtual void Write(std::ostream& out, const std::string& indent) const;
+    // Reads the layer's block after its keyword (engine/block_io.h).
+    virtual bool ReadBlock(BlockReader& reader);
     virtual bool IsSameKind(const BaseLayer& other) const;
     virtual void NormalizeCombine();
     virtual void MapColors(float* rgb, float* alpha, bool wantColour);
@@ -61,7 +67,9 @@ public:
     void Assign(const BaseLayer& other);
 
     const std::string& Name() const { return m_name; }
-    void SetName(std::string name) { m_name = std::move(name); }
+    // Names and descriptions are kept as a file can hold them: double
+    // quotes become apostrophes, at most 1023 bytes.
+    void SetName(std::string_view name);
     int Width() const { return m_width; }
     int Height() const { return m_height; }
     int Size() const { return m_size; }
@@ -84,7 +92,7 @@ public:
     MultiBaseLayer* Parent() const { return m_parent; }
     void SetParent(MultiBaseLayer* parent) { m_parent = parent; }
     const std::string& Description() const { return m_description; }
-    void SetDescription(std::string description) { m_description = std::move(description); }
+    void SetDescription(std::string_view description);
     const RandomNumber& Probability() const { return m_probability; }
     void SetProbability(const RandomNumber& value) { m_probability = value; }
     const RandomNumber& Reduction() const { return m_reduction; }
@@ -101,6 +109,9 @@ public:
     LayerLock& Lock() const { return m_lock; }
     // True while some thread holds the layer (a rendering, an edit).
     bool IsBusy() const { return m_lock.IsHeld(); }
+
+    // The common properties, DESCRIPTION to TRANSPARENCY, in file order.
+    void WriteCommonProperties(std::ostream& out, const std::string& indent) const;
 
 protected:
     // Render of the plain base class, for subclasses whose buffers failed.

@@ -2,7 +2,9 @@
 
 #include <array>
 #include <cstddef>
+#include <iosfwd>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "engine/random.h"
@@ -19,6 +21,9 @@ public:
     virtual ~Color() = default;
     Color(const Color&) = default;
     Color& operator=(const Color&) = default;
+
+    // "(" R ", " G ", " B ", " opacity ")", components as 0..255 integers.
+    virtual void Write(std::ostream& out) const;
 
     double red = 0.0;
     double green = 0.0;
@@ -40,6 +45,10 @@ public:
     IndexedColor(const IndexedColor&) = default;
     IndexedColor& operator=(const IndexedColor&) = default;
 
+    // "(" index ", " R ", " G ", " B ", " opacity, and the same four of
+    // second when random, ")".
+    virtual void Write(std::ostream& out) const;
+
     // first, or one draw u with first + u * (second - first) for all four components.
     Color Pick() const;
 
@@ -59,6 +68,10 @@ public:
     ColorMap(const ColorMap& other);
     ColorMap& operator=(const ColorMap& other);
     virtual ~ColorMap() = default;
+
+    // "SIZE n", then lines "RANDOM flag" and one per entry, each after
+    // linePrefix; the caller writes what precedes "SIZE" (engine/color_file.cpp).
+    virtual void Write(std::ostream& out, const std::string& linePrefix) const;
 
     int AddEntry(const IndexedColor& entry);
     void SetRandom(bool isRandom);

@@ -15,6 +15,8 @@ public:
     void SetSize(int width, int height) override;
     std::unique_ptr<BaseLayer> Clone() const override;
     std::string_view Keyword() const override { return "NOISECOMBINELAYER"; }
+    void Write(std::ostream& out, const std::string& indent) const override;
+    bool ReadBlock(BlockReader& reader) override;
     bool IsSameKind(const BaseLayer& other) const override;
     bool AllocateBuffers() override;
     void FreeBuffers() override;

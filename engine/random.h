@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <iosfwd>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -86,6 +87,9 @@ public:
     // The form of the editor's edit fields: "2.5", "(0, 10, 0.5)".
     std::string ToEditText() const;
     static std::optional<RandomNumber> FromEditText(std::string_view text);
+
+    // The file form: "5", "(0.2, 0.6)" (engine/block_io.cpp).
+    void Write(std::ostream& out) const;
 
 private:
     float m_numbers[kMaxNumbers] = {0, 0, 0, 0};

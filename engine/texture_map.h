@@ -21,6 +21,8 @@ public:
     void SetSize(int width, int height) override;
     std::unique_ptr<BaseLayer> Clone() const override;
     std::string_view Keyword() const override { return "TEXTURE"; }
+    void Write(std::ostream& out, const std::string& indent) const override;
+    bool ReadBlock(BlockReader& reader) override;
     bool IsSameKind(const BaseLayer& other) const override;
     bool AllocateBuffers() override;
     void FreeBuffers() override;
@@ -45,6 +47,8 @@ public:
     bool Render(RenderContext& context) override;
     std::unique_ptr<BaseLayer> Clone() const override;
     std::string_view Keyword() const override { return "MASKLAYER"; }
+    void Write(std::ostream& out, const std::string& indent) const override;
+    bool ReadBlock(BlockReader& reader) override;
     bool IsSameKind(const BaseLayer& other) const override;
     void NormalizeCombine() override;
 
