@@ -2,9 +2,12 @@
 
 #include <mutex>
 
+#include "engine/noise_function_layer.h"
+
 namespace quillon {
 
-CombineLayer::CombineLayer() = default;
+// A new combine layer starts with one noise-function layer.
+CombineLayer::CombineLayer() { AddLast(std::make_unique<NoiseFunctionLayer>()); }
 
 std::unique_ptr<BaseLayer> CombineLayer::Clone() const {
     return std::make_unique<CombineLayer>(*this);

@@ -2,6 +2,7 @@
 
 #include "engine/base_layer.h"
 #include "engine/combine_layer.h"
+#include "engine/noise_function_layer.h"
 #include "engine/texture_map.h"
 #include "engine/white_noise_layer.h"
 
@@ -20,6 +21,7 @@ constexpr LayerKind kLayerKinds[] = {
     {"BASELAYER", true, &Create<BaseLayer>},
     {"TEXTURE", true, &Create<TextureMap>},
     {"WHITENOISELAYER", true, &Create<WhiteNoiseLayer>},
+    {"NOISEFUNCTIONLAYER", true, &Create<NoiseFunctionLayer>},
     {"MASKLAYER", true, &Create<MaskLayer>},
     {"NOISECOMBINELAYER", true, &Create<CombineLayer>},
 };

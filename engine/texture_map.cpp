@@ -2,9 +2,15 @@
 
 #include <mutex>
 
+#include "engine/noise_function_layer.h"
+
 namespace quillon {
 
-TextureMap::TextureMap() { SetName("default_texture"); }
+// A new texture (and so a new mask) starts with one noise-function layer.
+TextureMap::TextureMap() {
+    SetName("default_texture");
+    AddLast(std::make_unique<NoiseFunctionLayer>());
+}
 
 TextureMap::TextureMap(const TextureMap& other)
     : MultiBaseLayer(other), m_zoom(other.m_zoom), m_screenSaverType(other.m_screenSaverType) {}
