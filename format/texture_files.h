@@ -1,0 +1,64 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <span>
+#include <string>
+
+namespace quillon {
+
+class BaseLayer;
+class ColorMap;
+class IndexedColor;
+class TextureMap;
+
+// Texture documents (.qln) are bytes with LF line ends. Layer files (.qlr)
+// and colour-map files (.cmp) follow the Windows text-file convention both
+// ways: every LF is written as CR LF and CR LF reads back as LF, picture
+// bytes included, so files move between systems unchanged.
+
+enum class LoadStatus {
+    kOk,
+    kNotDocument,  // a document whose first byte is not "V"; nothing shown
+    kEmpty,        // the file held no block of the wanted kind; nothing shown
+    kFailed,       // a parse error; the parser has shown its message
+};
+
+// ---- Text forms (what the savers write, before line-end translation) ----
+
+// "VERSION 2", then the layer's block with an empty indent.
+std::string DocumentText(const BaseLayer& layer);
+// "VERSION 2", then the colour-map file form of the entries.
+std::string ColorMapFileText(std::span<const IndexedColor> entries, bool isRandom);
+
+// ---- Saving ----------------------------------------------------------
+// A save goes to a temporary file beside the target, which replaces the old
+// file only after a complete, checked write; on failure the old file stays.
+
+// False when the file cannot be written (the caller shows its message).
+bool SaveDocument(const std::filesystem::path& path, const TextureMap& texture);
+// Shows "Unable to write layer file" on failure.
+bool SaveLayerFile(const std::filesystem::path& path, const BaseLayer& layer);
+// Shows "Unable to write color map" on failure. The entries in the order of
+// the colour-map editor's list.
+bool SaveColorMapFile(const std::filesystem::path& path, std::span<const IndexedColor> entries,
+                      bool isRandom);
+bool SaveColorMapFile(const std::filesystem::path& path, const ColorMap& map);
+
+// ---- Loading ---------------------------------------------------------
+
+// Reads a document into the texture map (its layers are replaced). What was
+// read before a failure stays in the target; callers discard it.
+LoadStatus LoadDocument(const std::filesystem::path& path, TextureMap& target);
+// Reads a document into a new texture map (the slide show, the screen
+// saver). A document whose block is not a TEXTURE is kEmpty.
+LoadStatus LoadTextureDocument(const std::filesystem::path& path,
+                               std::unique_ptr<TextureMap>& texture);
+// Reads the last layer block of a layer file, or of a document (read as
+// bytes when its name ends in ".qln"), into a new layer.
+LoadStatus LoadLayerFile(const std::filesystem::path& path, std::unique_ptr<BaseLayer>& layer);
+// Replaces the map's entries by the file's; the map is untouched on
+// failure or when the file holds no COLORMAP block.
+LoadStatus LoadColorMapFile(const std::filesystem::path& path, ColorMap& map);
+
+}  // namespace quillon
