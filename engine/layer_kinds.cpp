@@ -1,8 +1,10 @@
 #include "engine/layer_kinds.h"
 
 #include "engine/base_layer.h"
+#include "engine/bitmap_layer.h"
 #include "engine/combine_layer.h"
 #include "engine/noise_function_layer.h"
+#include "engine/reaction_diffusion_layer.h"
 #include "engine/texture_map.h"
 #include "engine/white_noise_layer.h"
 
@@ -22,6 +24,8 @@ constexpr LayerKind kLayerKinds[] = {
     {"TEXTURE", true, &Create<TextureMap>},
     {"WHITENOISELAYER", true, &Create<WhiteNoiseLayer>},
     {"NOISEFUNCTIONLAYER", true, &Create<NoiseFunctionLayer>},
+    {"REACTIONDIFFUSIONLAYER", true, &Create<ReactionDiffusionLayer>},
+    {"BITMAPLAYER", true, &Create<BitmapLayer>},
     {"MASKLAYER", true, &Create<MaskLayer>},
     {"NOISECOMBINELAYER", true, &Create<CombineLayer>},
 };
