@@ -14,6 +14,7 @@
 #include "engine/error_reporter.h"
 #include "engine/texture_map.h"
 #include "format/layer_parser.h"
+#include "format/texture_files.h"
 
 namespace quillon::testing {
 
