@@ -3,7 +3,10 @@
 
 #include <cmath>
 
+#include <vector>
+
 #include "engine/noise/noise3d.h"
+#include "engine/noise_function_layer.h"
 
 namespace quillon {
 namespace {
@@ -29,6 +32,26 @@ void BM_NoiseSample(benchmark::State& state) {
     state.SetLabel(kNames[state.range(0)]);
 }
 BENCHMARK(BM_NoiseSample)->ArgsProduct({{0, 1, 2, 3, 4, 5}, {1, 4}});
+
+// A whole 1024 x 1024 layer: 4 octaves of turbulence of a gradient noise,
+// displaced by a gradient coordinate noise, coloured.
+void BM_TurbulenceLayer1024(benchmark::State& state) {
+    NoiseFunctionLayer layer;
+    layer.SetSize(1024, 1024);
+    layer.SetScale({8.0f, 8.0f, 8.0f});
+    layer.SetMainTurbulence({TurbulenceType::Turbulence, RandomNumber(1.0f), RandomNumber(2.17f), 4});
+    layer.SetCoordTurbulence({TurbulenceType::Noise, RandomNumber(0.3f), RandomNumber(2.17f), 4});
+    std::vector<float> rgb(3 * 1024 * 1024), alpha(1024 * 1024);
+    for (auto _ : state) {
+        RenderContext context;
+        context.rgb = rgb.data();
+        context.alpha = alpha.data();
+        layer.Render(context);
+        benchmark::DoNotOptimize(rgb.data());
+    }
+    state.SetItemsProcessed(state.iterations() * 1024 * 1024);
+}
+BENCHMARK(BM_TurbulenceLayer1024)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace quillon
