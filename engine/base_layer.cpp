@@ -5,6 +5,7 @@
 #include <limits>
 #include <mutex>
 
+#include "engine/parallel.h"
 #include "engine/synthesis_job.h"
 
 namespace quillon {
@@ -123,12 +124,20 @@ void BaseLayer::MapColors(float* rgb, float* alpha, bool wantColour) {
         return;
     }
     m_colorMap.BuildTable();
-    for (std::size_t i = n; i-- > 0;) {
-        const Color c = m_colorMap.Lookup(values[i]);
-        rgb[3 * i] = static_cast<float>(c.red);
-        rgb[3 * i + 1] = static_cast<float>(c.green);
-        rgb[3 * i + 2] = static_cast<float>(c.blue);
-        alpha[i] = static_cast<float>(c.opacityValue);
+    const ColorMap& map = m_colorMap;
+    auto lookup = [&](std::size_t begin, std::size_t end) {
+        for (std::size_t i = end; i-- > begin;) {
+            const Color c = map.Lookup(values[i]);
+            rgb[3 * i] = static_cast<float>(c.red);
+            rgb[3 * i + 1] = static_cast<float>(c.green);
+            rgb[3 * i + 2] = static_cast<float>(c.blue);
+            alpha[i] = static_cast<float>(c.opacityValue);
+        }
+    };
+    if (map.LookupDraws()) {
+        lookup(0, n);  // draws stay in pixel order
+    } else {
+        ParallelFor(n, kPixelGrain, lookup);
     }
 }
 
@@ -160,25 +169,29 @@ float Clamp01(float x) { return x < 0.0f ? 0.0f : (x > 1.0f ? 1.0f : x); }
 template <typename Formula>
 void BlendColor(float* dst, const float* src, const float* alpha, const float* mask,
                 std::size_t pixels, Formula formula) {
-    for (std::size_t p = pixels; p-- > 0;) {
-        const float a = alpha[p];
-        for (std::size_t ch = 3; ch-- > 0;) {
-            const std::size_t k = 3 * p + ch;
-            const float b = dst[k];
-            const float c = formula(src[k], a, b);
-            dst[k] = mask ? c * (1.0f - mask[k]) + b * mask[k] : c;
+    ParallelFor(pixels, kPixelGrain, [&](std::size_t begin, std::size_t end) {
+        for (std::size_t p = end; p-- > begin;) {
+            const float a = alpha[p];
+            for (std::size_t ch = 3; ch-- > 0;) {
+                const std::size_t k = 3 * p + ch;
+                const float b = dst[k];
+                const float c = formula(src[k], a, b);
+                dst[k] = mask ? c * (1.0f - mask[k]) + b * mask[k] : c;
+            }
         }
-    }
+    });
 }
 
 template <typename Formula>
 void BlendValue(float* dst, const float* src, const float* mask, std::size_t pixels,
                 Formula formula) {
-    for (std::size_t p = pixels; p-- > 0;) {
-        const float v = dst[p];
-        const float c = formula(src[p], v);
-        dst[p] = mask ? c * (1.0f - mask[p]) + v * mask[p] : c;
-    }
+    ParallelFor(pixels, kPixelGrain, [&](std::size_t begin, std::size_t end) {
+        for (std::size_t p = end; p-- > begin;) {
+            const float v = dst[p];
+            const float c = formula(src[p], v);
+            dst[p] = mask ? c * (1.0f - mask[p]) + v * mask[p] : c;
+        }
+    });
 }
 
 }  // namespace

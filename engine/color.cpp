@@ -138,6 +138,10 @@ Color ColorMap::Lookup(double v) const {
     return out;
 }
 
+bool ColorMap::LookupDraws() const {
+    return m_entries.size() == 1 && m_table[0].opacity.Draws();
+}
+
 void BaseColorFunctor::Apply(float*, std::size_t) const {}
 
 std::unique_ptr<BaseColorFunctor> BaseColorFunctor::Clone() const {

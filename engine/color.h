@@ -81,6 +81,9 @@ public:
     // Rebuilds the table, drawing random entries and opacities anew.
     void BuildTable();
     Color Lookup(double v) const;
+    // Whether Lookup draws from the generator (a lone entry with a random
+    // opacity); such lookups must run in pixel order.
+    bool LookupDraws() const;
 
     bool IsRandom() const { return m_isRandom; }
     const std::vector<IndexedColor>& Entries() const { return m_entries; }

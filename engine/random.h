@@ -77,6 +77,8 @@ public:
     bool operator==(const RandomNumber& other) const;
 
     int Count() const { return m_count; }
+    // Whether an evaluation takes draws from the generator.
+    bool Draws() const { return m_count >= 2 || (m_count == 1 && m_isRandom); }
     bool IsRandom() const { return m_isRandom; }
     float Number(int k) const { return (k >= 0 && k < kMaxNumbers) ? m_numbers[k] : 0.0f; }
     // Appends a number; false when all four are in use.

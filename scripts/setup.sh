@@ -9,7 +9,7 @@ preset=${1:-default}
 packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libjpeg62-turbo-dev libpng-dev
+  libjpeg62-turbo-dev libpng-dev libtbb-dev
 )
 
 missing=()

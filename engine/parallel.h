@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+
+namespace quillon {
+
+// Runs body(begin, end) over sub-ranges covering [0, count) on the worker
+// pool. Every element must be computed independently of how the range is
+// split, so that a picture comes out the same at any thread count.
+// Pixels per task for cheap per-pixel loops.
+inline constexpr std::size_t kPixelGrain = 16384;
+
+void ParallelFor(std::size_t count, std::size_t grain,
+                 const std::function<void(std::size_t begin, std::size_t end)>& body);
+
+// Limits the threads parallel loops use (0: all cores). Tests compare one
+// thread against many; the command line offers it as an option.
+void SetMaxThreads(int threads);
+int MaxThreads();
+
+}  // namespace quillon
