@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <fstream>
+#include <locale>
 #include <sstream>
 
 #include "engine/block_io.h"
@@ -16,7 +17,11 @@ namespace quillon {
 
 namespace {
 
-void WriteVersionLine(std::ostream& out) { out << "VERSION " << FormatReal(kFileVersion) << '\n'; }
+// Integers are written through the stream: never with a user's digit grouping.
+void StartText(std::ostream& out) {
+    out.imbue(std::locale::classic());
+    out << "VERSION " << FormatReal(kFileVersion) << '\n';
+}
 
 // The Windows text-file convention of layer and colour-map files.
 std::string WithCrLf(const std::string& text) {
@@ -50,7 +55,7 @@ bool HasDocumentExtension(const std::filesystem::path& path) {
 
 std::string DocumentText(const BaseLayer& layer) {
     std::ostringstream out;
-    WriteVersionLine(out);
+    StartText(out);
     layer.Write(out, "");
     return out.str();
 }
@@ -61,7 +66,7 @@ std::string ColorMapFileText(std::span<const IndexedColor> entries, bool isRando
     map.SetRandom(isRandom);
     for (const IndexedColor& entry : entries) map.AddEntry(entry);
     std::ostringstream out;
-    WriteVersionLine(out);
+    StartText(out);
     out << "COLORMAP ";
     map.Write(out, "");
     return out.str();

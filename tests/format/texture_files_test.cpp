@@ -4,6 +4,7 @@
 
 #include <cfloat>
 #include <cmath>
+#include <locale>
 #include <sstream>
 
 #include "engine/block_io.h"
@@ -114,6 +115,24 @@ TEST(TextureWriter, CommonPropertiesInTheirOrder) {
     EXPECT_EQ(back.layer->Description(), "say 'hi'");
     EXPECT_EQ(back.layer->Probability(), layer.Probability());
     EXPECT_TRUE(back.layer->IsMortar());
+}
+
+// A program may install a locale that groups digits; files never do.
+struct GroupingPunct : std::numpunct<char> {
+    char do_thousands_sep() const override { return '.'; }
+    char do_decimal_point() const override { return ','; }
+    std::string do_grouping() const override { return "\3"; }
+};
+
+TEST(TextureWriter, IgnoresTheGlobalLocale) {
+    TextureMap texture;
+    texture.RemoveAll();
+    texture.SetSize(1000, 2000);
+    texture.SetZoom(RandomNumber(1.5f));
+    const std::locale previous = std::locale::global(std::locale(std::locale::classic(), new GroupingPunct));
+    const std::string text = DocumentText(texture);
+    std::locale::global(previous);
+    EXPECT_NE(text.find("\tWIDTH 1000\n\tHEIGHT 2000\n\tZOOM 1.5\n"), std::string::npos) << text;
 }
 
 TEST(TextureWriter, GraniteWritesBackByteForByte) {
