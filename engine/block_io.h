@@ -145,6 +145,9 @@ public:
     virtual bool ReadReal(double& value) = 0;
     virtual bool ReadBoolean(bool& value) = 0;  // TRUE or FALSE
     virtual bool ReadString(std::string& value) = 0;  // a quoted string
+    // An identifier: a keyword of a nested block such as LIGHT. A lexical
+    // failure shows the lexer's text.
+    virtual bool ReadKeyword(std::string& word) = 0;
     // A real (a fixed number) or 1 to 4 reals in parentheses (random).
     virtual bool ReadRandomNumber(RandomNumber& value) = 0;
     // "(" random "," random "," random ")".

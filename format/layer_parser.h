@@ -46,6 +46,7 @@ public:
     bool ReadReal(double& value) override;
     bool ReadBoolean(bool& value) override;
     bool ReadString(std::string& value) override;
+    bool ReadKeyword(std::string& word) override;
     bool ReadRandomNumber(RandomNumber& value) override;
     bool ReadRandomTriple(RandomNumber& x, RandomNumber& y, RandomNumber& z) override;
     bool ReadEnumeration(FileEnumeration kind, int& value) override;
@@ -61,8 +62,6 @@ public:
     std::uint64_t RemainingBytesBound() const override { return SimpleLexer::RemainingBytesBound(); }
 
 private:
-    // An identifier; a lexical failure shows the lexer's text.
-    bool ReadKeyword(std::string& word);
     bool ParseFileBlock(const std::string& word, TextureMap* target);
     // The value after VERSION; a version above 2.0 shows the version message.
     bool ReadVersion(const char* what);
