@@ -212,16 +212,20 @@ bool DecodeUncompressed(ByteSource& src, const Header& h, ImageBuffer& image) {
 }
 
 // Run-length decoding. Rows end only at an end-of-line mark; pixels past the
-// row's end are dropped, a jump past the last row ends the picture.
-bool DecodeRle(ByteSource& src, const Header& h, ImageBuffer& image, unsigned& flags) {
+// row's end are dropped, a jump past the last row ends the picture. Without
+// an image it only checks that the data is complete.
+bool DecodeRle(ByteSource& src, const Header& h, ImageBuffer* image, unsigned& flags) {
     BufferedReader in(src);
     const bool rle4 = h.compression == kCompressionRle4;
-    const int width = image.Width();
-    const int height = image.Height();
+    const int width = static_cast<int>(h.width);
+    const int height = static_cast<int>(h.height);
     int x = 0, y = 0;
-    std::uint8_t* row = image.Row(0);
+    std::uint8_t* row = image ? image->Row(0) : nullptr;
     auto put = [&](std::uint8_t value) {
-        if (x < width) row[x++] = value;
+        if (x < width) {
+            if (row) row[x] = value;
+            ++x;
+        }
     };
     while (y < height) {
         std::uint8_t count, value;
@@ -237,7 +241,7 @@ bool DecodeRle(ByteSource& src, const Header& h, ImageBuffer& image, unsigned& f
                                         static_cast<std::uint8_t>(value & 0x0F)};
                 for (int i = 0; i < n; ++i) put(pair[i % 2]);
             } else {
-                std::memset(row + x, value, static_cast<std::size_t>(n));
+                if (row) std::memset(row + x, value, static_cast<std::size_t>(n));
                 x += n;
             }
             continue;
@@ -246,7 +250,7 @@ bool DecodeRle(ByteSource& src, const Header& h, ImageBuffer& image, unsigned& f
             case 0:  // end of line
                 ++y;
                 x = 0;
-                row = image.Row(y);
+                row = image ? image->Row(y) : nullptr;
                 break;
             case 1:  // end of bitmap
                 flags |= BitmapFlags::kEndOfBitmap;
@@ -258,7 +262,7 @@ bool DecodeRle(ByteSource& src, const Header& h, ImageBuffer& image, unsigned& f
                 x = std::min(x + dx, width);
                 y += dy;
                 if (y >= height) return true;
-                row = image.Row(y);
+                row = image ? image->Row(y) : nullptr;
                 break;
             }
             default: {  // absolute run of `value` pixels, padded to an even byte count
@@ -315,6 +319,23 @@ BitmapReadResult ReadBitmap(ByteSource& src) {
         return result;
     }
 
+    // Run-length data is checked whole before the picture is allocated, so a
+    // truncated file costs no memory.
+    if (h.compression != kCompressionNone) {
+        unsigned flags = 0;
+        if (!DecodeRle(src, h, nullptr, flags)) {
+            result.status = BitmapStatus::PixelDataTruncated;
+            result.flags = flags | BitmapFlags::kStreamFailure;
+            result.palette.clear();
+            return result;
+        }
+        if (!src.Seek(h.pixelOffset)) {
+            result.status = BitmapStatus::PixelDataTruncated;
+            result.palette.clear();
+            return result;
+        }
+    }
+
     auto image = std::make_unique<ImageBuffer>();
     if (!image->Allocate(static_cast<int>(h.width), static_cast<int>(h.height), h.bits == 24 ? 3 : 1,
                          h.bits)) {
@@ -323,7 +344,7 @@ BitmapReadResult ReadBitmap(ByteSource& src) {
         return result;
     }
     bool complete = h.compression == kCompressionNone ? DecodeUncompressed(src, h, *image)
-                                                      : DecodeRle(src, h, *image, result.flags);
+                                                      : DecodeRle(src, h, image.get(), result.flags);
     if (!complete) {
         result.status = BitmapStatus::PixelDataTruncated;
         result.flags |= BitmapFlags::kStreamFailure;

@@ -23,10 +23,11 @@ std::size_t StrideFor(int width, int bits) {
     return (static_cast<std::size_t>(bits) * static_cast<std::size_t>(width) + 31) / 32 * 4;
 }
 
-std::uint8_t FloatToByte(float v) {
-    if (!(v > 0.0f)) return 0;  // NaN too
-    if (v >= 1.0f) return 255;
-    return static_cast<std::uint8_t>(v * 255.0f);
+// Selects rather than branches so the loop vectorises; NaN fails v > 0.
+inline std::uint8_t FloatToByte(float v) {
+    v = v > 0.0f ? v : 0.0f;
+    v = v < 1.0f ? v : 1.0f;
+    return static_cast<std::uint8_t>(static_cast<int>(v * 255.0f));
 }
 
 }  // namespace

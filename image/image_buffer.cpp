@@ -95,7 +95,10 @@ void BuildReduceTable(int s, int n, ContributionTable& table) {
     }
 }
 
+// Truncates, forgiving the rounding noise of the weighted sums so that a flat
+// area of 100 stays 100 rather than becoming 99.
 std::uint8_t ToByte(double v) {
+    v += 1e-6;
     if (!(v > 0.0)) return 0;
     if (v >= 255.0) return 255;
     return static_cast<std::uint8_t>(v);
