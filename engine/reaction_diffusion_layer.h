@@ -67,11 +67,15 @@ public:
     static Stencil BuildStencil(float d1, float d2, double angle, double dissipation);
     static constexpr Stencil kPlainLaplacian = {0, 1, 0, 1, -4, 1, 0, 1, 0};
 
+    // One simultaneous update of a width x height grid (index y x width + x)
+    // whose rows and columns wrap: from a and b into nextA and nextB.
+    static void StepGrid(const float* a, const float* b, float* nextA, float* nextB, int width,
+                         int height, const Stencil& stencilA, const Stencil& stencilB,
+                         float timeStep);
+
 private:
     // Draws DIFF1, DIFF2, THETA, then DISS, in that order.
     static Stencil DrawStencil(const ChemicalParameters& chemical);
-    // One simultaneous update of the whole grid into the next buffers.
-    void Step();
     void FreeWorkingBuffers();
 
     ChemicalParameters m_chemicalA{1.0f, 1.0f, 0.0f, 0.0f};
