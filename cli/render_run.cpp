@@ -156,7 +156,20 @@ int RenderOne(const RenderOptions& options, int seed, OutputFormat format,
         picture = std::move(mirrored);
     }
 
-    if (!SavePicture(picture, output, ToSaveFormat(format), options.quality, &error)) {
+    // Encoding a large picture takes a while; say what is happening meanwhile.
+    if (io.progress) {
+        std::string line = fs::path(document).filename().string() + "  writing " + output;
+        line = Printable(line).substr(
+            0, static_cast<std::size_t>(std::max(1, TerminalWidth(io.err) - 1)));
+        std::fprintf(io.err, "\r%s\033[K", line.c_str());
+        std::fflush(io.err);
+    }
+    const bool saved = SavePicture(picture, output, ToSaveFormat(format), options.quality, &error);
+    if (io.progress) {
+        std::fputs("\r\033[K", io.err);
+        std::fflush(io.err);
+    }
+    if (!saved) {
         PrintError(io, "cannot write " + Quoted(output) + ": " + Printable(error));
         return kExitWriteError;
     }
