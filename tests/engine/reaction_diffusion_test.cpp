@@ -332,6 +332,7 @@ TEST(ReactionDiffusionLayer, ResizingBetweenRenderings) {
 
     // Inside a texture, as a document holds it.
     TextureMap texture;
+    texture.RemoveAll();
     texture.SetSize(12, 12);
     auto child = std::make_unique<ReactionDiffusionLayer>();
     child->SetIterations(20);
