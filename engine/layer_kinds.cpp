@@ -2,10 +2,12 @@
 
 #include "engine/base_layer.h"
 #include "engine/bitmap_layer.h"
+#include "engine/bump_map_layer.h"
 #include "engine/combine_layer.h"
 #include "engine/noise_function_layer.h"
 #include "engine/reaction_diffusion_layer.h"
 #include "engine/texture_map.h"
+#include "engine/tiling_layer.h"
 #include "engine/white_noise_layer.h"
 
 namespace quillon {
@@ -28,6 +30,9 @@ constexpr LayerKind kLayerKinds[] = {
     {"BITMAPLAYER", true, &Create<BitmapLayer>},
     {"MASKLAYER", true, &Create<MaskLayer>},
     {"NOISECOMBINELAYER", true, &Create<CombineLayer>},
+    {"BUMPMAPLAYER", true, &Create<BumpMapLayer>},
+    {"BUMPMAP", false, &Create<BumpMapLayer>},
+    {"TILINGLAYER", true, &Create<TilingLayer>},
 };
 
 }  // namespace

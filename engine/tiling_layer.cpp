@@ -1,0 +1,833 @@
+#include "engine/tiling_layer.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <deque>
+#include <mutex>
+#include <new>
+#include <optional>
+
+#include "engine/error_reporter.h"
+#include "engine/parallel.h"
+
+namespace quillon {
+
+namespace {
+
+// A true modulo: negative coordinates wrap too.
+int Wrap(long long v, int n) {
+    long long m = v % n;
+    if (m < 0) m += n;
+    return static_cast<int>(m);
+}
+
+// A drawn number that must be a usable float (weights, reductions).
+float FiniteOrZero(double v) {
+    const float f = static_cast<float>(v);
+    return std::isfinite(f) ? f : 0.0f;
+}
+
+// Draws trunc(uniform over [0, n - size)) and keeps it a valid start for a
+// window of size pixels in n.
+int WindowStart(RandomGenerator& gen, int n, int size) {
+    const int start = TruncToInt(gen.Uniform(0.0, static_cast<double>(n - size)));
+    return std::clamp(start, 0, n - size);
+}
+
+long long IntSqrt(long long v) {
+    long long r = static_cast<long long>(std::sqrt(static_cast<double>(v)));
+    while (r * r > v) --r;
+    while ((r + 1) * (r + 1) <= v) ++r;
+    return r;
+}
+
+// A run of equal weights in one row of a (2r + 1) x (2r + 1) kernel.
+struct Segment {
+    int dx0;
+    int dx1;  // inclusive
+    double weight;
+};
+
+// The kernel by rows (dy = -r .. r). Square: every weight is 1. Rounded:
+// each weight is the share of a cell's 4 x 4 sub-samples, on the
+// (8r + 4)^2 grid, for which (i - 4r)^2 + (j - 4r)^2 <= 16 r^2. Only the
+// cells near the rim are partly covered, so this costs O(r), not O(r^2).
+std::vector<std::vector<Segment>> KernelRows(int r, bool rounded) {
+    std::vector<std::vector<Segment>> rows(static_cast<std::size_t>(2 * r + 1));
+    if (!rounded) {
+        for (auto& row : rows) row.push_back({-r, r, 1.0});
+        return rows;
+    }
+    const long long c = 4LL * r;
+    const long long last = 8LL * r + 3;
+    for (int q = 0; q <= 2 * r; ++q) {
+        // Sub-sample columns inside the disc for each of the cell row's
+        // four sub-rows; empty when lo > hi.
+        long long lo[4], hi[4];
+        long long minLo = last + 1, maxHi = -1, maxLo = -1, minHi = last + 1;
+        for (int s = 0; s < 4; ++s) {
+            const long long j = 4LL * q + s;
+            const long long d = 16LL * r * r - (j - c) * (j - c);
+            if (d < 0) {
+                lo[s] = 1;
+                hi[s] = 0;
+            } else {
+                const long long h = IntSqrt(d);
+                lo[s] = std::max(0LL, c - h);
+                hi[s] = std::min(last, c + h);
+            }
+            if (lo[s] <= hi[s]) {
+                minLo = std::min(minLo, lo[s]);
+                maxHi = std::max(maxHi, hi[s]);
+            }
+            maxLo = std::max(maxLo, lo[s] <= hi[s] ? lo[s] : last + 1);
+            minHi = std::min(minHi, lo[s] <= hi[s] ? hi[s] : -1LL);
+        }
+        if (maxHi < 0) continue;
+        const auto weightOf = [&](long long p) {
+            int count = 0;
+            for (int s = 0; s < 4; ++s) {
+                const long long a = std::max(lo[s], 4 * p);
+                const long long b = std::min(hi[s], 4 * p + 3);
+                if (a <= b) count += static_cast<int>(b - a + 1);
+            }
+            return count / 16.0;
+        };
+        // Cells fully covered by all four sub-rows weigh 1.
+        const long long fullFirst = (maxLo + 3) / 4;
+        const long long fullLast = (minHi + 1) / 4 - 1;
+        auto& row = rows[static_cast<std::size_t>(q)];
+        const auto add = [&row, r](long long p, double w) {
+            if (w <= 0.0) return;
+            const int dx = static_cast<int>(p) - r;
+            if (!row.empty() && row.back().weight == w && row.back().dx1 == dx - 1) {
+                row.back().dx1 = dx;
+            } else {
+                row.push_back({dx, dx, w});
+            }
+        };
+        const long long firstCell = minLo / 4;
+        const long long lastCell = maxHi / 4;
+        if (fullFirst <= fullLast) {
+            for (long long p = firstCell; p < fullFirst; ++p) add(p, weightOf(p));
+            row.push_back({static_cast<int>(fullFirst) - r, static_cast<int>(fullLast) - r, 1.0});
+            for (long long p = fullLast + 1; p <= lastCell; ++p) add(p, weightOf(p));
+        } else {
+            for (long long p = firstCell; p <= lastCell; ++p) add(p, weightOf(p));
+        }
+    }
+    return rows;
+}
+
+// Splits [0, count) into about 64 blocks, so that a loop can post progress
+// and test the stop event between blocks while each block runs in parallel.
+std::size_t BlockSize(std::size_t count) { return std::max<std::size_t>(1, (count + 63) / 64); }
+
+}  // namespace
+
+TilingLayer::TilingLayer() {
+    for (int k = 0; k < Count(); ++k) Child(k)->SetFlags(Child(k)->Flags() | kLayerTilingSubLayer);
+}
+
+TilingLayer::TilingLayer(const TilingLayer& other)
+    : BumpMapLayer(other),
+      m_bricksWide(other.m_bricksWide),
+      m_bricksHigh(other.m_bricksHigh),
+      m_offset(other.m_offset),
+      m_numberOfRocks(other.m_numberOfRocks),
+      m_growth(other.m_growth),
+      m_regular(other.m_regular),
+      m_randomPlacement(other.m_randomPlacement),
+      m_edgeRadius(other.m_edgeRadius),
+      m_roundedEdges(other.m_roundedEdges),
+      m_profile(other.m_profile),
+      m_threshold(other.m_threshold) {
+    // A copy of a layer is not a sub-layer until adopted; these are.
+    for (int k = 0; k < Count(); ++k) Child(k)->SetFlags(Child(k)->Flags() | kLayerTilingSubLayer);
+}
+
+std::unique_ptr<BaseLayer> TilingLayer::Clone() const {
+    return std::make_unique<TilingLayer>(*this);
+}
+
+bool TilingLayer::IsSameKind(const BaseLayer& other) const {
+    return dynamic_cast<const TilingLayer*>(&other) != nullptr;
+}
+
+bool TilingLayer::InsertAt(std::unique_ptr<BaseLayer> layer, int index) {
+    BaseLayer* child = layer.get();
+    if (!BumpMapLayer::InsertAt(std::move(layer), index)) return false;
+    child->SetFlags(child->Flags() | kLayerTilingSubLayer);
+    return true;
+}
+
+bool TilingLayer::ReplaceAt(int index, std::unique_ptr<BaseLayer> layer) {
+    BaseLayer* child = layer.get();
+    if (!BumpMapLayer::ReplaceAt(index, std::move(layer))) return false;
+    child->SetFlags(child->Flags() | kLayerTilingSubLayer);
+    return true;
+}
+
+void TilingLayer::SetSize(int width, int height) {
+    if (width == Width() && height == Height()) return;
+    BumpMapLayer::SetSize(width, height);
+    std::lock_guard<LayerLock> hold(Lock());
+    FreeBuffers();
+}
+
+bool TilingLayer::AllocateBuffers() {
+    FreeBuffers();
+    const std::size_t n = static_cast<std::size_t>(Size());
+    if (!BumpMapLayer::AllocateBuffers() || !BaseLayer::AllocateBuffers()) return false;
+    if (!m_colour.Allocate(3 * n)) return false;
+    m_pieces.reset(new (std::nothrow) std::int32_t[n]);
+    return m_pieces != nullptr;
+}
+
+void TilingLayer::FreeBuffers() {
+    BumpMapLayer::FreeBuffers();
+    BaseLayer::FreeBuffers();
+    m_colour.Release();
+    m_pieces.reset();
+    m_sources.clear();
+    m_sources.shrink_to_fit();
+    m_rocks.clear();
+    m_rocks.shrink_to_fit();
+}
+
+bool TilingLayer::Render(RenderContext& context) {
+    if (!IsEnabled()) return true;
+    std::unique_lock<LayerLock> hold(Lock());
+    if (!AllocateBuffers()) {
+        FreeBuffers();
+        hold.unlock();
+        return RenderPlain(context);
+    }
+    context.Post(Notification::LayerStarted);
+
+    const std::size_t n = static_cast<std::size_t>(Size());
+    m_colour.Fill(0.0f);
+    std::fill(m_pieces.get(), m_pieces.get() + n, kUnassigned);
+    std::fill(context.alpha, context.alpha + n, 1.0f);
+    m_pieceCount = 0;
+
+    if (!BuildSources(context)) {
+        // Queued to the user interface; a rendering never waits for the user.
+        ReportError("No bricks defined for tiling layer");
+        FreeBuffers();
+        hold.unlock();
+        return RenderPlain(context);
+    }
+
+    Step step = Step::kDone;
+    try {
+        step = m_regular ? PlaceBricks(context) : GrowRocks(context);
+        if (step == Step::kDone) {
+            int radius = TruncToInt(m_edgeRadius.Evaluate());
+            // A larger kernel only repeats the texture.
+            radius = std::min(radius, std::max(Width(), Height()));
+            if (radius > 0) step = MakeEdges(context, radius);
+        }
+    } catch (const std::bad_alloc&) {
+        step = Step::kNoMemory;
+    }
+    if (step == Step::kCancelled) return false;
+    if (step == Step::kNoMemory) {
+        FreeBuffers();
+        hold.unlock();
+        return RenderPlain(context);
+    }
+
+    const float* colour = m_colour.Data();
+    if (context.wantColour) {
+        std::copy(colour, colour + 3 * n, context.rgb);
+    } else {
+        for (std::size_t p = 0; p < n; ++p) {
+            context.rgb[p] = 0.299f * colour[3 * p] + 0.587f * colour[3 * p + 1] +
+                             0.114f * colour[3 * p + 2];
+        }
+    }
+    FreeBuffers();
+    return true;
+}
+
+bool TilingLayer::BuildSources(const RenderContext& context) {
+    m_sources.clear();
+    m_totalWeight = 0.0f;
+    for (int k = Count() - 1; k >= 0; --k) {
+        BaseLayer* child = Child(k);
+        if (!child->IsEnabled() || child->IsMortar()) continue;
+        const double drawn = child->Probability().Evaluate();
+        float weight = FiniteOrZero(drawn * context.xScale * context.yScale);
+        if (weight < 0.0f) weight = 0.0f;
+        Source source;
+        source.child = child;
+        source.weight = weight;
+        m_sources.push_back(std::move(source));
+        m_totalWeight += weight;
+    }
+    return !m_sources.empty();
+}
+
+TilingLayer::Step TilingLayer::RenderChild(RenderContext& context, BaseLayer& child,
+                                           FloatBuffer& colour, FloatBuffer& alpha) {
+    const std::size_t n = static_cast<std::size_t>(Size());
+    if (!colour.Allocate(3 * n) || !alpha.Allocate(n)) {
+        colour.Release();
+        alpha.Release();
+        return Step::kNoMemory;
+    }
+    colour.Fill(0.0f);
+    alpha.Fill(1.0f);
+    RenderContext inner;
+    inner.rgb = colour.Data();
+    inner.alpha = alpha.Data();
+    inner.scale = context.scale;
+    inner.xScale = context.xScale;
+    inner.yScale = context.yScale;
+    inner.wantColour = true;
+    inner.window = context.window;
+    inner.onComposite = context.onComposite;
+    inner.job = context.job;
+    inner.callbackArg = context.callbackArg;
+    if (!child.Render(inner) || inner.IsCancelled()) return Step::kCancelled;
+    return Step::kDone;
+}
+
+// PROBABILITY is a budget of uses and REDUCTION the cost of one use.
+TilingLayer::Step TilingLayer::ChooseSource(RenderContext& context, Source*& chosen) {
+    double a = Uniform(0.0, static_cast<double>(m_totalWeight));
+    chosen = &m_sources.back();
+    for (Source& source : m_sources) {
+        a -= source.weight;
+        if (a < 0.0) {
+            chosen = &source;
+            break;
+        }
+    }
+    if (!chosen->colour) {
+        const Step step = RenderChild(context, *chosen->child, chosen->colour, chosen->alpha);
+        if (step != Step::kDone) return step;
+    }
+    float reduction = FiniteOrZero(chosen->child->Reduction().Evaluate());
+    reduction = std::min(reduction, chosen->weight);
+    chosen->weight -= reduction;
+    m_totalWeight = std::max(0.0f, m_totalWeight - reduction);
+    return Step::kDone;
+}
+
+void TilingLayer::CopyPiece(const Source& source, int x, int y, int w, int h, int piece,
+                            int onlyPiece, float* alpha) {
+    const int width = Width();
+    const int height = Height();
+    // A piece never reads outside the child's picture, however large.
+    w = std::clamp(w, 0, width);
+    h = std::clamp(h, 0, height);
+    RandomGenerator& gen = RandomGenerator::Instance();
+    const int sourceX = WindowStart(gen, width, w);
+    const int sourceY = WindowStart(gen, height, h);
+    const float* colourIn = source.colour.Data();
+    const float* alphaIn = source.alpha.Data();
+    float* colourOut = m_colour.Data();
+    const int x0 = Wrap(x, width);
+    for (int j = 0; j < h; ++j) {
+        const std::size_t destRow = static_cast<std::size_t>(Wrap(static_cast<long long>(y) + j, height)) * width;
+        const std::size_t sourceRow = static_cast<std::size_t>(sourceY + j) * width + sourceX;
+        int dx = x0;
+        for (int i = 0; i < w; ++i, ++dx) {
+            if (dx == width) dx = 0;
+            const std::size_t d = destRow + static_cast<std::size_t>(dx);
+            if (onlyPiece >= 0 && m_pieces[d] != onlyPiece) continue;
+            const std::size_t s = sourceRow + static_cast<std::size_t>(i);
+            colourOut[3 * d] = colourIn[3 * s];
+            colourOut[3 * d + 1] = colourIn[3 * s + 1];
+            colourOut[3 * d + 2] = colourIn[3 * s + 2];
+            alpha[d] = alphaIn[s];
+            if (onlyPiece < 0) m_pieces[d] = piece;
+        }
+    }
+}
+
+// Rows of bricks (or columns, when the bricks come out taller than wide);
+// the code speaks of rows, "along" a row and "across" the rows.
+TilingLayer::Step TilingLayer::PlaceBricks(RenderContext& context) {
+    const int width = Width();
+    const int height = Height();
+    int nx = TruncToInt(m_bricksWide.Evaluate() * context.xScale);
+    nx = nx > 0 ? std::max(1, std::min(nx, width / 2)) : 1;
+    int ny = TruncToInt(m_bricksHigh.Evaluate() * context.yScale);
+    ny = ny > 0 ? std::max(1, std::min(ny, height / 2)) : 1;
+
+    const bool columns = static_cast<long long>(ny) * width < static_cast<long long>(nx) * height;
+    const int along = columns ? height : width;
+    const int across = columns ? width : height;
+    const int perRow = columns ? ny : nx;
+    const int rows = columns ? nx : ny;
+    const int bw = along / perRow;
+    const int ew = along % perRow;
+    const int bh = across / rows;
+    int spareRows = across % rows;
+
+    RandomGenerator& gen = RandomGenerator::Instance();
+    ProgressCounter progress(context, static_cast<std::size_t>(Size()));
+    double runningOffset = 0.0;
+    int rowStart = 0;
+    for (int row = 0; row < rows; ++row) {
+        int rowHeight = bh;
+        if (spareRows > 0) {
+            ++rowHeight;
+            --spareRows;
+        }
+        int position = Wrap(TruncToInt(bw * runningOffset), along);
+        int carry = 0;
+        int spareColumns = ew;
+        for (int k = 0; k < perRow; ++k) {
+            int length = bw;
+            if (m_randomPlacement) {
+                if (k < perRow - 1) {
+                    if (carry < -bw) {
+                        // The bricks so far overran by a whole brick: skip one,
+                        // and let the last brick still close the row.
+                        carry += bw;
+                        continue;
+                    }
+                    const int t = TruncToInt(gen.Uniform(-0.35 * bw, 0.35 * bw));
+                    length = bw + t + (k == 0 ? ew : 0);
+                    carry -= t;
+                } else {
+                    length = bw + carry;
+                }
+            } else if (spareColumns > 0) {
+                ++length;
+                --spareColumns;
+            }
+
+            Source* source = nullptr;
+            const Step step = ChooseSource(context, source);
+            if (step != Step::kDone) return step;
+            if (columns) {
+                CopyPiece(*source, rowStart, position, rowHeight, length, m_pieceCount, -1,
+                          context.alpha);
+            } else {
+                CopyPiece(*source, position, rowStart, length, rowHeight, m_pieceCount, -1,
+                          context.alpha);
+            }
+            ++m_pieceCount;
+            if (length > 0) progress.Advance(static_cast<std::size_t>(std::min(length, along)) * rowHeight);
+            if (context.IsCancelled()) return Step::kCancelled;
+            position = Wrap(static_cast<long long>(position) + length, along);
+        }
+        runningOffset += m_offset.Evaluate();
+        rowStart += rowHeight;
+    }
+    return Step::kDone;
+}
+
+namespace {
+
+struct GrowthItem {
+    int x;
+    int y;
+    int dx;
+    int dy;
+    int rock;
+};
+
+// The growth rate of a rock: 0 would never grow and re-queue for ever.
+double ClampGrowth(double g) {
+    if (std::isnan(g)) return 1.0;
+    return std::clamp(g, 0.1, 1.0);
+}
+
+}  // namespace
+
+TilingLayer::Step TilingLayer::GrowRocks(RenderContext& context) {
+    const int width = Width();
+    const int height = Height();
+    const long long pixels = static_cast<long long>(width) * height;
+    std::int32_t* pieces = m_pieces.get();
+    RandomGenerator& gen = RandomGenerator::Instance();
+
+    long long count = TruncToInt(m_numberOfRocks.Evaluate() * context.yScale * context.xScale);
+    count = count > 0 ? std::max(1LL, std::min(count, pixels / 4)) : 1;
+    m_rocks.assign(static_cast<std::size_t>(count), Rock{});
+    std::deque<GrowthItem> queue;
+
+    const auto seed = [&](int rock, int x, int y) {
+        pieces[static_cast<std::size_t>(y) * width + x] = rock;
+        queue.push_back({x, y, 0, 0, rock});
+        Rock& r = m_rocks[static_cast<std::size_t>(rock)];
+        r.seedX = x;
+        r.seedY = y;
+        r.growth = ClampGrowth(m_growth.Evaluate());
+    };
+
+    if (m_randomPlacement) {
+        for (long long rock = count - 1; rock >= 0; --rock) {
+            int x = 0;
+            int y = 0;
+            // At most a quarter of the pixels are seeds, so a free one turns up.
+            do {
+                x = std::clamp(TruncToInt(gen.Uniform(0.0, width)), 0, width - 1);
+                y = std::clamp(TruncToInt(gen.Uniform(0.0, height)), 0, height - 1);
+            } while (pieces[static_cast<std::size_t>(y) * width + x] != kUnassigned);
+            seed(static_cast<int>(rock), x, y);
+        }
+    } else {
+        // b x b seeds, the spare ones spread over the rows; each row shifted
+        // by the OFFSET draws of the rows above it.
+        const long long b = IntSqrt(count);
+        long long spare = count - b * b;
+        long long rowCount = b;
+        if (b < spare) {
+            rowCount = b + 1;
+            spare -= b;
+        }
+        double rowPosition = static_cast<double>(height) / static_cast<double>(rowCount + 1);
+        const double rowStep = static_cast<double>(height) / static_cast<double>(rowCount);
+        double offsetSum = 0.0;
+        long long accumulator = 0;  // in units of 1 / rowCount
+        long long rock = count - 1;
+        for (long long row = 0; row < rowCount; ++row) {
+            const int y = Wrap(TruncToInt(rowPosition + 0.5), height);
+            long long m = b;
+            accumulator += spare;
+            if (accumulator >= rowCount) {
+                ++m;
+                accumulator -= rowCount;
+            }
+            const double columnStep = static_cast<double>(width) / static_cast<double>(m);
+            double columnPosition =
+                static_cast<double>(width) / static_cast<double>(m + 1) + columnStep * offsetSum;
+            for (long long s = 0; s < m && rock >= 0; ++s, --rock) {
+                seed(static_cast<int>(rock), Wrap(TruncToInt(columnPosition + 0.5), width), y);
+                columnPosition += columnStep;
+            }
+            offsetSum += m_offset.Evaluate();
+            rowPosition += rowStep;
+        }
+    }
+
+    ProgressCounter progress(context, static_cast<std::size_t>(pixels));
+    const auto claim = [&](int x, int y, int dx, int dy, int rock) {
+        pieces[static_cast<std::size_t>(y) * width + x] = rock;
+        queue.push_back({x, y, dx, dy, rock});
+        Rock& r = m_rocks[static_cast<std::size_t>(rock)];
+        r.minDx = std::min(r.minDx, dx);
+        r.maxDx = std::max(r.maxDx, dx);
+        r.minDy = std::min(r.minDy, dy);
+        r.maxDy = std::max(r.maxDy, dy);
+        progress.Step();
+    };
+    while (!queue.empty()) {
+        if (context.IsCancelled()) return Step::kCancelled;
+        const GrowthItem item = queue.front();
+        queue.pop_front();
+        const double rate = m_rocks[static_cast<std::size_t>(item.rock)].growth;
+        // Left, right, up, down.
+        const GrowthItem next[4] = {
+            {item.x > 0 ? item.x - 1 : width - 1, item.y, item.dx - 1, item.dy, item.rock},
+            {item.x < width - 1 ? item.x + 1 : 0, item.y, item.dx + 1, item.dy, item.rock},
+            {item.x, item.y > 0 ? item.y - 1 : height - 1, item.dx, item.dy - 1, item.rock},
+            {item.x, item.y < height - 1 ? item.y + 1 : 0, item.dx, item.dy + 1, item.rock},
+        };
+        const auto isFree = [&](const GrowthItem& g) {
+            return pieces[static_cast<std::size_t>(g.y) * width + g.x] == kUnassigned;
+        };
+        if (rate >= 1.0) {
+            for (const GrowthItem& g : next) {
+                if (isFree(g)) claim(g.x, g.y, g.dx, g.dy, g.rock);
+            }
+            continue;
+        }
+        if (gen.Uniform(0.0, 1.0) > rate) {
+            queue.push_back(item);
+            continue;
+        }
+        int free[4];
+        int freeCount = 0;
+        for (int k = 0; k < 4; ++k) {
+            if (isFree(next[k])) free[freeCount++] = k;
+        }
+        if (freeCount == 0) continue;
+        const int pick = std::clamp(TruncToInt(gen.Uniform(0.0, freeCount)), 0, freeCount - 1);
+        const GrowthItem& g = next[free[pick]];
+        claim(g.x, g.y, g.dx, g.dy, g.rock);
+        if (freeCount > 1) queue.push_back(item);
+    }
+
+    if (count > 1 && !SmoothRocks(context)) return Step::kCancelled;
+    m_pieceCount = static_cast<int>(count);
+    return FillRocks(context);
+}
+
+// Each pixel takes the rock that weighs most in the rounded disc around it
+// (ties to the lower number), which rounds off the ragged growth.
+bool TilingLayer::SmoothRocks(const RenderContext& context) {
+    const int width = Width();
+    const int height = Height();
+    const std::size_t n = static_cast<std::size_t>(Size());
+    const int r = kSmoothingRadius;
+    struct Tap {
+        int dx, dy;
+        double weight;
+    };
+    std::vector<Tap> taps;
+    const auto rows = KernelRows(r, true);
+    for (int q = 0; q <= 2 * r; ++q) {
+        for (const Segment& s : rows[static_cast<std::size_t>(q)]) {
+            for (int dx = s.dx0; dx <= s.dx1; ++dx) taps.push_back({dx, q - r, s.weight});
+        }
+    }
+    std::unique_ptr<std::int32_t[]> smoothed(new std::int32_t[n]);
+    const std::int32_t* pieces = m_pieces.get();
+    const std::size_t block = BlockSize(static_cast<std::size_t>(height));
+    for (std::size_t first = 0; first < static_cast<std::size_t>(height); first += block) {
+        if (context.IsCancelled()) return false;
+        const std::size_t last = std::min<std::size_t>(height, first + block);
+        ParallelFor(last - first, 1, [&](std::size_t begin, std::size_t end) {
+            std::int32_t rock[64];
+            double weight[64];
+            for (std::size_t row = first + begin; row < first + end; ++row) {
+                const int y = static_cast<int>(row);
+                for (int x = 0; x < width; ++x) {
+                    int found = 0;
+                    for (const Tap& tap : taps) {
+                        const int id = pieces[static_cast<std::size_t>(Wrap(y + tap.dy, height)) * width +
+                                              Wrap(x + tap.dx, width)];
+                        if (id < 0) continue;
+                        int k = 0;
+                        while (k < found && rock[k] != id) ++k;
+                        if (k == found) {
+                            rock[found] = id;
+                            weight[found++] = 0.0;
+                        }
+                        weight[k] += tap.weight;
+                    }
+                    const std::size_t p = row * width + static_cast<std::size_t>(x);
+                    std::int32_t best = pieces[p];
+                    double bestWeight = -1.0;
+                    for (int k = 0; k < found; ++k) {
+                        if (weight[k] > bestWeight || (weight[k] == bestWeight && rock[k] < best)) {
+                            best = rock[k];
+                            bestWeight = weight[k];
+                        }
+                    }
+                    smoothed[p] = best;
+                }
+            }
+        });
+    }
+    m_pieces = std::move(smoothed);
+    return true;
+}
+
+// Every rock takes a window of its source the size of its box. Smoothing
+// may move a rock's rim a few pixels past the region it grew, so the box
+// reaches that far too: no pixel of the rock is left without colour.
+TilingLayer::Step TilingLayer::FillRocks(RenderContext& context) {
+    const int margin = m_rocks.size() > 1 ? kSmoothingRadius : 0;
+    for (std::size_t k = 0; k < m_rocks.size(); ++k) {
+        Source* source = nullptr;
+        const Step step = ChooseSource(context, source);
+        if (step != Step::kDone) return step;
+        const Rock& rock = m_rocks[k];
+        const long long w = static_cast<long long>(rock.maxDx) - rock.minDx + 1 + 2 * margin;
+        const long long h = static_cast<long long>(rock.maxDy) - rock.minDy + 1 + 2 * margin;
+        CopyPiece(*source, Wrap(static_cast<long long>(rock.seedX) + rock.minDx - margin, Width()),
+                  Wrap(static_cast<long long>(rock.seedY) + rock.minDy - margin, Height()),
+                  static_cast<int>(std::min<long long>(w, Width())),
+                  static_cast<int>(std::min<long long>(h, Height())), static_cast<int>(k),
+                  static_cast<int>(k), context.alpha);
+        if (context.IsCancelled()) return Step::kCancelled;
+    }
+    return Step::kDone;
+}
+
+float TilingLayer::ProfileHeight(float o) const {
+    if (m_profile.size() < 2) return 1.0f;
+    if (o <= m_profile.front().x) return m_profile.front().y;
+    for (std::size_t k = 0; k + 1 < m_profile.size(); ++k) {
+        const ProfilePoint& a = m_profile[k];
+        const ProfilePoint& b = m_profile[k + 1];
+        if (o <= b.x) {
+            if (!(b.x > a.x)) return b.y;
+            return a.y + (o - a.x) * (b.y - a.y) / (b.x - a.x);
+        }
+    }
+    return m_profile.back().y;
+}
+
+float TilingLayer::UnassignedHeight() const {
+    return m_profile.empty() ? 1.0f : m_profile.front().y;
+}
+
+TilingLayer::Step TilingLayer::MakeEdges(RenderContext& context, int radius) {
+    const int width = Width();
+    const int height = Height();
+    const std::size_t n = static_cast<std::size_t>(Size());
+    const bool wrap = m_pieceCount > 1;
+    std::int32_t* pieces = m_pieces.get();
+    float* heights = m_values.Data();
+
+    // The kernel as runs of equal weight, and the pieces as runs of equal
+    // number: a pixel's share of its own piece costs a few steps per
+    // kernel row instead of one per kernel cell.
+    const auto kernel = KernelRows(radius, m_roundedEdges);
+    double total = 0.0;
+    for (const auto& row : kernel) {
+        for (const Segment& s : row) total += s.weight * (s.dx1 - s.dx0 + 1);
+    }
+    std::unique_ptr<std::int32_t[]> runEnd(new std::int32_t[n]);
+    for (int y = 0; y < height; ++y) {
+        const std::size_t base = static_cast<std::size_t>(y) * width;
+        runEnd[base + width - 1] = width;
+        for (int x = width - 2; x >= 0; --x) {
+            runEnd[base + x] = pieces[base + x] == pieces[base + x + 1] ? runEnd[base + x + 1] : x + 1;
+        }
+    }
+    // Pixels of piece p in columns lo .. hi (inside the row) of one row.
+    const auto countIn = [&](std::size_t base, int p, int lo, int hi) {
+        long long count = 0;
+        for (int x = lo; x <= hi;) {
+            const int end = std::min(runEnd[base + x], hi + 1);
+            if (pieces[base + x] == p) count += end - x;
+            x = end;
+        }
+        return count;
+    };
+    // The same for any span of columns, wrapped or cut at the border.
+    const auto countSpan = [&](std::size_t base, int p, long long lo, long long hi) {
+        if (!wrap) {
+            lo = std::max(lo, 0LL);
+            hi = std::min(hi, static_cast<long long>(width) - 1);
+            return lo <= hi ? countIn(base, p, static_cast<int>(lo), static_cast<int>(hi)) : 0LL;
+        }
+        const long long length = hi - lo + 1;
+        long long count = 0;
+        if (length >= width) count += (length / width) * countIn(base, p, 0, width - 1);
+        const long long rest = length % width;
+        if (rest > 0) {
+            const int start = Wrap(lo, width);
+            const long long end = start + rest - 1;
+            if (end < width) {
+                count += countIn(base, p, start, static_cast<int>(end));
+            } else {
+                count += countIn(base, p, start, width - 1);
+                count += countIn(base, p, 0, static_cast<int>(end - width));
+            }
+        }
+        return count;
+    };
+
+    ProgressCounter progress(context, n);
+    const std::size_t block = BlockSize(static_cast<std::size_t>(height));
+    for (std::size_t first = 0; first < static_cast<std::size_t>(height); first += block) {
+        if (context.IsCancelled()) return Step::kCancelled;
+        const std::size_t last = std::min<std::size_t>(height, first + block);
+        ParallelFor(last - first, 1, [&](std::size_t begin, std::size_t end) {
+            for (std::size_t row = first + begin; row < first + end; ++row) {
+                const int y = static_cast<int>(row);
+                for (int x = 0; x < width; ++x) {
+                    const std::size_t p = row * width + static_cast<std::size_t>(x);
+                    const int piece = pieces[p];
+                    if (piece < 0) {
+                        heights[p] = UnassignedHeight();
+                        continue;
+                    }
+                    double same = 0.0;
+                    for (int q = 0; q <= 2 * radius; ++q) {
+                        const long long ry = static_cast<long long>(y) + q - radius;
+                        if (!wrap && (ry < 0 || ry >= height)) continue;
+                        const std::size_t base = static_cast<std::size_t>(Wrap(ry, height)) * width;
+                        for (const Segment& s : kernel[static_cast<std::size_t>(q)]) {
+                            same += s.weight * static_cast<double>(countSpan(
+                                                   base, piece, static_cast<long long>(x) + s.dx0,
+                                                   static_cast<long long>(x) + s.dx1));
+                        }
+                    }
+                    heights[p] = ProfileHeight(static_cast<float>(1.0 - same / total));
+                }
+            }
+        });
+        progress.Advance((last - first) * static_cast<std::size_t>(width));
+    }
+
+    // Mortar fills everything at or below the cut between the lowest and
+    // the highest edge height.
+    const double threshold = m_threshold.Evaluate();
+    if (threshold > 0.0) {
+        struct Candidate {
+            BaseLayer* child;
+            float weight;
+        };
+        std::vector<Candidate> mortars;
+        float mortarTotal = 0.0f;
+        for (int k = Count() - 1; k >= 0; --k) {
+            BaseLayer* child = Child(k);
+            if (!child->IsEnabled() || !child->IsMortar()) continue;
+            const float weight = std::max(0.0f, FiniteOrZero(child->Probability().Evaluate()));
+            mortars.push_back({child, weight});
+            mortarTotal += weight;
+        }
+        if (!mortars.empty()) {
+            double a = Uniform(0.0, static_cast<double>(mortarTotal));
+            BaseLayer* mortar = mortars.back().child;
+            for (const Candidate& c : mortars) {
+                a -= c.weight;
+                if (a < 0.0) {
+                    mortar = c.child;
+                    break;
+                }
+            }
+            FloatBuffer mortarColour;
+            FloatBuffer mortarAlpha;
+            const Step step = RenderChild(context, *mortar, mortarColour, mortarAlpha);
+            if (step != Step::kDone) return step;
+            float lo = heights[0];
+            float hi = heights[0];
+            for (std::size_t p = 1; p < n; ++p) {
+                lo = std::min(lo, heights[p]);
+                hi = std::max(hi, heights[p]);
+            }
+            const double t = std::min(threshold, 1.0);
+            const double cut = t >= 1.0 ? hi : lo + t * (static_cast<double>(hi) - lo);
+            const float* mc = mortarColour.Data();
+            const float* ma = mortarAlpha.Data();
+            float* colour = m_colour.Data();
+            for (std::size_t p = 0; p < n; ++p) {
+                if (static_cast<double>(heights[p]) > cut) continue;
+                colour[3 * p] = mc[3 * p];
+                colour[3 * p + 1] = mc[3 * p + 1];
+                colour[3 * p + 2] = mc[3 * p + 2];
+                context.alpha[p] = ma[p];
+                pieces[p] = kMortarPiece;
+                heights[p] = static_cast<float>(cut);
+            }
+        }
+    }
+
+    // The heights as a grey image, lit as a tileable bump map, and the
+    // light laid over the pieces' colours.
+    float* grey = m_scratch.Data();
+    for (std::size_t p = 0; p < n; ++p) {
+        grey[3 * p] = heights[p];
+        grey[3 * p + 1] = heights[p];
+        grey[3 * p + 2] = heights[p];
+    }
+    if (!Shade(grey, true, context)) return Step::kCancelled;
+    const float* shade = m_work.Data();
+    float* colour = m_colour.Data();
+    const float* alpha = context.alpha;
+    ParallelFor(n, kPixelGrain, [&](std::size_t begin, std::size_t end) {
+        for (std::size_t p = begin; p < end; ++p) {
+            for (std::size_t c = 3 * p; c < 3 * p + 3; ++c) {
+                colour[c] = std::clamp(colour[c] + (shade[c] - 0.5f) * alpha[p], 0.0f, 1.0f);
+            }
+        }
+    });
+    return Step::kDone;
+}
+
+}  // namespace quillon
