@@ -7,6 +7,7 @@
 #include <locale>
 #include <sstream>
 
+#include "engine/bitmap_layer.h"
 #include "engine/block_io.h"
 #include "engine/color.h"
 #include "engine/combine_layer.h"
@@ -224,6 +225,35 @@ TEST(TextureFiles, LayerFilesUseCrLfBothWays) {
     // A document loaded as a layer is read as bytes and yields its texture.
     ASSERT_EQ(LoadLayerFile(DataPath("granite.qln"), back), LoadStatus::kOk);
     EXPECT_EQ(back->Keyword(), "TEXTURE");
+}
+
+// Picture bytes pass the line-end translation of layer files unchanged,
+// whatever mix of CR, LF and braces they hold.
+TEST(TextureFiles, PictureBytesSurviveBothKindsOfFile) {
+    TempFolder folder;
+    const std::uint8_t bytes[] = {'\n', '\r', '\r', '\n', '}', '{', '\r', 0,  255,
+                                  '\n', '\n', '\r', ' ',  ';', '"', 10, 13, '\n'};
+    RgbPicture picture;
+    ASSERT_TRUE(picture.Assign(3, 2, bytes));
+    TextureMap texture;
+    texture.RemoveAll();
+    auto layer = std::make_unique<BitmapLayer>();
+    layer->SetPicture(picture);
+    texture.AddLast(std::move(layer));
+
+    ASSERT_TRUE(SaveLayerFile(folder / "picture.qlr", texture));
+    ASSERT_TRUE(SaveDocument(folder / "picture.qln", texture));
+    for (const char* name : {"picture.qlr", "picture.qln"}) {
+        SCOPED_TRACE(name);
+        std::unique_ptr<BaseLayer> back;
+        ASSERT_EQ(LoadLayerFile(folder / name, back), LoadStatus::kOk);
+        auto* map = dynamic_cast<TextureMap*>(back.get());
+        ASSERT_NE(map, nullptr);
+        auto* bitmap = dynamic_cast<BitmapLayer*>(map->Child(0));
+        ASSERT_NE(bitmap, nullptr);
+        ASSERT_NE(bitmap->Picture(), nullptr);
+        EXPECT_EQ(*bitmap->Picture(), picture);
+    }
 }
 
 TEST(TextureFiles, ColourMapFiles) {
