@@ -6,7 +6,6 @@
 #include <cstdio>
 
 #include "engine/color.h"
-#include "engine/combine_layer.h"
 #include "engine/texture_map.h"
 #include "engine/white_noise_layer.h"
 #include "format_test_util.h"
@@ -218,25 +217,6 @@ TEST(LayerParserBlocks, EmptyBlocksKeepDefaults) {
     EXPECT_EQ(parsed.layer->GetColorMap().EntryCount(), 0);
 }
 
-TEST(LayerParserBlocks, CombineAndMaskKeywords) {
-    auto parsed = Parse(
-        "NOISECOMBINELAYER \"c\" { WIDTH 10 HEIGHT 20 LAYERS {\n"
-        "  MASKLAYER \"m\" { GREYIFY FALSE LAYERS { TEXTURE \"n\" { } } }\n"
-        "  WHITENOISELAYER \"w\" { COMBINEFUNC MULTIPLY } } }");
-    ASSERT_TRUE(parsed.ok) << parsed.Message();
-    auto* combine = dynamic_cast<CombineLayer*>(parsed.layer.get());
-    ASSERT_NE(combine, nullptr);
-    EXPECT_EQ(combine->Width(), 10);
-    EXPECT_EQ(combine->Height(), 20);
-    ASSERT_EQ(combine->Count(), 2);
-    auto* mask = dynamic_cast<MaskLayer*>(combine->Child(0));
-    ASSERT_NE(mask, nullptr);
-    EXPECT_FALSE(mask->Greyify());
-    ASSERT_EQ(mask->Count(), 1);
-    EXPECT_NE(dynamic_cast<TextureMap*>(mask->Child(0)), nullptr);
-    EXPECT_EQ(combine->Child(1)->GetCombineFunc(), CombineFunc::Multiply);
-}
-
 struct ErrorCase {
     const char* text;
     const char* message;  // after "Error t.qln(line n): "
@@ -284,6 +264,16 @@ TEST(LayerParserErrors, BlockMessagesWithLineNumbers) {
         {"TEXTURE \"x\" { HEIGHT -3 }", "Invalid HEIGHT(-3) in Texture Map", 0},
         {"TEXTURE \"x\" { HEIGHT 1 WIDTH 300000000 }", "Invalid WIDTH(300000000) in Texture Map", 0},
         {"NOISECOMBINELAYER \"x\" { WIDTH -1 }", "Invalid WIDTH(-1) in Noise Combine Layer", 0},
+        {"WHITENOISELAYER \"x\" { COLORMAP SIZE 1 RANDOM FALSE 0, 0, 0, 0, 1) }",
+         "Syntax Error(expecting '(') in indexed color", 0},
+        {"WHITENOISELAYER \"x\" { COLORMAP SIZE 1 RANDOM FALSE (0, 0, 0, 0, 1 }",
+         "Syntax Error(missing ')') in indexed color", 0},
+        {"WHITENOISELAYER \"x\" { COLORMAP SIZE 1 RANDOM FALSE (0, 0, 0.5, 0.5, 1) }",
+         "Syntax Error(integer expected)", 0},
+        {"WHITENOISELAYER \"x\" { COLORMAP SIZE 2 RANDOM TRUE (0, 0, 0, 0, 1) }",
+         "Syntax Error(expecting ',') in indexed color", 0},
+        {"WHITENOISELAYER \"x\" { COLORMAP SIZE 2000000000 RANDOM FALSE (0, 0, 0, 0, 1) }",
+         "Syntax Error(expecting '(') in indexed color", 0},
     };
     for (const ErrorCase& c : cases) ExpectFailure(c);
 }
@@ -299,22 +289,6 @@ TEST(LayerParserErrors, FormerlySilentFailuresExplainThemselves) {
          "Syntax Error(expecting RANDOM) in color map", 0},
         {"WHITENOISELAYER \"x\" { COLORMAP SIZE 1 RANDOM FALSE (0, 0 0, 0, 1) }",
          "Syntax Error(expecting ',') in indexed color", 0},
-    };
-    for (const ErrorCase& c : cases) ExpectFailure(c);
-}
-
-TEST(LayerParserErrors, IndexedColourMessages) {
-    const ErrorCase cases[] = {
-        {"WHITENOISELAYER \"x\" { COLORMAP SIZE 1 RANDOM FALSE 0, 0, 0, 0, 1) }",
-         "Syntax Error(expecting '(') in indexed color", 0},
-        {"WHITENOISELAYER \"x\" { COLORMAP SIZE 1 RANDOM FALSE (0, 0, 0, 0, 1 }",
-         "Syntax Error(missing ')') in indexed color", 0},
-        {"WHITENOISELAYER \"x\" { COLORMAP SIZE 1 RANDOM FALSE (0, 0, 0.5, 0.5, 1) }",
-         "Syntax Error(integer expected)", 0},
-        {"WHITENOISELAYER \"x\" { COLORMAP SIZE 2 RANDOM TRUE (0, 0, 0, 0, 1) }",
-         "Syntax Error(expecting ',') in indexed color", 0},
-        {"WHITENOISELAYER \"x\" { COLORMAP SIZE 2000000000 RANDOM FALSE (0, 0, 0, 0, 1) }",
-         "Syntax Error(expecting '(') in indexed color", 0},
     };
     for (const ErrorCase& c : cases) ExpectFailure(c);
 }
