@@ -10,7 +10,6 @@
 #include "engine/bitmap_layer.h"
 #include "engine/block_io.h"
 #include "engine/color.h"
-#include "engine/combine_layer.h"
 #include "engine/texture_map.h"
 #include "engine/white_noise_layer.h"
 #include "format_test_util.h"
