@@ -62,11 +62,9 @@ TEST(Jpeg, RoundTripWithinToleranceAndUpsideDown) {
     EXPECT_TRUE(reader.LastWarning().empty());
 }
 
-TEST(Jpeg, QualityIsClampedAndChangesTheSize) {
+TEST(Jpeg, QualityChangesTheSize) {
     test::TempDir dir;
     ImageBuffer image = test::TestPicture(128, 128);
-    EXPECT_EQ(JpegWriter(0).Quality(), 1);
-    EXPECT_EQ(JpegWriter(500).Quality(), 100);
     ASSERT_TRUE(JpegWriter(10).Write(image, dir.File("low.jpg")));
     ASSERT_TRUE(JpegWriter(100).Write(image, dir.File("high.jpg")));
     EXPECT_LT(std::filesystem::file_size(dir.File("low.jpg")) * 2,

