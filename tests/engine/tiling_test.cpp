@@ -1,0 +1,361 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "engine/error_reporter.h"
+#include "engine/parallel.h"
+#include "engine/tiling_layer.h"
+#include "test_layers.h"
+
+namespace quillon {
+namespace {
+
+using testing::RampLayer;
+using testing::SolidLayer;
+
+struct Picture {
+    std::vector<float> rgb, alpha;
+    bool ok = false;
+    int width = 0;
+    float Red(int x, int y) const { return rgb[3 * (static_cast<std::size_t>(y) * width + x)]; }
+};
+
+Picture RenderLayer(BaseLayer& layer, bool wantColour = true) {
+    Picture out;
+    out.width = layer.Width();
+    const std::size_t n = static_cast<std::size_t>(layer.Size());
+    out.rgb.assign(3 * n, 0.25f);
+    out.alpha.assign(n, 0.5f);
+    RenderContext context;
+    context.rgb = out.rgb.data();
+    context.alpha = out.alpha.data();
+    context.wantColour = wantColour;
+    out.ok = layer.Render(context);
+    return out;
+}
+
+// A tiling layer without children or edges.
+std::unique_ptr<TilingLayer> Tiling(int w, int h) {
+    auto tiling = std::make_unique<TilingLayer>();
+    tiling->RemoveAll();
+    tiling->SetSize(w, h);
+    tiling->SetEdgeRadius(0.0f);
+    return tiling;
+}
+
+// A child of one grey level, chosen with the given budget and cost.
+SolidLayer* AddStone(TilingLayer& tiling, float grey, float probability = 1.0f,
+                     float reduction = 0.0f, bool mortar = false) {
+    auto stone = std::make_unique<SolidLayer>(grey, grey, grey, 1.0f);
+    stone->SetProbability(probability);
+    stone->SetReduction(reduction);
+    if (mortar) stone->SetFlags(stone->Flags() | kLayerMortar);
+    SolidLayer* raw = stone.get();
+    tiling.AddLast(std::move(stone));
+    return raw;
+}
+
+// Lengths of the runs of equal red along row y.
+std::vector<int> RunsOfRow(const Picture& pic, int y) {
+    std::vector<int> runs;
+    for (int x = 0; x < pic.width; ++x) {
+        if (x > 0 && pic.Red(x, y) == pic.Red(x - 1, y)) {
+            ++runs.back();
+        } else {
+            runs.push_back(1);
+        }
+    }
+    return runs;
+}
+
+TEST(Tiling, DefaultsMakeOneBrickOfOneChild) {
+    TilingLayer tiling;
+    EXPECT_TRUE(tiling.Regular());
+    EXPECT_TRUE(tiling.RandomPlacement());
+    ASSERT_EQ(tiling.EdgeProfile().size(), 2u);
+    EXPECT_EQ(tiling.EdgeProfile()[0], (TilingLayer::ProfilePoint{0.0f, 1.0f}));
+    ASSERT_EQ(tiling.Count(), 1);
+    EXPECT_TRUE(tiling.Child(0)->IsTilingSubLayer());
+
+    auto one = Tiling(16, 8);
+    one->AddLast(std::make_unique<RampLayer>());
+    const Picture pic = RenderLayer(*one);
+    ASSERT_TRUE(pic.ok);
+    EXPECT_EQ(one->PieceCount(), 1);
+    for (std::size_t p = 0; p < 128; ++p) EXPECT_EQ(pic.rgb[3 * p], static_cast<float>(p) / 127.0f);
+}
+
+TEST(Tiling, ChildrenAreMarkedAsSubLayersAndCopiesKeepTheMark) {
+    auto tiling = Tiling(8, 8);
+    tiling->AddLast(std::make_unique<SolidLayer>(1, 1, 1, 1));
+    tiling->InsertAt(std::make_unique<SolidLayer>(1, 1, 1, 1), 0);
+    tiling->ReplaceAt(1, std::make_unique<SolidLayer>(0, 0, 0, 1));
+    tiling->Child(0)->SetFlags(tiling->Child(0)->Flags() | kLayerMortar);
+    auto copy = tiling->Clone();
+    auto* clone = dynamic_cast<TilingLayer*>(copy.get());
+    ASSERT_NE(clone, nullptr);
+    for (const TilingLayer* layer : {static_cast<const TilingLayer*>(tiling.get()), static_cast<const TilingLayer*>(clone)}) {
+        ASSERT_EQ(layer->Count(), 2);
+        EXPECT_TRUE(layer->Child(0)->IsTilingSubLayer());
+        EXPECT_TRUE(layer->Child(1)->IsTilingSubLayer());
+        EXPECT_TRUE(layer->Child(0)->IsMortar());
+    }
+    EXPECT_FALSE(BumpMapLayer().IsSameKind(*clone));
+}
+
+// Four children used once each: every brick of the row has its own grey.
+TEST(Tiling, RegularBricksShareTheSpareColumnsFromTheLeft) {
+    for (const auto& [width, expected] :
+         std::vector<std::pair<int, std::vector<int>>>{{256, {64, 64, 64, 64}}, {258, {65, 65, 64, 64}}}) {
+        auto tiling = Tiling(width, 8);
+        tiling->SetBricksWide(4.0f);
+        tiling->SetRandomPlacement(false);
+        for (int k = 0; k < 4; ++k) AddStone(*tiling, 0.2f * (k + 1), 1.0f, 1.0f);
+        const Picture pic = RenderLayer(*tiling);
+        ASSERT_TRUE(pic.ok);
+        EXPECT_EQ(tiling->PieceCount(), 4);
+        EXPECT_EQ(RunsOfRow(pic, 0), expected);
+        EXPECT_EQ(RunsOfRow(pic, 7), expected);
+    }
+}
+
+TEST(Tiling, BrickCountsAreLimitedAndAtLeastOne) {
+    auto wide = Tiling(256, 2);
+    wide->SetBricksWide(1000.0f);
+    AddStone(*wide, 0.5f);
+    ASSERT_TRUE(RenderLayer(*wide).ok);
+    EXPECT_EQ(wide->PieceCount(), 128);
+
+    auto none = Tiling(10, 10);
+    none->SetBricksWide(0.0f);
+    none->SetBricksHigh(-3.0f);
+    AddStone(*none, 0.5f);
+    ASSERT_TRUE(RenderLayer(*none).ok);
+    EXPECT_EQ(none->PieceCount(), 1);
+}
+
+TEST(Tiling, ProbabilityIsABudgetAndReductionItsCost) {
+    for (int seed = 1; seed <= 20; ++seed) {
+        RandomGenerator::Instance().Seed(seed);
+        auto tiling = Tiling(64, 64);
+        tiling->SetBricksWide(4.0f);
+        tiling->SetBricksHigh(4.0f);
+        tiling->SetRandomPlacement(false);
+        AddStone(*tiling, 1.0f, 2.0f, 2.0f);  // one brick at most
+        AddStone(*tiling, 0.5f, 3.0f, 0.0f);
+        AddStone(*tiling, 0.0f, 0.0f, 0.0f);  // never
+        AddStone(*tiling, 0.25f, -4.0f, 0.0f);  // never
+        const Picture pic = RenderLayer(*tiling);
+        ASSERT_TRUE(pic.ok);
+        std::map<float, int> pixels;
+        for (std::size_t p = 0; p < 64 * 64; ++p) ++pixels[pic.rgb[3 * p]];
+        EXPECT_LE(pixels[1.0f], 16 * 16);
+        EXPECT_EQ(pixels.count(0.0f), 0u);
+        EXPECT_EQ(pixels.count(0.25f), 0u);
+    }
+}
+
+TEST(Tiling, NoUsableChildIsReportedAndRendersAsABaseLayer) {
+    CapturingErrorReporter reporter;
+    ScopedErrorReporter scope(reporter);
+    auto tiling = Tiling(8, 8);
+    AddStone(*tiling, 1.0f, 1.0f, 0.0f, true);  // mortar only
+    SolidLayer* off = AddStone(*tiling, 1.0f);
+    off->SetEnabled(false);
+    const Picture pic = RenderLayer(*tiling);
+    EXPECT_TRUE(pic.ok);
+    EXPECT_EQ(reporter.Messages(), std::vector<std::string>{"No bricks defined for tiling layer"});
+    for (float v : pic.rgb) EXPECT_EQ(v, 0.0f);
+}
+
+// A random brick that would start more than a brick past its place is
+// skipped and the last one closes the row: no pixel is left uncovered.
+TEST(Tiling, RandomBricksAndNegativeOffsetsCoverEveryPixel) {
+    RandomGenerator::Instance().Seed(5);
+    for (float offset : {0.5f, -0.7f, -13.25f}) {
+        auto tiling = Tiling(100, 64);
+        tiling->SetBricksWide(25.0f);
+        tiling->SetBricksHigh(32.0f);
+        tiling->SetOffset(offset);
+        AddStone(*tiling, 0.5f);
+        AddStone(*tiling, 0.75f);
+        const Picture pic = RenderLayer(*tiling);
+        ASSERT_TRUE(pic.ok);
+        for (float v : pic.rgb) ASSERT_NE(v, 0.0f);
+    }
+}
+
+std::unique_ptr<TilingLayer> Rocks(int w, int h, float count, bool random, float growth) {
+    auto tiling = Tiling(w, h);
+    tiling->SetRegular(false);
+    tiling->SetNumberOfRocks(count);
+    tiling->SetRandomPlacement(random);
+    tiling->SetGrowth(growth);
+    return tiling;
+}
+
+// With growth 1 all rocks grow a ring of four-neighbours per step, so each
+// pixel belongs to the seed nearest in |dx| + |dy| (the pixels that
+// smoothing may move, near the borders, left aside).
+TEST(Tiling, RocksOfGrowthOneGrowAsDiamonds) {
+    const int size = 120;
+    auto tiling = Rocks(size, size, 5.0f, false, 1.0f);
+    for (int k = 0; k < 5; ++k) AddStone(*tiling, 0.1f * (k + 1), 1.0f, 1.0f);
+    const Picture pic = RenderLayer(*tiling);
+    ASSERT_TRUE(pic.ok);
+    EXPECT_EQ(tiling->PieceCount(), 5);
+
+    // Grid seeds of five rocks: rows at 1/3 and 1/3 + 1/2 of the height,
+    // two seeds in the first row and three in the second.
+    const std::vector<std::pair<int, int>> seeds = {{40, 40}, {100, 40}, {30, 100}, {70, 100}, {110, 100}};
+    const auto torus = [&](int a, int b) { return std::min(std::abs(a - b), size - std::abs(a - b)); };
+    int checked = 0;
+    int discriminating = 0;
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
+            std::vector<std::pair<int, int>> l1;
+            std::vector<std::pair<double, int>> euclid;
+            for (int s = 0; s < 5; ++s) {
+                const int dx = torus(x, seeds[s].first);
+                const int dy = torus(y, seeds[s].second);
+                l1.push_back({dx + dy, s});
+                euclid.push_back({std::hypot(dx, dy), s});
+            }
+            std::sort(l1.begin(), l1.end());
+            std::sort(euclid.begin(), euclid.end());
+            if (l1[1].first - l1[0].first < 14) continue;
+            const auto [sx, sy] = seeds[l1[0].second];
+            ASSERT_EQ(pic.Red(x, y), pic.Red(sx, sy)) << x << "," << y;
+            ++checked;
+            discriminating += euclid[0].second != l1[0].second;
+        }
+    }
+    EXPECT_GT(checked, size * size / 2);
+    EXPECT_GT(discriminating, 0);  // round growth would have failed here
+}
+
+TEST(Tiling, RocksCoverEveryPixelWhateverTheGrowth) {
+    RandomGenerator::Instance().Seed(11);
+    for (bool random : {true, false}) {
+        for (float growth : {1.0f, 0.5f, 0.05f, 0.0f, -2.0f}) {
+            auto tiling = Rocks(48, 40, 7.0f, random, growth);
+            tiling->SetOffset(RandomNumber::Random({-1.0f, 1.0f}));
+            AddStone(*tiling, 0.5f);
+            AddStone(*tiling, 0.9f);
+            const Picture pic = RenderLayer(*tiling);
+            ASSERT_TRUE(pic.ok);
+            EXPECT_EQ(tiling->PieceCount(), 7);
+            for (float v : pic.rgb) ASSERT_NE(v, 0.0f) << random << " " << growth;
+        }
+    }
+}
+
+TEST(Tiling, EdgeRadiusBelowOneLeavesNoEdges) {
+    auto tiling = Tiling(32, 32);
+    tiling->SetBricksWide(4.0f);
+    tiling->SetBricksHigh(4.0f);
+    tiling->SetEdgeRadius(0.9f);
+    tiling->SetThreshold(1.0f);
+    AddStone(*tiling, 0.6f);
+    AddStone(*tiling, 0.1f, 1.0f, 0.0f, true);
+    const Picture pic = RenderLayer(*tiling);
+    ASSERT_TRUE(pic.ok);
+    for (float v : pic.rgb) EXPECT_EQ(v, 0.6f);
+}
+
+TEST(Tiling, EdgesDarkenAndLightenTheRimsOnly) {
+    auto tiling = Tiling(64, 64);
+    tiling->SetBricksWide(2.0f);
+    tiling->SetBricksHigh(2.0f);
+    tiling->SetRandomPlacement(false);
+    tiling->SetEdgeRadius(3.0f);
+    AddStone(*tiling, 0.5f);
+    const Picture pic = RenderLayer(*tiling);
+    ASSERT_TRUE(pic.ok);
+    // Brick interiors are flat and shade to one half: unchanged.
+    EXPECT_NEAR(pic.Red(16, 16), 0.5f, 1e-6f);
+    EXPECT_NEAR(pic.Red(48, 48), 0.5f, 1e-6f);
+    float lo = 1.0f;
+    float hi = 0.0f;
+    for (std::size_t p = 0; p < 64 * 64; ++p) {
+        lo = std::min(lo, pic.rgb[3 * p]);
+        hi = std::max(hi, pic.rgb[3 * p]);
+    }
+    EXPECT_LT(lo, 0.45f);
+    EXPECT_GT(hi, 0.55f);
+}
+
+// The cut is the highest height: nothing lies above it, so the mortar
+// covers everything, flat, and shades to its own colour.
+TEST(Tiling, ThresholdOneTurnsEverythingIntoMortar) {
+    for (bool rounded : {false, true}) {
+        auto tiling = Tiling(40, 30);
+        tiling->SetBricksWide(3.0f);
+        tiling->SetBricksHigh(5.0f);
+        tiling->SetEdgeRadius(4.0f);
+        tiling->SetRoundedEdges(rounded);
+        tiling->SetThreshold(RandomNumber::Random({1.0f, 2.0f}));
+        AddStone(*tiling, 0.9f);
+        AddStone(*tiling, 0.3f, 1.0f, 0.0f, true);
+        const Picture pic = RenderLayer(*tiling);
+        ASSERT_TRUE(pic.ok);
+        for (float v : pic.rgb) EXPECT_NEAR(v, 0.3f, 1e-6f);
+    }
+}
+
+// Tiny textures, huge pieces and huge radii in every mode: nothing reads
+// outside a buffer (run under the address sanitizer), nothing hangs.
+TEST(Tiling, DegenerateSizesRenderInEveryMode) {
+    RandomGenerator::Instance().Seed(3);
+    const std::pair<int, int> sizes[] = {{1, 1}, {2, 2}, {1, 9}, {9, 1}, {3, 2}};
+    for (const auto& [w, h] : sizes) {
+        for (int mode = 0; mode < 4; ++mode) {
+            auto tiling = Tiling(w, h);
+            tiling->SetRegular(mode < 2);
+            tiling->SetRandomPlacement(mode % 2 == 0);
+            tiling->SetBricksWide(RandomNumber::Random({0.0f, 50.0f}));
+            tiling->SetBricksHigh(3.0f);
+            tiling->SetNumberOfRocks(1000.0f);
+            tiling->SetOffset(-0.5f);
+            tiling->SetGrowth(0.0f);
+            tiling->SetEdgeRadius(1e9f);
+            tiling->SetRoundedEdges(mode % 2 == 1);
+            tiling->SetThreshold(0.5f);
+            AddStone(*tiling, 0.5f);
+            tiling->AddLast(std::make_unique<RampLayer>());
+            AddStone(*tiling, 0.2f, 1.0f, 0.0f, true);
+            for (bool colour : {true, false}) {
+                const Picture pic = RenderLayer(*tiling, colour);
+                ASSERT_TRUE(pic.ok);
+                for (std::size_t p = 0; p < (colour ? 3u : 1u) * w * h; ++p) {
+                    ASSERT_TRUE(pic.rgb[p] >= 0.0f && pic.rgb[p] <= 1.0f) << w << "x" << h;
+                }
+            }
+        }
+    }
+}
+
+TEST(Tiling, SamePictureAtAnyThreadCount) {
+    const auto render = [](int threads) {
+        SetMaxThreads(threads);
+        RandomGenerator::Instance().Seed(21);
+        auto tiling = Rocks(96, 80, 9.0f, true, 0.6f);
+        tiling->SetEdgeRadius(5.0f);
+        tiling->SetRoundedEdges(true);
+        tiling->SetThreshold(0.2f);
+        tiling->AddLast(std::make_unique<RampLayer>());
+        AddStone(*tiling, 0.2f, 1.0f, 0.0f, true);
+        return RenderLayer(*tiling).rgb;
+    };
+    const auto one = render(1);
+    const auto many = render(0);
+    SetMaxThreads(0);
+    EXPECT_EQ(one, many);
+}
+
+}  // namespace
+}  // namespace quillon
