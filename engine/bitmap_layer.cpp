@@ -1,10 +1,13 @@
 #include "engine/bitmap_layer.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <mutex>
 #include <new>
 #include <utility>
+
+#include "engine/parallel.h"
 
 namespace quillon {
 
@@ -136,6 +139,50 @@ bool BuildContributions(int s, int n, int radius, Contributions& table) {
 
 inline float Clamp01(float v) { return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f; }
 
+// Output lines are computed on several threads. Each tests the cancel event
+// before it starts and counts its pixels towards the progress steps (one
+// per hundredth of the output), which any thread may post.
+class LineRunner {
+public:
+    LineRunner(const RenderContext& context, std::size_t lines, std::size_t pixelsPerLine)
+        : m_context(context),
+          m_lines(lines),
+          m_pixelsPerLine(pixelsPerLine),
+          m_step(lines * pixelsPerLine / 100) {}
+
+    template <class Line>
+    StepResult Run(Line line) {
+        const std::size_t grain = std::max<std::size_t>(1, kPixelGrain / std::max<std::size_t>(1, m_pixelsPerLine));
+        ParallelFor(m_lines, grain, [&](std::size_t begin, std::size_t end) {
+            for (std::size_t k = begin; k < end; ++k) {
+                if (m_cancelled.load(std::memory_order_relaxed)) return;
+                if (m_context.IsCancelled()) {
+                    m_cancelled.store(true, std::memory_order_relaxed);
+                    return;
+                }
+                line(k);
+                Advance();
+            }
+        });
+        return m_cancelled.load() ? StepResult::kCancelled : StepResult::kDone;
+    }
+
+private:
+    void Advance() {
+        if (m_step == 0) return;
+        const std::size_t before = m_done.fetch_add(m_pixelsPerLine, std::memory_order_relaxed);
+        const std::size_t after = before + m_pixelsPerLine;
+        for (std::size_t k = before / m_step; k < after / m_step; ++k) m_context.Post(Notification::ProgressStep);
+    }
+
+    const RenderContext& m_context;
+    std::size_t m_lines;
+    std::size_t m_pixelsPerLine;
+    std::size_t m_step;
+    std::atomic<std::size_t> m_done{0};
+    std::atomic<bool> m_cancelled{false};
+};
+
 // Stretches every row of a w x h picture (3 floats per pixel) to n pixels.
 StepResult ResizeRows(const FloatBuffer& src, int w, int h, int n, int radius,
                       const RenderContext& context, FloatBuffer& out) {
@@ -143,15 +190,13 @@ StepResult ResizeRows(const FloatBuffer& src, int w, int h, int n, int radius,
     if (!BuildContributions(w, n, radius, table)) return StepResult::kNoMemory;
     const std::size_t outRow = 3 * static_cast<std::size_t>(n);
     if (!out.Allocate(outRow * static_cast<std::size_t>(h))) return StepResult::kNoMemory;
-    ProgressCounter progress(context, static_cast<std::size_t>(n) * static_cast<std::size_t>(h));
-    for (int y = 0; y < h; ++y) {
-        if (context.IsCancelled()) return StepResult::kCancelled;
-        const float* in = src.Data() + 3 * static_cast<std::size_t>(y) * static_cast<std::size_t>(w);
-        float* dst = out.Data() + static_cast<std::size_t>(y) * outRow;
-        for (int o = 0; o < n; ++o) {
+    LineRunner runner(context, static_cast<std::size_t>(h), static_cast<std::size_t>(n));
+    return runner.Run([&](std::size_t y) {
+        const float* in = src.Data() + 3 * y * static_cast<std::size_t>(w);
+        float* dst = out.Data() + y * outRow;
+        for (std::size_t o = 0; o < static_cast<std::size_t>(n); ++o) {
             float r = 0.0f, g = 0.0f, b = 0.0f;
-            for (std::size_t k = table.begin[static_cast<std::size_t>(o)];
-                 k < table.begin[static_cast<std::size_t>(o) + 1]; ++k) {
+            for (std::size_t k = table.begin[o]; k < table.begin[o + 1]; ++k) {
                 const float* p = in + 3 * static_cast<std::size_t>(table.source[k]);
                 const float wk = table.weight[k];
                 r += wk * p[0];
@@ -162,9 +207,7 @@ StepResult ResizeRows(const FloatBuffer& src, int w, int h, int n, int radius,
             dst[3 * o + 1] = Clamp01(g);
             dst[3 * o + 2] = Clamp01(b);
         }
-        progress.Advance(static_cast<std::size_t>(n));
-    }
-    return StepResult::kDone;
+    });
 }
 
 // Stretches every column of a w x h picture to n pixels, a whole output row
@@ -175,21 +218,17 @@ StepResult ResizeColumns(const FloatBuffer& src, int w, int h, int n, int radius
     if (!BuildContributions(h, n, radius, table)) return StepResult::kNoMemory;
     const std::size_t row = 3 * static_cast<std::size_t>(w);
     if (!out.Allocate(row * static_cast<std::size_t>(n))) return StepResult::kNoMemory;
-    ProgressCounter progress(context, static_cast<std::size_t>(n) * static_cast<std::size_t>(w));
-    for (int o = 0; o < n; ++o) {
-        if (context.IsCancelled()) return StepResult::kCancelled;
-        float* dst = out.Data() + static_cast<std::size_t>(o) * row;
+    LineRunner runner(context, static_cast<std::size_t>(n), static_cast<std::size_t>(w));
+    return runner.Run([&](std::size_t o) {
+        float* dst = out.Data() + o * row;
         std::fill(dst, dst + row, 0.0f);
-        for (std::size_t k = table.begin[static_cast<std::size_t>(o)];
-             k < table.begin[static_cast<std::size_t>(o) + 1]; ++k) {
+        for (std::size_t k = table.begin[o]; k < table.begin[o + 1]; ++k) {
             const float* in = src.Data() + static_cast<std::size_t>(table.source[k]) * row;
             const float wk = table.weight[k];
             for (std::size_t i = 0; i < row; ++i) dst[i] += wk * in[i];
         }
         for (std::size_t i = 0; i < row; ++i) dst[i] = Clamp01(dst[i]);
-        progress.Advance(static_cast<std::size_t>(w));
-    }
-    return StepResult::kDone;
+    });
 }
 
 // What a layer that cannot get its memory delivers: opaque black.
@@ -255,7 +294,9 @@ bool BitmapLayer::Render(RenderContext& context) {
     }
     const std::uint8_t* bytes = picture.Bytes();
     float* work = m_working.Data();
-    for (std::size_t i = 0; i < picture.ByteCount(); ++i) work[i] = static_cast<float>(bytes[i]) * kByteToFloat;
+    ParallelFor(picture.ByteCount(), 3 * kPixelGrain, [&](std::size_t begin, std::size_t end) {
+        for (std::size_t i = begin; i < end; ++i) work[i] = static_cast<float>(bytes[i]) * kByteToFloat;
+    });
     m_workingWidth = picture.Width();
     m_workingHeight = picture.Height();
 
@@ -281,14 +322,16 @@ bool BitmapLayer::Render(RenderContext& context) {
     }
 
     const float* rgb = m_working.Data();
-    if (context.wantColour) {
-        std::copy(rgb, rgb + 3 * pixels, context.rgb);
-    } else {
-        for (std::size_t p = 0; p < pixels; ++p) {
-            context.rgb[p] = 0.299f * rgb[3 * p] + 0.587f * rgb[3 * p + 1] + 0.114f * rgb[3 * p + 2];
+    ParallelFor(pixels, kPixelGrain, [&](std::size_t begin, std::size_t end) {
+        if (context.wantColour) {
+            std::copy(rgb + 3 * begin, rgb + 3 * end, context.rgb + 3 * begin);
+        } else {
+            for (std::size_t p = begin; p < end; ++p) {
+                context.rgb[p] = 0.299f * rgb[3 * p] + 0.587f * rgb[3 * p + 1] + 0.114f * rgb[3 * p + 2];
+            }
         }
-    }
-    std::fill(context.alpha, context.alpha + pixels, 1.0f);
+        std::fill(context.alpha + begin, context.alpha + end, 1.0f);
+    });
     return true;
 }
 

@@ -6,6 +6,8 @@
 #include <mutex>
 #include <utility>
 
+#include "engine/parallel.h"
+
 namespace quillon {
 
 namespace {
@@ -173,14 +175,19 @@ void ReactionDiffusionLayer::StepGrid(const float* a, const float* b, float* nex
                                       int width, int height, const Stencil& stencilA,
                                       const Stencil& stencilB, float timeStep) {
     const std::size_t w = static_cast<std::size_t>(width);
-    for (int y = 0; y < height; ++y) {
-        const std::size_t up = static_cast<std::size_t>(y == 0 ? height - 1 : y - 1) * w;
-        const std::size_t mid = static_cast<std::size_t>(y) * w;
-        const std::size_t down = static_cast<std::size_t>(y == height - 1 ? 0 : y + 1) * w;
-        const Rows ra{a + up, a + mid, a + down};
-        const Rows rb{b + up, b + mid, b + down};
-        UpdateRow(stencilA, stencilB, ra, rb, timeStep, width, nextA + mid, nextB + mid);
-    }
+    // Rows are independent, so splitting them among threads cannot change
+    // a single cell.
+    const std::size_t grain = std::max<std::size_t>(1, kPixelGrain / w);
+    ParallelFor(static_cast<std::size_t>(height), grain, [&](std::size_t begin, std::size_t end) {
+        for (std::size_t y = begin; y < end; ++y) {
+            const std::size_t up = (y == 0 ? static_cast<std::size_t>(height) - 1 : y - 1) * w;
+            const std::size_t mid = y * w;
+            const std::size_t down = (y + 1 == static_cast<std::size_t>(height) ? 0 : y + 1) * w;
+            const Rows ra{a + up, a + mid, a + down};
+            const Rows rb{b + up, b + mid, b + down};
+            UpdateRow(stencilA, stencilB, ra, rb, timeStep, width, nextA + mid, nextB + mid);
+        }
+    });
 }
 
 bool ReactionDiffusionLayer::Render(RenderContext& context) {

@@ -10,6 +10,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/parallel.h"
 #include "engine/synthesis_job.h"
 #include "engine/texture_map.h"
 
@@ -320,6 +321,18 @@ TEST(BitmapLayer, CancellingTheStretch) {
     EXPECT_FALSE(RenderLayer(layer, true, nullptr, &job).ok);
     job.CancelEvent().Reset();
     EXPECT_TRUE(RenderLayer(layer, true, nullptr, &job).ok);
+}
+
+TEST(BitmapLayer, SameResultAtEveryThreadCount) {
+    BitmapLayer layer = LayerWith(Gradient(16, 9), 300, 200);
+    std::vector<Output> results;
+    for (const int threads : {1, 2, 5}) {
+        SetMaxThreads(threads);
+        results.push_back(RenderLayer(layer, true));
+        results.push_back(RenderLayer(layer, false));
+    }
+    SetMaxThreads(0);
+    for (std::size_t k = 2; k < results.size(); ++k) EXPECT_EQ(results[k].rgb, results[k % 2].rgb) << k;
 }
 
 TEST(BitmapLayer, DisabledLayerTouchesNothing) {

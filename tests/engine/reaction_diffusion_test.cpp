@@ -8,6 +8,7 @@
 #include <numbers>
 #include <vector>
 
+#include "engine/parallel.h"
 #include "engine/synthesis_job.h"
 #include "engine/texture_map.h"
 
@@ -160,13 +161,17 @@ TEST(ReactionDiffusionLayer, ParametersAreDrawnAfterTheStart) {
     ExpectStencil(layer.StencilA(), ReactionDiffusionLayer::BuildStencil(d1, d2, theta, m));
 }
 
-TEST(ReactionDiffusionLayer, SameSeedSamePattern) {
-    ReactionDiffusionLayer layer = MakeLayer(37, 23, 50);
-    RandomGenerator::Instance().Seed(5);
-    const Rendered first = RenderValues(layer);
-    RandomGenerator::Instance().Seed(5);
-    const Rendered second = RenderValues(layer);
-    EXPECT_EQ(first.values, second.values);
+TEST(ReactionDiffusionLayer, SameSeedSamePatternAtEveryThreadCount) {
+    // Tall enough for the rows to be shared among threads.
+    ReactionDiffusionLayer layer = MakeLayer(16, 3000, 20);
+    std::vector<std::vector<float>> results;
+    for (const int threads : {1, 2, 3, 1}) {
+        SetMaxThreads(threads);
+        RandomGenerator::Instance().Seed(5);
+        results.push_back(RenderValues(layer).values);
+    }
+    SetMaxThreads(0);
+    for (std::size_t k = 1; k < results.size(); ++k) EXPECT_EQ(results[k], results[0]) << k;
 }
 
 // A grid shifted around the torus gives the same result shifted: every
