@@ -159,23 +159,6 @@ TEST(RenderTexture, ColoursOutsideTheRangeAreLimited) {
     EXPECT_EQ(colour, (PaletteEntry{0, 255, 0}));
 }
 
-TEST(RenderTexture, ProgressNotificationsReachTheSink) {
-    TempDir dir;
-    WriteFile(dir.File("a.qln"), clitest::kNoiseDocument);
-    TextureMap texture;
-    std::string error;
-    ASSERT_EQ(ReadDocument(dir.File("a.qln"), texture, error), kExitOk) << error;
-    std::FILE* sink = std::tmpfile();
-    ProgressBar bar(sink, "a.qln");
-    RenderRequest request;
-    request.sink = &bar;
-    DisplayBitmap picture;
-    ASSERT_EQ(RenderTexture(texture, request, picture, error), kExitOk) << error;
-    EXPECT_EQ(bar.LayersStarted(), 2);  // the texture, then its one layer
-    EXPECT_EQ(bar.Percent(), 100);
-    std::fclose(sink);
-}
-
 TEST(RenderTexture, AnInterruptedRunStops) {
     ScaleProbeLayer* probe = nullptr;
     auto texture = ProbeTexture(8, 8, probe);
@@ -228,16 +211,6 @@ TEST(MirrorExpand, ReflectsAcrossTheRightAndBottomEdges) {
         ASSERT_TRUE(MirrorExpand(source, mx, my, result));
         ExpectMirrored(source, result, mx, my);
     }
-    // The top-left corner stays where it was; the reflection starts with the edge pixel.
-    DisplayBitmap both;
-    ASSERT_TRUE(MirrorExpand(source, true, true, both));
-    PaletteEntry c;
-    ASSERT_TRUE(both.Pixel(5, 0, c));
-    EXPECT_EQ(c.r, 4);
-    ASSERT_TRUE(both.Pixel(0, 3, c));
-    EXPECT_EQ(c.g, 2);
-    ASSERT_TRUE(both.Pixel(9, 5, c));
-    EXPECT_EQ(c, (PaletteEntry{0, 0, 7}));
 }
 
 TEST(MirrorExpand, RefusesWhatItCannotHold) {
@@ -330,18 +303,6 @@ TEST(RunRenderCommand, NeverWritesOverTheDocument) {
     EXPECT_NE(run.Err().find("over the document itself"), std::string::npos) << run.Err();
 }
 
-TEST(RunRenderCommand, PicturesTooLargeToMirrorAreRefusedBeforeRendering) {
-    TempDir dir;
-    WriteFile(dir.File("a.qln"), clitest::kNoiseDocument);
-    WriteFile(dir.File("big.png"), "old");
-    CapturedRun run;
-    EXPECT_EQ(run.Run({"--size", "16384x16384", "--mirror", "x", "-o", dir.File("big.png"),
-                       dir.File("a.qln")}),
-              kExitRenderError);
-    EXPECT_NE(run.Err().find("32768 x 16384 pixels is too large"), std::string::npos) << run.Err();
-    EXPECT_EQ(ReadFile(dir.File("big.png")), "old");
-}
-
 TEST(RunRenderCommand, OutputFolderThatIsAFile) {
     TempDir dir;
     WriteFile(dir.File("a.qln"), clitest::kNoiseDocument);
@@ -362,21 +323,6 @@ TEST(RunRenderCommand, CheckReportsEveryDocument) {
     EXPECT_NE(run.Err().find("Invalid Token(BOGUS)"), std::string::npos);
     EXPECT_NE(run.Err().find("cannot read"), std::string::npos);
     EXPECT_EQ(run.Out(), dir.File("good.qln") + ": ok (texture \"Test grain\", 48 x 32, 1 layer)\n");
-}
-
-TEST(RunRenderCommand, PrintWritesTheCanonicalForm) {
-    TempDir dir;
-    WriteFile(dir.File("a.qln"), clitest::kNoiseDocument);
-    CapturedRun run;
-    ASSERT_EQ(run.Run({"--print", dir.File("a.qln")}), kExitOk) << run.Err();
-    const std::string printed = run.Out();
-    EXPECT_EQ(printed.rfind("VERSION 2\nTEXTURE \"Test grain\" {\n", 0), 0u) << printed;
-    EXPECT_NE(printed.find("\tZOOM 1\n"), std::string::npos) << printed;  // defaults spelled out
-    // Printing the printed form changes nothing.
-    WriteFile(dir.File("b.qln"), printed);
-    CapturedRun again;
-    ASSERT_EQ(again.Run({"--print", dir.File("b.qln")}), kExitOk);
-    EXPECT_EQ(again.Out(), printed);
 }
 
 TEST(ProgressLine, FitsTheTerminalAndShowsLayerAndPercent) {
