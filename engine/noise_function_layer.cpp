@@ -1,5 +1,7 @@
 #include "engine/noise_function_layer.h"
 
+#include "engine/parallel.h"
+
 #include <cmath>
 #include <mutex>
 
@@ -270,17 +272,18 @@ bool NoiseFunctionLayer::Render(RenderContext& context) {
     context.Post(Notification::LayerStarted);
 
     const Frame frame = PrepareFrame(context.scale);
-    const int w = Width(), h = Height();
+    // Every draw was taken in PrepareFrame: pixels are independent and may
+    // be computed on any thread in any order.
+    const std::size_t w = static_cast<std::size_t>(Width());
     float* values = m_values.Data();
-    ProgressCounter progress(context, static_cast<std::size_t>(Size()));
-    for (int r = 0; r < h; ++r) {
-        float* out = values + static_cast<std::size_t>(r) * static_cast<std::size_t>(w);
-        for (int c = 0; c < w; ++c) {
-            if (context.IsCancelled()) return false;
-            out[c] = static_cast<float>(EvaluatePixel(frame, r, c));
-            progress.Step();
-        }
-    }
+    const bool finished = ParallelProgressLoop(
+        context, static_cast<std::size_t>(Size()), 256, [&](std::size_t begin, std::size_t end) {
+            for (std::size_t i = begin; i < end; ++i) {
+                values[i] = static_cast<float>(
+                    EvaluatePixel(frame, static_cast<int>(i / w), static_cast<int>(i % w)));
+            }
+        });
+    if (!finished) return false;
 
     ColorFunction().Apply(values, static_cast<std::size_t>(Size()));
     MapColors(context.rgb, context.alpha, context.wantColour);

@@ -5,6 +5,8 @@
 
 namespace quillon {
 
+struct RenderContext;
+
 // Runs body(begin, end) over sub-ranges covering [0, count) on the worker
 // pool. Every element must be computed independently of how the range is
 // split, so that a picture comes out the same at any thread count.
@@ -13,6 +15,15 @@ inline constexpr std::size_t kPixelGrain = 16384;
 
 void ParallelFor(std::size_t count, std::size_t grain,
                  const std::function<void(std::size_t begin, std::size_t end)>& body);
+
+// A generator's pixel loop on the pool: items [0, count) are computed in
+// slices of count / 100, one slice after the other, each spread over the
+// threads; one ProgressStep is posted per completed slice, in order, as a
+// serial loop would post them. The cancel event is polled every `grain`
+// items, so a cancel stops the loop within a few milliseconds. Returns
+// false when cancelled.
+bool ParallelProgressLoop(const RenderContext& context, std::size_t count, std::size_t grain,
+                          const std::function<void(std::size_t begin, std::size_t end)>& body);
 
 // Limits the threads parallel loops use (0: all cores). Tests compare one
 // thread against many; the command line offers it as an option.

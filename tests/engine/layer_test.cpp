@@ -423,7 +423,7 @@ TEST(WhiteNoiseLayer, NormalisedGreyNoise) {
         EXPECT_EQ(values.alpha[p], 1.0f);
     }
     EXPECT_EQ(lo, 0.0f);
-    EXPECT_EQ(hi, 1.0f);
+    EXPECT_NEAR(hi, 1.0f, 1e-6f);  // (max - min) * (1 / (max - min)) in float
 
     Rendered colour = RenderAlone(layer, true);
     for (std::size_t p = 0; p < 256; ++p) {
