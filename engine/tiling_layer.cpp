@@ -520,8 +520,17 @@ TilingLayer::Step TilingLayer::GrowRocks(RenderContext& context) {
         r.maxDy = std::max(r.maxDy, dy);
         progress.Step();
     };
+    // Growth draws come in batches under one hold of the generator's lock,
+    // released now and then so that other threads are not kept waiting.
+    std::optional<RandomGenerator::Batch> batch;
+    int batchItems = 0;
     while (!queue.empty()) {
         if (context.IsCancelled()) return Step::kCancelled;
+        if (batchItems-- == 0) {
+            batch.reset();
+            batch.emplace(gen);
+            batchItems = 4096;
+        }
         const GrowthItem item = queue.front();
         queue.pop_front();
         const double rate = m_rocks[static_cast<std::size_t>(item.rock)].growth;
@@ -541,7 +550,7 @@ TilingLayer::Step TilingLayer::GrowRocks(RenderContext& context) {
             }
             continue;
         }
-        if (gen.Uniform(0.0, 1.0) > rate) {
+        if (batch->Uniform(0.0, 1.0) > rate) {
             queue.push_back(item);
             continue;
         }
@@ -551,11 +560,13 @@ TilingLayer::Step TilingLayer::GrowRocks(RenderContext& context) {
             if (isFree(next[k])) free[freeCount++] = k;
         }
         if (freeCount == 0) continue;
-        const int pick = std::clamp(TruncToInt(gen.Uniform(0.0, freeCount)), 0, freeCount - 1);
+        const int pick = std::clamp(TruncToInt(batch->Uniform(0.0, freeCount)), 0, freeCount - 1);
         const GrowthItem& g = next[free[pick]];
         claim(g.x, g.y, g.dx, g.dy, g.rock);
         if (freeCount > 1) queue.push_back(item);
     }
+
+    batch.reset();
 
     if (count > 1 && !SmoothRocks(context)) return Step::kCancelled;
     m_pieceCount = static_cast<int>(count);
@@ -570,14 +581,14 @@ bool TilingLayer::SmoothRocks(const RenderContext& context) {
     const std::size_t n = static_cast<std::size_t>(Size());
     const int r = kSmoothingRadius;
     struct Tap {
-        int dx, dy;
+        int column, row;  // 0 .. 2r
         double weight;
     };
     std::vector<Tap> taps;
     const auto rows = KernelRows(r, true);
     for (int q = 0; q <= 2 * r; ++q) {
         for (const Segment& s : rows[static_cast<std::size_t>(q)]) {
-            for (int dx = s.dx0; dx <= s.dx1; ++dx) taps.push_back({dx, q - r, s.weight});
+            for (int dx = s.dx0; dx <= s.dx1; ++dx) taps.push_back({dx + r, q, s.weight});
         }
     }
     std::unique_ptr<std::int32_t[]> smoothed(new std::int32_t[n]);
@@ -589,13 +600,21 @@ bool TilingLayer::SmoothRocks(const RenderContext& context) {
         ParallelFor(last - first, 1, [&](std::size_t begin, std::size_t end) {
             std::int32_t rock[64];
             double weight[64];
+            std::size_t rowBase[2 * kSmoothingRadius + 1];
+            int column[2 * kSmoothingRadius + 1];
             for (std::size_t row = first + begin; row < first + end; ++row) {
                 const int y = static_cast<int>(row);
+                for (int q = 0; q <= 2 * r; ++q) {
+                    rowBase[q] = static_cast<std::size_t>(Wrap(y + q - r, height)) * width;
+                }
                 for (int x = 0; x < width; ++x) {
+                    for (int c = 0; c <= 2 * r; ++c) {
+                        const int cx = x + c - r;
+                        column[c] = cx >= 0 && cx < width ? cx : Wrap(cx, width);
+                    }
                     int found = 0;
                     for (const Tap& tap : taps) {
-                        const int id = pieces[static_cast<std::size_t>(Wrap(y + tap.dy, height)) * width +
-                                              Wrap(x + tap.dx, width)];
+                        const int id = pieces[rowBase[tap.row] + column[tap.column]];
                         if (id < 0) continue;
                         int k = 0;
                         while (k < found && rock[k] != id) ++k;
@@ -699,6 +718,7 @@ TilingLayer::Step TilingLayer::MakeEdges(RenderContext& context, int radius) {
     };
     // The same for any span of columns, wrapped or cut at the border.
     const auto countSpan = [&](std::size_t base, int p, long long lo, long long hi) {
+        if (lo >= 0 && hi < width) return countIn(base, p, static_cast<int>(lo), static_cast<int>(hi));
         if (!wrap) {
             lo = std::max(lo, 0LL);
             hi = std::min(hi, static_cast<long long>(width) - 1);
