@@ -26,7 +26,7 @@ std::string Quoted(const std::string& text) {
 }
 
 enum class OptionId {
-    Output, OutputDir, Format, Quality, Seed, Size, Mirror,
+    Output, OutputDir, Format, Quality, Seed, Size, Mirror, Import,
     Quiet, Check, Print, Help, Version,
 };
 
@@ -45,6 +45,7 @@ constexpr OptionSpec kOptions[] = {
     {"seed", 0, true, OptionId::Seed},
     {"size", 0, true, OptionId::Size},
     {"mirror", 0, true, OptionId::Mirror},
+    {"import", 0, true, OptionId::Import},
     {"quiet", 'q', false, OptionId::Quiet},
     {"check", 0, false, OptionId::Check},
     {"print", 0, false, OptionId::Print},
@@ -77,11 +78,14 @@ bool ApplyValue(const OptionSpec& spec, const std::string& name, const std::stri
     switch (spec.id) {
         case OptionId::Output:
         case OptionId::OutputDir:
+        case OptionId::Import:
             if (value.empty()) {
                 error = name + " needs a non-empty path";
                 return false;
             }
-            (spec.id == OptionId::Output ? options.outputFile : options.outputDir) = value;
+            (spec.id == OptionId::Output      ? options.outputFile
+             : spec.id == OptionId::OutputDir ? options.outputDir
+                                              : options.importPicture) = value;
             return true;
         case OptionId::Format: {
             auto format = ParseFormatName(value);
@@ -149,8 +153,30 @@ void ApplyFlag(const OptionSpec& spec, RenderOptions& options, bool& check, bool
     }
 }
 
+// --import makes a document, not a picture: only -o and -q go with it.
+bool CheckImport(RenderOptions& options, bool check, bool print, std::string& error) {
+    if (check || print) {
+        error = std::string(check ? "--check" : "--print") + " cannot be used with --import";
+    } else if (!options.documents.empty()) {
+        error = "--import takes no document: the picture becomes the document given with -o";
+    } else if (!options.outputDir.empty() || options.outputFile.empty()) {
+        error = "--import needs -o DOCUMENT.qln for the new texture document";
+    } else if (options.format || options.seed || options.HasSize() || options.mirrorX || options.mirrorY) {
+        error = "--import writes a texture document; --format, --seed, --size and --mirror "
+                "cannot be used with it";
+    } else if (FormatFromExtension(options.outputFile)) {
+        error = "--import writes a texture document, not a picture: " + Quoted(options.outputFile) +
+                " should end in .qln";
+    } else {
+        options.mode = RunMode::Import;
+        return true;
+    }
+    return false;
+}
+
 // What the options together ask for, once every argument has been read.
 bool CheckCombination(RenderOptions& options, bool check, bool print, std::string& error) {
+    if (!options.importPicture.empty()) return CheckImport(options, check, print, error);
     if (check && print) {
         error = "--check and --print cannot be used together";
         return false;
@@ -368,6 +394,7 @@ bool ParseRenderOptions(std::span<const std::string> args, RenderOptions& option
 
 std::string UsageText() {
     return "Usage: quillon-render [options] DOCUMENT...\n"
+           "       quillon-render --import PICTURE -o DOCUMENT.qln\n"
            "Renders Quillon texture documents (.qln) to picture files.\n"
            "\n"
            "Output:\n"
@@ -391,6 +418,9 @@ std::string UsageText() {
            "      --check            read the documents and report their errors only\n"
            "      --print            write the one document to standard output in the\n"
            "                         form the editor saves\n"
+           "      --import PICTURE   turn a BMP, JPEG or PNG picture into a texture\n"
+           "                         document (-o) of the picture's size holding one\n"
+           "                         bitmap layer with it\n"
            "  -q, --quiet            print nothing but errors\n"
            "  -h, --help             show this help\n"
            "      --version          show the version\n"

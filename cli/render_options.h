@@ -24,6 +24,7 @@ enum class RunMode {
     Render,
     Check,    // read the documents and report their errors
     Print,    // write one document back in the form the editor saves
+    Import,   // turn a picture into a texture document (--import)
     Help,
     Version,
 };
@@ -37,6 +38,7 @@ struct RenderOptions {
     std::vector<std::string> documents;
     std::string outputFile;  // -o
     std::string outputDir;   // -d
+    std::string importPicture;  // --import
     std::optional<OutputFormat> format;
     int quality = kDefaultJpegQuality;
     std::optional<int> seed;

@@ -10,6 +10,7 @@
 #include <new>
 #include <span>
 
+#include "cli/import_picture.h"
 #include "cli/progress_bar.h"
 #include "engine/error_reporter.h"
 #include "engine/random.h"
@@ -412,6 +413,7 @@ int RunRenderCommand(const RenderOptions& options, const RunIo& io) {
     switch (options.mode) {
         case RunMode::Check: return RunCheck(options, reporter, io);
         case RunMode::Print: return RunPrint(options, reporter, io);
+        case RunMode::Import: return RunImport(options, io);
         default: return RunRender(options, reporter, io);
     }
 }
