@@ -8,6 +8,7 @@
 
 #include "engine/error_reporter.h"
 #include "engine/parallel.h"
+#include "engine/synthesis_job.h"
 #include "engine/tiling_layer.h"
 #include "test_layers.h"
 
@@ -336,6 +337,23 @@ TEST(Tiling, DegenerateSizesRenderInEveryMode) {
                 }
             }
         }
+    }
+}
+
+TEST(Tiling, StopsWhenCancelled) {
+    SynthesisJob job;
+    job.CancelEvent().Set();
+    for (bool regular : {true, false}) {
+        auto tiling = Rocks(32, 32, 4.0f, true, 0.5f);
+        tiling->SetRegular(regular);
+        AddStone(*tiling, 0.5f);
+        std::vector<float> rgb(3 * 32 * 32), alpha(32 * 32);
+        RenderContext context;
+        context.rgb = rgb.data();
+        context.alpha = alpha.data();
+        context.job = &job;
+        EXPECT_FALSE(tiling->Render(context));
+        EXPECT_FALSE(tiling->IsBusy());
     }
 }
 
