@@ -212,16 +212,15 @@ bool TilingLayer::Render(RenderContext& context) {
     std::fill(context.alpha, context.alpha + n, 1.0f);
     m_pieceCount = 0;
 
-    if (!BuildSources(context)) {
-        // Queued to the user interface; a rendering never waits for the user.
-        ReportError("No bricks defined for tiling layer");
-        FreeBuffers();
-        hold.unlock();
-        return RenderPlain(context);
-    }
-
     Step step = Step::kDone;
     try {
+        if (!BuildSources(context)) {
+            // Queued to the user interface; a rendering never waits for the user.
+            ReportError("No bricks defined for tiling layer");
+            FreeBuffers();
+            hold.unlock();
+            return RenderPlain(context);
+        }
         step = m_regular ? PlaceBricks(context) : GrowRocks(context);
         if (step == Step::kDone) {
             int radius = TruncToInt(m_edgeRadius.Evaluate());
@@ -682,7 +681,38 @@ float TilingLayer::UnassignedHeight() const {
     return m_profile.empty() ? 1.0f : m_profile.front().y;
 }
 
+// Edge heights, mortar in the low joints, then the heights lit as a
+// tileable bump map and the light laid over the pieces' colours.
 TilingLayer::Step TilingLayer::MakeEdges(RenderContext& context, int radius) {
+    Step step = EdgeHeights(context, radius);
+    if (step == Step::kDone) step = LayMortar(context);
+    if (step != Step::kDone) return step;
+
+    const std::size_t n = static_cast<std::size_t>(Size());
+    const float* heights = m_values.Data();
+    float* grey = m_scratch.Data();
+    for (std::size_t p = 0; p < n; ++p) {
+        grey[3 * p] = heights[p];
+        grey[3 * p + 1] = heights[p];
+        grey[3 * p + 2] = heights[p];
+    }
+    if (!Shade(grey, true, context)) return Step::kCancelled;
+    const float* shade = m_work.Data();
+    float* colour = m_colour.Data();
+    const float* alpha = context.alpha;
+    ParallelFor(n, kPixelGrain, [&](std::size_t begin, std::size_t end) {
+        for (std::size_t p = begin; p < end; ++p) {
+            for (std::size_t c = 3 * p; c < 3 * p + 3; ++c) {
+                colour[c] = std::clamp(colour[c] + (shade[c] - 0.5f) * alpha[p], 0.0f, 1.0f);
+            }
+        }
+    });
+    return Step::kDone;
+}
+
+// o is the share of the kernel's weight around a pixel that lies outside
+// its piece; the profile turns it into a height.
+TilingLayer::Step TilingLayer::EdgeHeights(RenderContext& context, int radius) {
     const int width = Width();
     const int height = Height();
     const std::size_t n = static_cast<std::size_t>(Size());
@@ -748,6 +778,8 @@ TilingLayer::Step TilingLayer::MakeEdges(RenderContext& context, int radius) {
         const std::size_t last = std::min<std::size_t>(height, first + block);
         ParallelFor(last - first, 1, [&](std::size_t begin, std::size_t end) {
             for (std::size_t row = first + begin; row < first + end; ++row) {
+                // Large kernels make a row slow; the block is abandoned.
+                if (context.IsCancelled()) return;
                 const int y = static_cast<int>(row);
                 for (int x = 0; x < width; ++x) {
                     const std::size_t p = row * width + static_cast<std::size_t>(x);
@@ -771,11 +803,18 @@ TilingLayer::Step TilingLayer::MakeEdges(RenderContext& context, int radius) {
                 }
             }
         });
+        if (context.IsCancelled()) return Step::kCancelled;
         progress.Advance((last - first) * static_cast<std::size_t>(width));
     }
+    return Step::kDone;
+}
 
-    // Mortar fills everything at or below the cut between the lowest and
-    // the highest edge height.
+// Mortar fills everything at or below the cut between the lowest and the
+// highest edge height, and lies flat at the cut.
+TilingLayer::Step TilingLayer::LayMortar(RenderContext& context) {
+    const std::size_t n = static_cast<std::size_t>(Size());
+    std::int32_t* pieces = m_pieces.get();
+    float* heights = m_values.Data();
     const double threshold = m_threshold.Evaluate();
     if (threshold > 0.0) {
         struct Candidate {
@@ -827,26 +866,6 @@ TilingLayer::Step TilingLayer::MakeEdges(RenderContext& context, int radius) {
             }
         }
     }
-
-    // The heights as a grey image, lit as a tileable bump map, and the
-    // light laid over the pieces' colours.
-    float* grey = m_scratch.Data();
-    for (std::size_t p = 0; p < n; ++p) {
-        grey[3 * p] = heights[p];
-        grey[3 * p + 1] = heights[p];
-        grey[3 * p + 2] = heights[p];
-    }
-    if (!Shade(grey, true, context)) return Step::kCancelled;
-    const float* shade = m_work.Data();
-    float* colour = m_colour.Data();
-    const float* alpha = context.alpha;
-    ParallelFor(n, kPixelGrain, [&](std::size_t begin, std::size_t end) {
-        for (std::size_t p = begin; p < end; ++p) {
-            for (std::size_t c = 3 * p; c < 3 * p + 3; ++c) {
-                colour[c] = std::clamp(colour[c] + (shade[c] - 0.5f) * alpha[p], 0.0f, 1.0f);
-            }
-        }
-    });
     return Step::kDone;
 }
 

@@ -111,6 +111,8 @@ private:
     bool SmoothRocks(const RenderContext& context);
     Step FillRocks(RenderContext& context);
     Step MakeEdges(RenderContext& context, int radius);
+    Step EdgeHeights(RenderContext& context, int radius);
+    Step LayMortar(RenderContext& context);
     float ProfileHeight(float o) const;
     float UnassignedHeight() const;
 
