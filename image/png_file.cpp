@@ -1,9 +1,11 @@
 #include "image/png_file.h"
 
 #include <png.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <csetjmp>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -40,7 +42,21 @@ struct ReadInfo {
     png_uint_32 width = 0;
     png_uint_32 height = 0;
     int channels = 0;  // 3, or 4 with alpha
+    // The filtered rows the compressed data must inflate to, as stored.
+    std::uint64_t storedBytes = 0;
 };
+
+// Deflate never inflates by more than about 1032 to 1: a file shorter than
+// that share of its rows cannot hold them, so its size claim is refused
+// before a picture's worth of memory is taken.
+constexpr std::uint64_t kMaxInflateRatio = 1032;
+
+// Unknown (a pipe, a device) counts as unlimited.
+std::uint64_t FileLength(std::FILE* file) {
+    struct stat info {};
+    if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) return UINT64_MAX;
+    return static_cast<std::uint64_t>(info.st_size);
+}
 
 bool GuardedReadInfo(png_structp png, png_infop info, std::FILE* file, ReadInfo* out) {
     if (setjmp(png_jmpbuf(png))) return false;
@@ -48,6 +64,9 @@ bool GuardedReadInfo(png_structp png, png_infop info, std::FILE* file, ReadInfo*
     png_set_user_limits(png, kMaxImageDimension, kMaxImageDimension);
     png_set_chunk_malloc_max(png, 16u << 20);
     png_read_info(png, info);
+    const std::uint64_t bitsPerRow = std::uint64_t{png_get_image_width(png, info)} *
+                                     png_get_bit_depth(png, info) * png_get_channels(png, info);
+    out->storedBytes = std::uint64_t{png_get_image_height(png, info)} * (1 + (bitsPerRow + 7) / 8);
     png_set_expand(png);
     png_set_scale_16(png);
     png_set_gray_to_rgb(png);
@@ -111,6 +130,11 @@ std::unique_ptr<ImageBuffer> PngReader::Read(const std::string& path) {
         ReadInfo header;
         if (!GuardedReadInfo(png, info, file, &header)) {
             m_lastError = std::string(messages.error) + "\n";
+            return nullptr;
+        }
+        if (header.storedBytes / kMaxInflateRatio > FileLength(file)) {
+            m_lastError = FormatText("PNG image data too short for %u x %u pixels\n",
+                                     header.width, header.height);
             return nullptr;
         }
         if (!IsValidImageSize(header.width, header.height) ||
