@@ -4,9 +4,30 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <cmath>
+#include <cstddef>
+#include <limits>
+
 #include "engine/texture_map.h"
 
 namespace quillon {
+
+namespace {
+
+// Extreme settings (numbers near the float limit, multiplied together) can
+// overflow to infinity and then to NaN. The picture leaves the engine
+// finite: NaN becomes 0 and infinities the largest float of their sign,
+// which shows exactly as they would have (clamped to 0..1 for display).
+void MakeFinite(float* values, std::size_t count) {
+    constexpr float kMax = std::numeric_limits<float>::max();
+    for (std::size_t i = 0; i < count; ++i) {
+        const float v = values[i];
+        if (std::isfinite(v)) continue;
+        values[i] = std::isnan(v) ? 0.0f : (v > 0.0f ? kMax : -kMax);
+    }
+}
+
+}  // namespace
 
 SynthesisJob::~SynthesisJob() { Cancel(); }
 
@@ -25,6 +46,9 @@ bool SynthesisJob::RunHere() {
 
     m_succeeded = texture->Render(context);
     if (m_succeeded) {
+        const std::size_t pixels = static_cast<std::size_t>(texture->Size());
+        MakeFinite(rgb, 3 * pixels);
+        MakeFinite(alpha, pixels);
         if (onComposite) onComposite(context, rgb, callbackArg);
         if (window) window->Post(Notification::SynthesisDone);
     }
