@@ -1,0 +1,23 @@
+// PNG files from anywhere: a picture or a refusal with a reason.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+#include "image/png_file.h"
+#include "tests/fuzz/fuzz_support.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace quillon;
+    const std::string& path = fuzz::ScratchPath(".png");
+    if (!fuzz::WriteScratch(path, data, size)) return 0;
+    PngReader reader;
+    std::unique_ptr<ImageBuffer> image = reader.Read(path);
+    if (image) {
+        if (image->BitsPerPixel() != 24) std::abort();
+        if (image->Size() != image->RowBytes() * static_cast<std::size_t>(image->Height()))
+            std::abort();
+    } else if (reader.LastError().empty()) {
+        std::abort();
+    }
+    return 0;
+}
