@@ -82,22 +82,6 @@ std::shared_ptr<BumpLightSrc> Directional(float x, float y, float z, float colou
     return light;
 }
 
-TEST(BumpMap, Defaults) {
-    BumpMapLayer bump;
-    EXPECT_TRUE(bump.Greyify());
-    EXPECT_FALSE(bump.Tileable());
-    EXPECT_EQ(bump.BumpScale(), RandomNumber(1.0f));
-    EXPECT_EQ(bump.Count(), 1);
-    ASSERT_EQ(bump.LightCount(), 1);
-    const BumpLightSrc& light = *bump.Light(0);
-    EXPECT_EQ(light.xPos, RandomNumber(1.0f));
-    EXPECT_FALSE(light.finite);
-    EXPECT_TRUE(light.on);
-    EXPECT_FLOAT_EQ(light.color[1], 0.8660254f);
-    EXPECT_EQ(light.Owner(), &bump);
-    EXPECT_EQ(bump.Light(1), nullptr);
-}
-
 // The children render into a buffer of their own: a flat surface under
 // the default light is 0.866 x 0.577 = one half, whatever its colour.
 TEST(BumpMap, FlatImageUnderDefaultLightIsHalfGrey) {
