@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <csetjmp>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <new>
 #include <vector>
 
 #include <jpeglib.h>
+#include <sys/stat.h>
 
 #include "image/atomic_file.h"
 #include "image/format_text.h"
@@ -50,6 +52,26 @@ void InitErrorManager(ErrorManager& err) {
 
 JPEGException LibraryError(const ErrorManager& err) {
     return JPEGException(1, std::string(err.message) + "\n");
+}
+
+// Huffman coding spends at least one bit on every 8 x 8 block of every
+// component. A file too short for that cannot hold the picture it claims:
+// the library would spend seconds and a picture's worth of memory padding
+// it. Arithmetic coding has no such floor.
+std::uint64_t MinimumCodedBytes(const jpeg_decompress_struct& cinfo) {
+    if (cinfo.arith_code) return 0;
+    std::uint64_t blocks = 0;
+    for (int c = 0; c < cinfo.num_components; ++c) {
+        blocks += std::uint64_t{cinfo.comp_info[c].width_in_blocks} * cinfo.comp_info[c].height_in_blocks;
+    }
+    return blocks / 8;
+}
+
+// Unknown (a pipe, a device) counts as unlimited.
+std::uint64_t FileLength(std::FILE* file) {
+    struct stat info {};
+    if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) return UINT64_MAX;
+    return static_cast<std::uint64_t>(info.st_size);
 }
 
 // --- Guarded steps: each returns false after a fatal library error. ---
@@ -161,6 +183,12 @@ std::unique_ptr<ImageBuffer> JpegReader::Read(const std::string& path) {
         }
         if (!IsValidImageSize(cinfo.image_width, cinfo.image_height)) {
             m_lastError = FormatText("Image too large (%u x %u pixels)\n", cinfo.image_width,
+                                     cinfo.image_height);
+            return nullptr;
+        }
+        if (cinfo.image_width != 0 && cinfo.image_height != 0 &&
+            MinimumCodedBytes(cinfo) > FileLength(file)) {
+            m_lastError = FormatText("JPEG data too short for %u x %u pixels\n", cinfo.image_width,
                                      cinfo.image_height);
             return nullptr;
         }

@@ -113,6 +113,29 @@ TEST(HostilePictures, CutJpegsKeepTheirSizeAndWarn) {
     EXPECT_FALSE(reader.LastWarning().empty());
 }
 
+TEST(HostilePictures, JpegSizeClaimsBeyondTheDataAreRefusedBeforeDecoding) {
+    for (const char* name : {"colour_claims_16000x16000_cut.jpg", "grey_claims_16000x16000_cut.jpg",
+                             "progressive_claims_16000x16000_cut.jpg"}) {
+        JpegReader reader;
+        const auto image = reader.Read(
+            (fs::path(QUILLON_TEST_DATA_DIR) / "hostile" / "jpeg" / name).string());
+        EXPECT_EQ(image, nullptr) << name;
+        EXPECT_NE(reader.LastError().find("too short for 16000 x 16000"), std::string::npos)
+            << name << ": " << reader.LastError();
+    }
+    // A large flat picture codes to little, but never below the floor.
+    test::TempDir dir;
+    const std::string path = dir.File("flat.jpg");
+    ImageBuffer flat;
+    ASSERT_TRUE(flat.Allocate(1600, 1200, 3, 24));
+    std::fill_n(flat.Pixels(), flat.Size(), std::uint8_t{90});
+    ASSERT_TRUE(JpegWriter(10).Write(flat, path));
+    JpegReader reader;
+    const auto image = reader.Read(path);
+    ASSERT_NE(image, nullptr) << reader.LastError();
+    EXPECT_EQ(image->Height(), 1200);
+}
+
 TEST(HostilePictures, DamagedPngsAreRefusedWithAReason) {
     const auto files = HostileFiles("png");
     ASSERT_GE(files.size(), 10u);

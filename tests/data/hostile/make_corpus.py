@@ -179,6 +179,11 @@ def write_jpegs():
         huge = bytearray(data)
         huge[sof + 5:sof + 9] = struct.pack(">HH", 65500, 65500)
         put(out, f"{name}_claims_65500x65500.jpg", bytes(huge))
+        # A size the limits allow, with the scan cut a few bytes in: the
+        # library would pad a quarter of a gigapixel.
+        big = bytearray(data)
+        big[sof + 5:sof + 9] = struct.pack(">HH", 16000, 16000)
+        put(out, f"{name}_claims_16000x16000_cut.jpg", bytes(big[:big.index(b"\xff\xda") + 40]))
         zero = bytearray(data)
         zero[sof + 5:sof + 9] = struct.pack(">HH", 0, 7)
         put(out, f"{name}_zero_height.jpg", bytes(zero))
