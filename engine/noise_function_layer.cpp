@@ -206,7 +206,49 @@ NoiseFunctionLayer::Frame NoiseFunctionLayer::PrepareFrame(float contextScale) {
     return frame;
 }
 
-double NoiseFunctionLayer::EvaluatePixel(const Frame& frame, int row, int column) const {
+void NoiseFunctionLayer::TurbulenceSumMany(const Noise3D& noise, TurbulenceType type, const double* x,
+                                           const double* y, const double* z, double magnitude, double variance,
+                                           int iterations, double* out, std::size_t n) {
+    switch (type) {
+        case TurbulenceType::None:
+            for (std::size_t i = 0; i < n; ++i) out[i] = 1.0;
+            return;
+        case TurbulenceType::Noise:
+            noise.EvaluateMany(x, y, z, out, n);
+            for (std::size_t i = 0; i < n; ++i) out[i] = magnitude * out[i];
+            return;
+        case TurbulenceType::Turbulence:
+        case TurbulenceType::FractalSum:
+            break;
+    }
+    const bool absolute = type == TurbulenceType::Turbulence;
+    constexpr std::size_t kBlock = 256;
+    double sx[kBlock], sy[kBlock], sz[kBlock], v[kBlock];
+    for (std::size_t start = 0; start < n; start += kBlock) {
+        const std::size_t count = n - start < kBlock ? n - start : kBlock;
+        double* sum = out + start;
+        for (std::size_t i = 0; i < count; ++i) {
+            sx[i] = x[start + i];
+            sy[i] = y[start + i];
+            sz[i] = z[start + i];
+            sum[i] = 0.0;
+        }
+        double divisor = 1.0;
+        for (int octave = 0; octave < iterations; ++octave) {
+            noise.EvaluateMany(sx, sy, sz, v, count);
+            for (std::size_t i = 0; i < count; ++i) {
+                sum[i] += (absolute ? std::abs(v[i]) : v[i]) / divisor;
+                sx[i] *= variance;
+                sy[i] *= variance;
+                sz[i] *= variance;
+            }
+            divisor *= variance;
+        }
+        for (std::size_t i = 0; i < count; ++i) sum[i] = magnitude * sum[i];
+    }
+}
+
+void NoiseFunctionLayer::PixelPoint(const Frame& frame, int row, int column, double p[3]) const {
     const double u = column * frame.du;
     double px, py;
     const double pz = frame.rowHeights[static_cast<std::size_t>(row)];
@@ -229,7 +271,6 @@ double NoiseFunctionLayer::EvaluatePixel(const Frame& frame, int row, int column
 
     // p = transform x (px, py, pz, 1), summed in column order.
     const Matrix& t = frame.transform;
-    double p[3];
     for (int r = 0; r < 3; ++r) {
         double sum = 0.0;
         sum += t.Element(r, 0) * px;
@@ -238,17 +279,9 @@ double NoiseFunctionLayer::EvaluatePixel(const Frame& frame, int row, int column
         sum += t.Element(r, 3) * 1.0;
         p[r] = sum;
     }
+}
 
-    const double d = TurbulenceSum(*m_coordNoise, m_coordTurbulence.type, p[0], p[1], p[2], frame.coordMagnitude,
-                                   frame.coordVariance, m_coordTurbulence.iterations);
-    if (m_coordTurbulence.type != TurbulenceType::None) {
-        p[0] += d;
-        p[1] += d;
-        p[2] += d;
-    }
-
-    const double value = TurbulenceSum(*m_noise, m_turbulence.type, p[0], p[1], p[2], frame.turbulenceMagnitude,
-                                       frame.turbulenceVariance, m_turbulence.iterations);
+double NoiseFunctionLayer::FinishValue(double value, const double p[3]) const {
     switch (m_coordFunction) {
         case CoordFunction::Linear:
             return value + p[0];
@@ -259,6 +292,55 @@ double NoiseFunctionLayer::EvaluatePixel(const Frame& frame, int row, int column
         case CoordFunction::None:
         default:
             return value;
+    }
+}
+
+double NoiseFunctionLayer::EvaluatePixel(const Frame& frame, int row, int column) const {
+    double p[3];
+    PixelPoint(frame, row, column, p);
+    const double d = TurbulenceSum(*m_coordNoise, m_coordTurbulence.type, p[0], p[1], p[2], frame.coordMagnitude,
+                                   frame.coordVariance, m_coordTurbulence.iterations);
+    if (m_coordTurbulence.type != TurbulenceType::None) {
+        p[0] += d;
+        p[1] += d;
+        p[2] += d;
+    }
+    const double value = TurbulenceSum(*m_noise, m_turbulence.type, p[0], p[1], p[2], frame.turbulenceMagnitude,
+                                       frame.turbulenceVariance, m_turbulence.iterations);
+    return FinishValue(value, p);
+}
+
+void NoiseFunctionLayer::EvaluatePixels(const Frame& frame, std::size_t first, std::size_t count,
+                                        float* out) const {
+    constexpr std::size_t kBlock = 256;
+    double px[kBlock], py[kBlock], pz[kBlock], d[kBlock], value[kBlock];
+    const std::size_t w = static_cast<std::size_t>(Width());
+    const bool displaced = m_coordTurbulence.type != TurbulenceType::None;
+    for (std::size_t start = 0; start < count; start += kBlock) {
+        const std::size_t n = count - start < kBlock ? count - start : kBlock;
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::size_t pixel = first + start + i;
+            double p[3];
+            PixelPoint(frame, static_cast<int>(pixel / w), static_cast<int>(pixel % w), p);
+            px[i] = p[0];
+            py[i] = p[1];
+            pz[i] = p[2];
+        }
+        if (displaced) {
+            TurbulenceSumMany(*m_coordNoise, m_coordTurbulence.type, px, py, pz, frame.coordMagnitude,
+                              frame.coordVariance, m_coordTurbulence.iterations, d, n);
+            for (std::size_t i = 0; i < n; ++i) {
+                px[i] += d[i];
+                py[i] += d[i];
+                pz[i] += d[i];
+            }
+        }
+        TurbulenceSumMany(*m_noise, m_turbulence.type, px, py, pz, frame.turbulenceMagnitude,
+                          frame.turbulenceVariance, m_turbulence.iterations, value, n);
+        for (std::size_t i = 0; i < n; ++i) {
+            const double p[3] = {px[i], py[i], pz[i]};
+            out[start + i] = static_cast<float>(FinishValue(value[i], p));
+        }
     }
 }
 
@@ -274,15 +356,10 @@ bool NoiseFunctionLayer::Render(RenderContext& context) {
     const Frame frame = PrepareFrame(context.scale);
     // Every draw was taken in PrepareFrame: pixels are independent and may
     // be computed on any thread in any order.
-    const std::size_t w = static_cast<std::size_t>(Width());
     float* values = m_values.Data();
     const bool finished = ParallelProgressLoop(
-        context, static_cast<std::size_t>(Size()), 256, [&](std::size_t begin, std::size_t end) {
-            for (std::size_t i = begin; i < end; ++i) {
-                values[i] = static_cast<float>(
-                    EvaluatePixel(frame, static_cast<int>(i / w), static_cast<int>(i % w)));
-            }
-        });
+        context, static_cast<std::size_t>(Size()), 256,
+        [&](std::size_t begin, std::size_t end) { EvaluatePixels(frame, begin, end - begin, values + begin); });
     if (!finished) return false;
 
     ColorFunction().Apply(values, static_cast<std::size_t>(Size()));

@@ -94,11 +94,18 @@ public:
     // magnitudes and variances, then re-draws both noises' tables.
     Frame PrepareFrame(float contextScale);
     double EvaluatePixel(const Frame& frame, int row, int column) const;
+    // EvaluatePixel of pixels first .. first + count - 1 (in row-major
+    // order), bit for bit, evaluated a block of points at a time.
+    void EvaluatePixels(const Frame& frame, std::size_t first, std::size_t count, float* out) const;
 
     // Turbulence sum of a noise at (x, y, z): octaves work on a copy of the
     // homogeneous point scaled by variance^i and are divided by variance^i.
     static double TurbulenceSum(const Noise3D& noise, TurbulenceType type, double x, double y, double z,
                                 double magnitude, double variance, int iterations);
+    // TurbulenceSum at n points, bit for bit, through Noise3D::EvaluateMany.
+    static void TurbulenceSumMany(const Noise3D& noise, TurbulenceType type, const double* x, const double* y,
+                                  const double* z, double magnitude, double variance, int iterations, double* out,
+                                  std::size_t n);
     // The pixel-point heights of a toroid's rows: rising for the first half,
     // falling back for the second, with cosine-shaped turns.
     static std::vector<double> ToroidHeights(int height);
@@ -106,6 +113,10 @@ public:
     static Matrix BuildTransform(const double translate[3], const double rotate[3], const double scale[3]);
 
 private:
+    // The transformed point of a pixel, before the coordinate noise moves it.
+    void PixelPoint(const Frame& frame, int row, int column, double p[3]) const;
+    double FinishValue(double value, const double p[3]) const;
+
     Triple m_translation{0.0f, 0.0f, 0.0f};
     Triple m_rotation{0.0f, 0.0f, 0.0f};
     Triple m_scale{1.0f, 1.0f, 1.0f};

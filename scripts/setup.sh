@@ -9,7 +9,8 @@ preset=${1:-default}
 packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libjpeg62-turbo-dev libpng-dev libtbb-dev
+  libjpeg62-turbo-dev libpng-dev libtbb-dev libhwy-dev
+  libnoise-dev gegl  # bench/compare.sh only
 )
 
 missing=()

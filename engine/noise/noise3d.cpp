@@ -6,6 +6,7 @@
 #include "engine/noise/convolution_noise.h"
 #include "engine/noise/gradient_noise.h"
 #include "engine/noise/grid_noise.h"
+#include "engine/noise/noise_simd.h"
 #include "engine/noise/valgrad_noise.h"
 #include "engine/noise/value_noise.h"
 
@@ -17,7 +18,7 @@ int Noise3D::TableSizeFor(std::uint32_t requested) {
     return size;
 }
 
-Noise3D::Axis Noise3D::Split(double c) {
+Noise3D::Axis Noise3D::SplitWide(double c) {
     if (!std::isfinite(c)) return {0, 0.0};
     const double f = std::floor(c);
     // Wrap to 32 bits in double first: exact for every representable integer.
@@ -25,6 +26,17 @@ Noise3D::Axis Noise3D::Split(double c) {
     if (wrapped < 0.0) wrapped += 4294967296.0;
     const auto cell = static_cast<std::int32_t>(static_cast<std::uint32_t>(wrapped));
     return {cell, c - f};
+}
+
+void Noise3D::SplitBlock(const double* c, std::int32_t* cell, double* fraction, std::size_t n) {
+    bool wide = false;
+    std::size_t done = SplitMany(c, cell, fraction, n, wide);
+    if (wide) done = 0;
+    for (std::size_t i = done; i < n; ++i) {
+        const Axis a = Split(c[i]);
+        cell[i] = a.cell;
+        fraction[i] = a.fraction;
+    }
 }
 
 int Noise3D::DrawIndex(RandomGenerator::Batch& batch, int n) {
@@ -63,6 +75,11 @@ void Noise3D::RedrawValues(RandomGenerator::Batch& batch) {
 void Noise3D::Randomize() {
     RandomGenerator::Batch batch(RandomGenerator::Instance());
     RedrawValues(batch);
+}
+
+void Noise3D::EvaluateMany(const double* x, const double* y, const double* z, double* out,
+                           std::size_t n) const {
+    for (std::size_t i = 0; i < n; ++i) out[i] = EvaluateAt(x[i], y[i], z[i]);
 }
 
 double Noise3D::Evaluate(const Matrix& point) const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -31,6 +33,10 @@ public:
     // no column evaluates to 0.
     double Evaluate(const Matrix& point) const;
     virtual double EvaluateAt(double x, double y, double z) const = 0;
+    // out[i] = EvaluateAt(x[i], y[i], z[i]) for i < n, bit for bit; kinds
+    // with a vector path override it.
+    virtual void EvaluateMany(const double* x, const double* y, const double* z, double* out,
+                              std::size_t n) const;
     // A fresh instance from the same construction parameters (new tables).
     virtual std::unique_ptr<Noise3D> Clone() const = 0;
     virtual NoiseFunction Kind() const = 0;
@@ -56,9 +62,18 @@ public:
         std::int32_t cell;
         double fraction;
     };
-    static Axis Split(double c);
+    static Axis Split(double c) {
+        const double f = std::floor(c);
+        // Inside int's range the wrap is a plain conversion; NaN fails both tests.
+        if (f >= -2147483648.0 && f < 2147483648.0) return {static_cast<std::int32_t>(f), c - f};
+        return SplitWide(c);
+    }
 
 protected:
+    static Axis SplitWide(double c);
+    // Split of c[0 .. n), vectorised.
+    static void SplitBlock(const double* c, std::int32_t* cell, double* fraction, std::size_t n);
+
     // No tables (a kind built only from members).
     Noise3D() = default;
     // Sizes the tables; the concrete kind draws them (DrawTables) under one

@@ -1,5 +1,7 @@
 #include "engine/noise/value_noise.h"
 
+#include "engine/noise/noise_simd.h"
+
 namespace quillon {
 
 ValueNoise3D::ValueNoise3D(double rangeLow, double rangeHigh, std::uint32_t requested)
@@ -39,6 +41,19 @@ double ValueNoise3D::EvaluateAt(double x, double y, double z) const {
         zKnots[dz + 1] = Spline(ay.fraction, yKnots, 4);
     }
     return Spline(az.fraction, zKnots, 4);
+}
+
+void ValueNoise3D::EvaluateMany(const double* x, const double* y, const double* z, double* out,
+                                std::size_t n) const {
+    const LatticeTables tables{m_permutation.data(), m_mask, m_values.data()};
+    std::size_t i = 0;
+    while (i < n) {
+        i += ValueNoiseMany(tables, x + i, y + i, z + i, out + i, n - i);
+        if (i < n) {
+            out[i] = EvaluateAt(x[i], y[i], z[i]);
+            ++i;
+        }
+    }
 }
 
 std::unique_ptr<Noise3D> ValueNoise3D::Clone() const {

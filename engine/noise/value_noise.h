@@ -11,6 +11,8 @@ public:
     ValueNoise3D(double rangeLow, double rangeHigh, std::uint32_t requested);
 
     double EvaluateAt(double x, double y, double z) const override;
+    void EvaluateMany(const double* x, const double* y, const double* z, double* out,
+                      std::size_t n) const override;
     std::unique_ptr<Noise3D> Clone() const override;
     NoiseFunction Kind() const override { return NoiseFunction::Value; }
 

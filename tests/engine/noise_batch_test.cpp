@@ -1,0 +1,124 @@
+// The vector paths of the noises give the scalar results bit for bit, on
+// every instruction set this build carries.
+#include <gtest/gtest.h>
+
+#include <hwy/targets.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include "engine/noise/gradient_noise.h"
+#include "engine/noise/noise3d.h"
+#include "engine/noise_function_layer.h"
+#include "engine/random.h"
+
+namespace quillon {
+namespace {
+
+struct Points {
+    std::vector<double> x, y, z;
+    void Add(double a, double b, double c) {
+        x.push_back(a);
+        y.push_back(b);
+        z.push_back(c);
+    }
+    std::size_t Size() const { return x.size(); }
+};
+
+// Rows as layers walk them (long runs in one cell, short ones, single
+// points), awkward values and cells beyond int's range in between.
+Points MixedPoints() {
+    Points p;
+    std::mt19937_64 gen(7);
+    std::uniform_real_distribution<double> u(-40.0, 40.0);
+    for (const double step : {0.001, 0.01, 0.3, 1.7, 13.0}) {
+        const double x0 = u(gen), y0 = u(gen), z0 = u(gen);
+        for (int i = 0; i < 301; ++i) p.Add(x0 + i * step, y0 + 0.1 * i * step, z0 - 0.05 * i * step);
+    }
+    const double inf = std::numeric_limits<double>::infinity();
+    const double awkward[] = {0.0,  -0.0, -1e-300, 1e-17 - 1.0, -1.0, 2147483647.5, -2147483648.0, 2147483648.0,
+                              -3e9, 5e15, 1e300,   std::nan(""), inf, -inf,         -0.5,          0.999999999};
+    for (const double a : awkward) {
+        for (int i = 0; i < 9; ++i) p.Add(a, 0.25 * i, -0.75 * i);   // one bad coordinate in a vector
+        for (int i = 0; i < 9; ++i) p.Add(0.3 * i, a, 1.5);
+        for (int i = 0; i < 9; ++i) p.Add(-2.5, 0.1 * i, a);
+    }
+    for (int i = 0; i < 500; ++i) p.Add(u(gen), u(gen), u(gen));
+    return p;
+}
+
+bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+
+void ExpectManyMatchesOneByOne(const Noise3D& noise, const Points& p, const char* target) {
+    std::vector<double> many(p.Size());
+    noise.EvaluateMany(p.x.data(), p.y.data(), p.z.data(), many.data(), p.Size());
+    int failures = 0;
+    for (std::size_t i = 0; i < p.Size() && failures < 5; ++i) {
+        const double one = noise.EvaluateAt(p.x[i], p.y[i], p.z[i]);
+        if (!SameBits(one, many[i])) {
+            ++failures;
+            ADD_FAILURE() << "kind " << static_cast<int>(noise.Kind()) << " on " << target << " at (" << p.x[i]
+                          << ", " << p.y[i] << ", " << p.z[i] << "): " << one << " one by one, " << many[i]
+                          << " in a batch";
+        }
+    }
+    // Every prefix length exercises the tails of the vector loops.
+    for (std::size_t n = 0; n < 20; ++n) {
+        std::vector<double> part(n + 1, 42.0);
+        noise.EvaluateMany(p.x.data() + 3, p.y.data() + 3, p.z.data() + 3, part.data(), n);
+        for (std::size_t i = 0; i < n; ++i) EXPECT_TRUE(SameBits(part[i], many[i + 3])) << n;
+        EXPECT_EQ(part[n], 42.0) << "wrote past the end";
+    }
+}
+
+class EveryTarget : public ::testing::Test {
+protected:
+    void TearDown() override { hwy::SetSupportedTargetsForTest(0); }
+};
+
+TEST_F(EveryTarget, BatchedNoiseEqualsOnePointAtATime) {
+    RandomGenerator::Instance().Seed(11);
+    const Points points = MixedPoints();
+    for (const std::int64_t target : hwy::SupportedAndGeneratedTargets()) {
+        hwy::SetSupportedTargetsForTest(target);
+        for (int k = 0; k <= 5; ++k) {
+            const auto noise = MakeNoise(static_cast<NoiseFunction>(k));
+            ExpectManyMatchesOneByOne(*noise, points, hwy::TargetName(target));
+        }
+        // A small table wraps the hash often.
+        const GradientNoise3D tiny(4);
+        ExpectManyMatchesOneByOne(tiny, points, hwy::TargetName(target));
+    }
+}
+
+TEST_F(EveryTarget, BatchedTurbulenceEqualsOnePointAtATime) {
+    RandomGenerator::Instance().Seed(12);
+    const Points p = MixedPoints();
+    for (const std::int64_t target : hwy::SupportedAndGeneratedTargets()) {
+        hwy::SetSupportedTargetsForTest(target);
+        for (const NoiseFunction kind : {NoiseFunction::Gradient, NoiseFunction::Value, NoiseFunction::Grid}) {
+            const auto noise = MakeNoise(kind);
+            for (const TurbulenceType type : {TurbulenceType::None, TurbulenceType::Noise,
+                                              TurbulenceType::Turbulence, TurbulenceType::FractalSum}) {
+                for (const int octaves : {0, 1, 5}) {
+                    std::vector<double> many(p.Size());
+                    NoiseFunctionLayer::TurbulenceSumMany(*noise, type, p.x.data(), p.y.data(), p.z.data(), 0.7,
+                                                          2.17, octaves, many.data(), p.Size());
+                    for (std::size_t i = 0; i < p.Size(); ++i) {
+                        const double one = NoiseFunctionLayer::TurbulenceSum(*noise, type, p.x[i], p.y[i], p.z[i],
+                                                                             0.7, 2.17, octaves);
+                        ASSERT_TRUE(SameBits(one, many[i]))
+                            << hwy::TargetName(target) << " type " << static_cast<int>(type) << " octaves "
+                            << octaves << " point " << i;
+                    }
+                }
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace quillon
