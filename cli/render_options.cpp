@@ -54,28 +54,28 @@ constexpr OptionSpec kOptions[] = {
 };
 
 const OptionSpec* FindLong(const std::string& name) {
-    for (const OptionSpec& spec : kOptions) {
-        if (name == spec.longName) return &spec;
+    for (const OptionSpec& option : kOptions) {
+        if (name == option.longName) return &option;
     }
     return nullptr;
 }
 
 const OptionSpec* FindShort(char c) {
-    for (const OptionSpec& spec : kOptions) {
-        if (spec.shortName != 0 && spec.shortName == c) return &spec;
+    for (const OptionSpec& option : kOptions) {
+        if (option.shortName != 0 && option.shortName == c) return &option;
     }
     return nullptr;
 }
 
 // How the user wrote the option, for messages.
-std::string Spelling(const OptionSpec& spec, bool asShort) {
-    if (asShort) return std::string("-") + spec.shortName;
-    return std::string("--") + spec.longName;
+std::string Spelling(const OptionSpec& option, bool asShort) {
+    if (asShort) return std::string("-") + option.shortName;
+    return std::string("--") + option.longName;
 }
 
-bool ApplyValue(const OptionSpec& spec, const std::string& name, const std::string& value,
+bool ApplyValue(const OptionSpec& option, const std::string& name, const std::string& value,
                 RenderOptions& options, std::string& error) {
-    switch (spec.id) {
+    switch (option.id) {
         case OptionId::Output:
         case OptionId::OutputDir:
         case OptionId::Import:
@@ -83,8 +83,8 @@ bool ApplyValue(const OptionSpec& spec, const std::string& name, const std::stri
                 error = name + " needs a non-empty path";
                 return false;
             }
-            (spec.id == OptionId::Output      ? options.outputFile
-             : spec.id == OptionId::OutputDir ? options.outputDir
+            (option.id == OptionId::Output      ? options.outputFile
+             : option.id == OptionId::OutputDir ? options.outputDir
                                               : options.importPicture) = value;
             return true;
         case OptionId::Format: {
@@ -142,8 +142,8 @@ bool ApplyValue(const OptionSpec& spec, const std::string& name, const std::stri
     }
 }
 
-void ApplyFlag(const OptionSpec& spec, RenderOptions& options, bool& check, bool& print) {
-    switch (spec.id) {
+void ApplyFlag(const OptionSpec& option, RenderOptions& options, bool& check, bool& print) {
+    switch (option.id) {
         case OptionId::Quiet: options.quiet = true; break;
         case OptionId::Check: check = true; break;
         case OptionId::Print: print = true; break;
@@ -348,34 +348,34 @@ bool ParseRenderOptions(std::span<const std::string> args, RenderOptions& option
             optionsEnded = true;
             continue;
         }
-        const OptionSpec* spec = nullptr;
+        const OptionSpec* option = nullptr;
         std::string name;
         std::optional<std::string> value;
         const bool isShort = arg[1] != '-';
         if (!isShort) {
             const std::size_t eq = arg.find('=');
             name = arg.substr(0, eq);
-            spec = FindLong(name.substr(2));
+            option = FindLong(name.substr(2));
             if (eq != std::string::npos) value = arg.substr(eq + 1);
         } else {
             name = arg.substr(0, 2);
-            spec = FindShort(arg[1]);
-            if (spec && arg.size() > 2) {
-                if (!spec->takesValue) spec = nullptr;  // no bundling of flags
+            option = FindShort(arg[1]);
+            if (option && arg.size() > 2) {
+                if (!option->takesValue) option = nullptr;  // no bundling of flags
                 else value = arg.substr(2);
             }
         }
-        if (!spec) {
+        if (!option) {
             error = "unknown option " + Quoted(isShort ? arg : name);
             return false;
         }
-        const std::string spelled = Spelling(*spec, isShort);
-        if (!spec->takesValue) {
+        const std::string spelled = Spelling(*option, isShort);
+        if (!option->takesValue) {
             if (value) {
                 error = spelled + " takes no value";
                 return false;
             }
-            ApplyFlag(*spec, options, check, print);
+            ApplyFlag(*option, options, check, print);
             // Help and version answer at once, whatever else was asked.
             if (options.mode == RunMode::Help || options.mode == RunMode::Version) return true;
             continue;
@@ -387,7 +387,7 @@ bool ParseRenderOptions(std::span<const std::string> args, RenderOptions& option
             }
             value = args[++i];
         }
-        if (!ApplyValue(*spec, spelled, *value, options, error)) return false;
+        if (!ApplyValue(*option, spelled, *value, options, error)) return false;
     }
     return CheckCombination(options, check, print, error);
 }
