@@ -134,7 +134,18 @@ void BaseLayer::MapColors(float* rgb, float* alpha, bool wantColour) {
             alpha[i] = static_cast<float>(c.opacityValue);
         }
     };
-    if (map.LookupDraws()) {
+    if (map.EntryCount() >= 2) {
+        ParallelFor(n, kPixelGrain, [&](std::size_t begin, std::size_t end) {
+            for (std::size_t i = begin; i < end; ++i) {
+                double c[4];
+                map.LookupComponents(values[i], c);
+                rgb[3 * i] = static_cast<float>(c[0]);
+                rgb[3 * i + 1] = static_cast<float>(c[1]);
+                rgb[3 * i + 2] = static_cast<float>(c[2]);
+                alpha[i] = static_cast<float>(c[3]);
+            }
+        });
+    } else if (map.LookupDraws()) {
         lookup(0, n);  // draws stay in pixel order
     } else {
         ParallelFor(n, kPixelGrain, lookup);
@@ -261,12 +272,23 @@ void CompositeValue(CombineFunc function, float* dst, const float* src, const fl
 }
 
 void LuminanceInPlace(float* rgb, std::size_t pixels) {
-    // Forward: element k is written after pixel k has been read, never before.
-    for (std::size_t k = 0; k < pixels; ++k) {
-        const float r = rgb[3 * k];
-        const float g = rgb[3 * k + 1];
-        const float b = rgb[3 * k + 2];
-        rgb[k] = 0.299f * r + 0.587f * g + 0.114f * b;
+    // Pixel k reads elements 3k..3k+2 and writes element k. Pixels [L, 3L)
+    // write below everything they read, and pixels before L wrote below L,
+    // so each such wave may run in parallel once the waves before it are done.
+    const auto luminance = [rgb](std::size_t begin, std::size_t end) {
+        for (std::size_t k = begin; k < end; ++k) {
+            const float r = rgb[3 * k];
+            const float g = rgb[3 * k + 1];
+            const float b = rgb[3 * k + 2];
+            rgb[k] = 0.299f * r + 0.587f * g + 0.114f * b;
+        }
+    };
+    if (pixels == 0) return;
+    luminance(0, 1);
+    for (std::size_t begin = 1; begin < pixels; begin *= 3) {
+        const std::size_t end = pixels / 3 < begin ? pixels : std::min(pixels, 3 * begin);
+        ParallelFor(end - begin, kPixelGrain,
+                    [&](std::size_t b, std::size_t e) { luminance(begin + b, begin + e); });
     }
 }
 

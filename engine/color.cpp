@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
+
+#include "engine/parallel.h"
 
 namespace quillon {
 
@@ -106,31 +109,39 @@ void ColorMap::BuildTable() {
     for (; i < kTableSize; ++i) m_table[i] = c;
 }
 
-Color ColorMap::Lookup(double v) const {
+void ColorMap::LookupComponents(double v, double out[4]) const {
     if (std::isnan(v)) v = 0.0;
     v = std::clamp(v, 0.0, 1.0);
+    const double s = 253.0 * v;
+    const int k = std::min(static_cast<int>(s), 252);
+    const double t = s - k;
+    const Color& p0 = m_table[k];
+    const Color& p1 = m_table[k + 1];
+    const Color& p2 = m_table[k + 2];
+    const Color& p3 = m_table[k + 3];
+    auto spline = [t](double a0, double a1, double a2, double a3) {
+        const double a = -0.5 * a0 + 1.5 * a1 - 1.5 * a2 + 0.5 * a3;
+        const double b = 1.0 * a0 - 2.5 * a1 + 2.0 * a2 - 0.5 * a3;
+        const double c = -0.5 * a0 + 0.5 * a2;
+        const double d = a1;
+        return ((a * t + b) * t + c) * t + d;
+    };
+    out[0] = spline(p0.red, p1.red, p2.red, p3.red);
+    out[1] = spline(p0.green, p1.green, p2.green, p3.green);
+    out[2] = spline(p0.blue, p1.blue, p2.blue, p3.blue);
+    out[3] = std::clamp(spline(p0.opacityValue, p1.opacityValue, p2.opacityValue, p3.opacityValue), 0.0, 1.0);
+}
+
+Color ColorMap::Lookup(double v) const {
     if (m_entries.size() >= 2) {
-        const double s = 253.0 * v;
-        const int k = std::min(static_cast<int>(s), 252);
-        const double t = s - k;
-        const Color& p0 = m_table[k];
-        const Color& p1 = m_table[k + 1];
-        const Color& p2 = m_table[k + 2];
-        const Color& p3 = m_table[k + 3];
-        auto spline = [t](double a0, double a1, double a2, double a3) {
-            const double a = -0.5 * a0 + 1.5 * a1 - 1.5 * a2 + 0.5 * a3;
-            const double b = 1.0 * a0 - 2.5 * a1 + 2.0 * a2 - 0.5 * a3;
-            const double c = -0.5 * a0 + 0.5 * a2;
-            const double d = a1;
-            return ((a * t + b) * t + c) * t + d;
-        };
-        Color out(spline(p0.red, p1.red, p2.red, p3.red),
-                  spline(p0.green, p1.green, p2.green, p3.green),
-                  spline(p0.blue, p1.blue, p2.blue, p3.blue));
-        out.opacityValue = std::clamp(
-            spline(p0.opacityValue, p1.opacityValue, p2.opacityValue, p3.opacityValue), 0.0, 1.0);
+        double c[4];
+        LookupComponents(v, c);
+        Color out(c[0], c[1], c[2]);
+        out.opacityValue = c[3];
         return out;
     }
+    if (std::isnan(v)) v = 0.0;
+    v = std::clamp(v, 0.0, 1.0);
     const Color base = m_entries.empty() ? Color(1.0, 1.0, 1.0) : m_table[0];
     Color out(v * base.red, v * base.green, v * base.blue);
     out.opacity = base.opacity;
@@ -148,31 +159,65 @@ std::unique_ptr<BaseColorFunctor> BaseColorFunctor::Clone() const {
     return std::make_unique<BaseColorFunctor>(*this);
 }
 
+namespace {
+
+// Per-element work of the functors runs on the pool in pieces of this many values.
+constexpr std::size_t kFunctorGrain = 1 << 16;
+
+}  // namespace
+
 void ScaleColorFunctor::Apply(float* values, std::size_t count) const {
-    // Non-finite values would poison the range; they end up at 0.
+    // Non-finite values would poison the range; they end up at 0. The range
+    // is taken from the end backwards and the first extreme met is kept (0
+    // and -0 compare equal): pieces are scanned alike and combined from the
+    // last piece to the first, so the result matches a single scan.
+    struct Range {
+        float lo = 1e20f;
+        float hi = -1e20f;
+    };
+    const std::size_t pieces = (count + kFunctorGrain - 1) / kFunctorGrain;
+    std::vector<Range> ranges(pieces);
+    ParallelFor(pieces, 1, [&](std::size_t first, std::size_t last) {
+        for (std::size_t piece = first; piece < last; ++piece) {
+            const std::size_t begin = piece * kFunctorGrain;
+            const std::size_t end = std::min(count, begin + kFunctorGrain);
+            Range r;
+            for (std::size_t k = end; k-- > begin;) {
+                const float x = values[k];
+                if (!std::isfinite(x)) continue;
+                if (x < r.lo) r.lo = x;
+                if (x > r.hi) r.hi = x;
+            }
+            ranges[piece] = r;
+        }
+    });
     float lo = 1e20f;
     float hi = -1e20f;
-    for (std::size_t k = count; k-- > 0;) {
-        const float x = values[k];
-        if (!std::isfinite(x)) continue;
-        if (x < lo) lo = x;
-        if (x > hi) hi = x;
+    for (std::size_t piece = pieces; piece-- > 0;) {
+        if (ranges[piece].lo < lo) lo = ranges[piece].lo;
+        if (ranges[piece].hi > hi) hi = ranges[piece].hi;
     }
     if (lo > hi) {  // nothing finite
-        for (std::size_t k = count; k-- > 0;) values[k] = 0.0f;
+        ParallelFor(count, kFunctorGrain, [values](std::size_t begin, std::size_t end) {
+            std::fill(values + begin, values + end, 0.0f);
+        });
         return;
     }
     if (lo == hi) {
-        for (std::size_t k = count; k-- > 0;) {
-            if (!std::isfinite(values[k])) values[k] = 0.0f;
-        }
+        ParallelFor(count, kFunctorGrain, [values](std::size_t begin, std::size_t end) {
+            for (std::size_t k = begin; k < end; ++k) {
+                if (!std::isfinite(values[k])) values[k] = 0.0f;
+            }
+        });
         return;
     }
     const float f = 1.0f / (hi - lo);
-    for (std::size_t k = count; k-- > 0;) {
-        const float x = values[k];
-        values[k] = std::isfinite(x) ? (x - lo) * f : 0.0f;
-    }
+    ParallelFor(count, kFunctorGrain, [values, lo, f](std::size_t begin, std::size_t end) {
+        for (std::size_t k = begin; k < end; ++k) {
+            const float x = values[k];
+            values[k] = std::isfinite(x) ? (x - lo) * f : 0.0f;
+        }
+    });
 }
 
 std::unique_ptr<BaseColorFunctor> ScaleColorFunctor::Clone() const {
@@ -182,12 +227,14 @@ std::unique_ptr<BaseColorFunctor> ScaleColorFunctor::Clone() const {
 void ModulusColorFunctor::Apply(float* values, std::size_t count) const {
     const float m = m_modulus;
     if (m == 0.0f || !std::isfinite(m)) return;
-    for (std::size_t k = count; k-- > 0;) {
-        float x = values[k];
-        x = x - m * std::trunc(x / m);
-        if (x < 0.0f) x += m;
-        values[k] = x;
-    }
+    ParallelFor(count, kFunctorGrain, [values, m](std::size_t begin, std::size_t end) {
+        for (std::size_t k = begin; k < end; ++k) {
+            float x = values[k];
+            x = x - m * std::trunc(x / m);
+            if (x < 0.0f) x += m;
+            values[k] = x;
+        }
+    });
 }
 
 std::unique_ptr<BaseColorFunctor> ModulusColorFunctor::Clone() const {
@@ -195,10 +242,13 @@ std::unique_ptr<BaseColorFunctor> ModulusColorFunctor::Clone() const {
 }
 
 void CosineColorFunctor::Apply(float* values, std::size_t count) const {
-    for (std::size_t k = count; k-- > 0;) {
-        const float c = std::cos(values[k] * m_frequency + m_phase);
-        values[k] = c * c;
-    }
+    const float frequency = m_frequency, phase = m_phase;
+    ParallelFor(count, kFunctorGrain, [values, frequency, phase](std::size_t begin, std::size_t end) {
+        for (std::size_t k = begin; k < end; ++k) {
+            const float c = std::cos(values[k] * frequency + phase);
+            values[k] = c * c;
+        }
+    });
 }
 
 std::unique_ptr<BaseColorFunctor> CosineColorFunctor::Clone() const {

@@ -81,6 +81,9 @@ public:
     // Rebuilds the table, drawing random entries and opacities anew.
     void BuildTable();
     Color Lookup(double v) const;
+    // Lookup's red, green, blue and opacity for maps of two entries or
+    // more (whose lookups draw nothing), without building a Color.
+    void LookupComponents(double v, double out[4]) const;
     // Whether Lookup draws from the generator (a lone entry with a random
     // opacity); such lookups must run in pixel order.
     bool LookupDraws() const;

@@ -248,7 +248,8 @@ void NoiseFunctionLayer::TurbulenceSumMany(const Noise3D& noise, TurbulenceType 
     }
 }
 
-void NoiseFunctionLayer::PixelPoint(const Frame& frame, int row, int column, double p[3]) const {
+void NoiseFunctionLayer::PixelPoint(const Frame& frame, const double (&t)[3][4], int row, int column,
+                                    double p[3]) const {
     const double u = column * frame.du;
     double px, py;
     const double pz = frame.rowHeights[static_cast<std::size_t>(row)];
@@ -270,14 +271,19 @@ void NoiseFunctionLayer::PixelPoint(const Frame& frame, int row, int column, dou
     }
 
     // p = transform x (px, py, pz, 1), summed in column order.
-    const Matrix& t = frame.transform;
     for (int r = 0; r < 3; ++r) {
         double sum = 0.0;
-        sum += t.Element(r, 0) * px;
-        sum += t.Element(r, 1) * py;
-        sum += t.Element(r, 2) * pz;
-        sum += t.Element(r, 3) * 1.0;
+        sum += t[r][0] * px;
+        sum += t[r][1] * py;
+        sum += t[r][2] * pz;
+        sum += t[r][3] * 1.0;
         p[r] = sum;
+    }
+}
+
+void NoiseFunctionLayer::TransformRows(const Frame& frame, double (&t)[3][4]) {
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 4; ++c) t[r][c] = frame.transform.Element(r, c);
     }
 }
 
@@ -296,8 +302,10 @@ double NoiseFunctionLayer::FinishValue(double value, const double p[3]) const {
 }
 
 double NoiseFunctionLayer::EvaluatePixel(const Frame& frame, int row, int column) const {
+    double t[3][4];
+    TransformRows(frame, t);
     double p[3];
-    PixelPoint(frame, row, column, p);
+    PixelPoint(frame, t, row, column, p);
     const double d = TurbulenceSum(*m_coordNoise, m_coordTurbulence.type, p[0], p[1], p[2], frame.coordMagnitude,
                                    frame.coordVariance, m_coordTurbulence.iterations);
     if (m_coordTurbulence.type != TurbulenceType::None) {
@@ -316,12 +324,18 @@ void NoiseFunctionLayer::EvaluatePixels(const Frame& frame, std::size_t first, s
     double px[kBlock], py[kBlock], pz[kBlock], d[kBlock], value[kBlock];
     const std::size_t w = static_cast<std::size_t>(Width());
     const bool displaced = m_coordTurbulence.type != TurbulenceType::None;
+    double t[3][4];
+    TransformRows(frame, t);
+    std::size_t row = first / w, column = first % w;
     for (std::size_t start = 0; start < count; start += kBlock) {
         const std::size_t n = count - start < kBlock ? count - start : kBlock;
         for (std::size_t i = 0; i < n; ++i) {
-            const std::size_t pixel = first + start + i;
             double p[3];
-            PixelPoint(frame, static_cast<int>(pixel / w), static_cast<int>(pixel % w), p);
+            PixelPoint(frame, t, static_cast<int>(row), static_cast<int>(column), p);
+            if (++column == w) {
+                column = 0;
+                ++row;
+            }
             px[i] = p[0];
             py[i] = p[1];
             pz[i] = p[2];

@@ -114,7 +114,9 @@ public:
 
 private:
     // The transformed point of a pixel, before the coordinate noise moves it.
-    void PixelPoint(const Frame& frame, int row, int column, double p[3]) const;
+    void PixelPoint(const Frame& frame, const double (&t)[3][4], int row, int column, double p[3]) const;
+    // Rows 0..2 of the frame's transform.
+    static void TransformRows(const Frame& frame, double (&t)[3][4]);
     double FinishValue(double value, const double p[3]) const;
 
     Triple m_translation{0.0f, 0.0f, 0.0f};
