@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "engine/parallel.h"
+#include "engine/reaction_diffusion_simd.h"
 
 namespace quillon {
 
@@ -89,7 +90,9 @@ void UpdateRow(const Stencil sa, const Stencil sb, const Rows a, const Rows b, f
         return;
     }
     UpdateCell(sa, sb, a, b, dt, width - 1, 0, 1, nextA, nextB);
-    int x = 1;
+    // The widest vectors first, then four lanes and single cells for the rest.
+    int x = ReactionDiffusionRow(sa.data(), sb.data(), a.up, a.mid, a.down, b.up, b.mid, b.down, dt, kDecayA,
+                                 kSourceB, width, nextA, nextB);
     for (; x + kLanes <= width - 1; x += kLanes) {
         UpdateCells<Lanes>(sa, sb, a, b, dt, x - 1, x, x + 1, nextA, nextB, LoadLanes{});
     }

@@ -63,6 +63,27 @@ void BM_Quillon(benchmark::State& state) {
 }
 BENCHMARK(BM_Quillon)->ArgsProduct({{0, 1, 2, 3, 4, 5}, {1, 4}});
 
+// High-frequency noise: every point of the row in a new lattice cell.
+void BM_QuillonDense(benchmark::State& state) {
+    const auto noise = MakeNoise(static_cast<NoiseFunction>(state.range(0)));
+    const int octaves = static_cast<int>(state.range(1));
+    const TurbulenceType type = octaves == 1 ? TurbulenceType::Noise : TurbulenceType::Turbulence;
+    std::vector<double> x(kRow), y(kRow), z(kRow), out(kRow);
+    for (std::size_t i = 0; i < kRow; ++i) {
+        x[i] = 0.37 + 1.13 * static_cast<double>(i);
+        y[i] = 0.71 + 0.29 * static_cast<double>(i);
+        z[i] = 0.29;
+    }
+    for (auto _ : state) {
+        NoiseFunctionLayer::TurbulenceSumMany(*noise, type, x.data(), y.data(), z.data(), 1.0, 2.17, octaves,
+                                              out.data(), kRow);
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(kRow));
+    state.SetLabel(kNames[state.range(0)]);
+}
+BENCHMARK(BM_QuillonDense)->ArgsProduct({{1}, {1, 4}});
+
 // The same through the one-point call (what a caller outside a layer pays).
 void BM_QuillonOnePoint(benchmark::State& state) {
     const auto kind = static_cast<NoiseFunction>(state.range(0));
