@@ -17,39 +17,9 @@ namespace hn = hwy::HWY_NAMESPACE;
 
 using DF = hn::ScalableTag<double>;
 using DI = hn::Rebind<std::int32_t, DF>;
-using DL = hn::RebindToSigned<DF>;
 using VF = hn::Vec<DF>;
-using VI = hn::Vec<DI>;
-
-// Floor and cell of one coordinate vector; false when a lane's cell is
-// outside int's range or not finite (the scalar path wraps those).
-HWY_INLINE bool SplitAxis(DF df, DI di, VF c, VI& cell, VF& fraction) {
-    const VF f = hn::Floor(c);
-    if (!hn::AllTrue(df, hn::Lt(hn::Abs(f), hn::Set(df, 2147483648.0)))) return false;
-    cell = hn::DemoteTo(di, f);
-    fraction = hn::Sub(c, f);
-    return true;
-}
 
 HWY_INLINE VF Lerp(VF t, VF a, VF b) { return hn::Add(a, hn::Mul(t, hn::Sub(b, a))); }
-
-struct Lattice {
-    DF df;
-    DI di;
-    DL dl;
-    const std::int32_t* permutation;
-    VI mask;
-    const double* values;
-
-    // Permutation entry of n (wrapping 32-bit lattice arithmetic as scalar).
-    HWY_INLINE VI P(VI n) const { return hn::GatherIndex(di, permutation, hn::And(n, mask)); }
-    // Offsets into values of entries h of `stride` values each.
-    HWY_INLINE hn::Vec<DL> Offsets(VI h, int stride) const {
-        VI o = h;
-        for (int s = 1; s < stride; ++s) o = hn::Add(o, h);
-        return hn::PromoteTo(dl, o);
-    }
-};
 
 std::size_t SplitVectors(const double* c, std::int32_t* cell, double* fraction, std::size_t n, bool& wide) {
     const DF df;
@@ -113,39 +83,27 @@ HWY_INLINE VF Spline4(DF df, VF u, VF a, VF b, VF c, VF d) {
     return hn::Add(hn::Mul(hn::Add(hn::Mul(hn::Add(hn::Mul(c3, u), c2), u), c1), u), b);
 }
 
-std::size_t ValueMany(const LatticeTables& tables, const double* x, const double* y, const double* z,
-                      double* out, std::size_t n) {
+std::size_t ValueRunVectors(const double* rows, const double* fx, const double* fy, const double* fz, double* out,
+                            std::size_t n) {
     const DF df;
-    const Lattice lat{df, DI(), DL(), tables.permutation, hn::Set(DI(), tables.mask), tables.values};
     const std::size_t lanes = hn::Lanes(df);
-    const VF zero = hn::Zero(df), one = hn::Set(df, 1.0);
+    if (n < lanes) return 0;
+    VF c[64];
+    for (int k = 0; k < 64; ++k) c[k] = hn::Set(df, rows[k]);
     std::size_t i = 0;
     for (; i + lanes <= n; i += lanes) {
-        VI ix, iy, iz;
-        VF fx, fy, fz;
-        if (!SplitAxis(df, lat.di, hn::LoadU(df, x + i), ix, fx)) break;
-        if (!SplitAxis(df, lat.di, hn::LoadU(df, y + i), iy, fy)) break;
-        if (!SplitAxis(df, lat.di, hn::LoadU(df, z + i), iz, fz)) break;
-        // The scalar spline clamps t to [0, 1]; a fraction already lies there.
-        fx = hn::Min(hn::Max(fx, zero), one);
-        fy = hn::Min(hn::Max(fy, zero), one);
-        fz = hn::Min(hn::Max(fz, zero), one);
+        const VF u = hn::LoadU(df, fx + i);
+        const VF v = hn::LoadU(df, fy + i);
         VF zKnots[4];
-        for (int dz = -1; dz <= 2; ++dz) {
-            const VI pk = lat.P(hn::Add(iz, hn::Set(lat.di, dz)));
+        for (int dz = 0; dz < 4; ++dz) {
             VF yKnots[4];
-            for (int dy = -1; dy <= 2; ++dy) {
-                const VI pjk = lat.P(hn::Add(hn::Add(iy, hn::Set(lat.di, dy)), pk));
-                VF xKnots[4];
-                for (int dx = -1; dx <= 2; ++dx) {
-                    const VI h = lat.P(hn::Add(hn::Add(ix, hn::Set(lat.di, dx)), pjk));
-                    xKnots[dx + 1] = hn::GatherIndex(df, lat.values, lat.Offsets(h, 1));
-                }
-                yKnots[dy + 1] = Spline4(df, fx, xKnots[0], xKnots[1], xKnots[2], xKnots[3]);
+            for (int dy = 0; dy < 4; ++dy) {
+                const VF* r = c + 16 * dz + 4 * dy;
+                yKnots[dy] = hn::Add(hn::Mul(hn::Add(hn::Mul(hn::Add(hn::Mul(r[0], u), r[1]), u), r[2]), u), r[3]);
             }
-            zKnots[dz + 1] = Spline4(df, fy, yKnots[0], yKnots[1], yKnots[2], yKnots[3]);
+            zKnots[dz] = Spline4(df, v, yKnots[0], yKnots[1], yKnots[2], yKnots[3]);
         }
-        hn::StoreU(Spline4(df, fz, zKnots[0], zKnots[1], zKnots[2], zKnots[3]), df, out + i);
+        hn::StoreU(Spline4(df, hn::LoadU(df, fz + i), zKnots[0], zKnots[1], zKnots[2], zKnots[3]), df, out + i);
     }
     return i;
 }
@@ -160,7 +118,7 @@ namespace quillon {
 
 HWY_EXPORT(BlendRun);
 HWY_EXPORT(SplitVectors);
-HWY_EXPORT(ValueMany);
+HWY_EXPORT(ValueRunVectors);
 
 std::size_t SplitMany(const double* c, std::int32_t* cell, double* fraction, std::size_t n, bool& wide) {
     return HWY_DYNAMIC_DISPATCH(SplitVectors)(c, cell, fraction, n, wide);
@@ -171,9 +129,9 @@ std::size_t GradientBlendRun(const double* const cell[8], const double* fx, cons
     return HWY_DYNAMIC_DISPATCH(BlendRun)(cell, fx, fy, fz, out, n);
 }
 
-std::size_t ValueNoiseMany(const LatticeTables& tables, const double* x, const double* y,
-                           const double* z, double* out, std::size_t n) {
-    return HWY_DYNAMIC_DISPATCH(ValueMany)(tables, x, y, z, out, n);
+std::size_t ValueRun(const double* rows, const double* fx, const double* fy, const double* fz, double* out,
+                     std::size_t n) {
+    return HWY_DYNAMIC_DISPATCH(ValueRunVectors)(rows, fx, fy, fz, out, n);
 }
 
 }  // namespace quillon
