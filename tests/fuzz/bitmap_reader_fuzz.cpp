@@ -21,13 +21,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // An indexed image comes with the full palette of its depth, and every
     // index fits that depth.
     if (result.palette.size() != (std::size_t{1} << bits)) std::abort();
+    // Run-length files may leave most of a large picture to the
+    // end-of-bitmap mark; walking hundreds of megapixels per input would
+    // only slow the search down.
+    if (image.Size() > (std::size_t{1} << 22)) return 0;
     for (std::size_t i = 0; i < image.Size(); ++i) {
         if (image.Pixels()[i] >= result.palette.size()) std::abort();
     }
-    // The expansion the bitmap layer uses. Run-length files may leave most
-    // of a large picture to the end-of-bitmap mark; expanding hundreds of
-    // megapixels would only slow the search down.
-    if (image.Size() > (std::size_t{1} << 22)) return 0;
+    // The expansion the bitmap layer uses.
     ImageBuffer rgb(image, result.palette);
     if (rgb.BitsPerPixel() != 24 || rgb.Width() != image.Width()) std::abort();
     return 0;
