@@ -6,7 +6,8 @@
 # peak memory.
 #
 # Usage: bench/compare.sh [BUILD_DIR]        (default: build)
-# Environment: REPS (default 3) repetitions, best kept; SIZES (default
+# Environment: REPS (default 3) repetitions, best kept; EXAMPLE_REPS
+# (default 1) for the examples, which take minutes at 4096; SIZES (default
 # "1024 4096") example sizes; BIG=1 adds a 16384 x 16384 render.
 # One thread is had by pinning the process to one CPU (the worker pool
 # sizes itself from the CPUs it may use).
@@ -16,6 +17,7 @@ cd "$(dirname "$0")/.."
 build=${1:-build}
 bin=$build/bin
 reps=${REPS:-3}
+example_reps=${EXAMPLE_REPS:-1}
 sizes=${SIZES:-"1024 4096"}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -99,8 +101,8 @@ for doc in examples/*.qln; do
   name=$(basename "$doc" .qln)
   printf "%-26s" "$name"
   for s in $sizes; do
-    one=$(timed taskset -c 0 "$bin/quillon-render" --seed 1 -q --size "${s}x${s}" -o "$work/e.png" "$doc")
-    all=$(timed "$bin/quillon-render" --seed 1 -q --size "${s}x${s}" -o "$work/e.png" "$doc")
+    one=$(reps=$example_reps timed taskset -c 0 "$bin/quillon-render" --seed 1 -q --size "${s}x${s}" -o "$work/e.png" "$doc")
+    all=$(reps=$example_reps timed "$bin/quillon-render" --seed 1 -q --size "${s}x${s}" -o "$work/e.png" "$doc")
     read -r w1 _ _ <<<"$one"
     read -r wn _ kb <<<"$all"
     printf "%10s %10s %7.2fx" "$w1" "$wn" "$(python3 -c "print($w1 / max($wn, 1e-3))")"

@@ -63,9 +63,18 @@ public:
         double fraction;
     };
     static Axis Split(double c) {
-        const double f = std::floor(c);
-        // Inside int's range the wrap is a plain conversion; NaN fails both tests.
-        if (f >= -2147483648.0 && f < 2147483648.0) return {static_cast<std::int32_t>(f), c - f};
+        // Inside int's range the wrap is a plain conversion, and the floor
+        // comes from truncation without a library call (-0 keeps its sign,
+        // as floor's does). NaN fails both tests.
+        if (c > -2147483648.0 && c < 2147483648.0) {
+            auto cell = static_cast<std::int32_t>(c);
+            double f = std::copysign(static_cast<double>(cell), c);
+            if (f > c) {
+                f -= 1.0;
+                --cell;
+            }
+            return {cell, c - f};
+        }
         return SplitWide(c);
     }
 

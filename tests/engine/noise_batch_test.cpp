@@ -74,6 +74,22 @@ void ExpectManyMatchesOneByOne(const Noise3D& noise, const Points& p, const char
     }
 }
 
+TEST(NoiseSplit, CellAndFractionAreThoseOfFloorBitForBit) {
+    std::vector<double> values = {0.0, -0.0, 1e-300, -1e-300, 0.5, -0.5, 1.0, -1.0, 1.0 - 1e-16, -1e-17,
+                                  2147483647.0, 2147483647.75, -2147483647.5, -2147483647.0, 123456.999999,
+                                  -123456.000001, 4503599627370495.5, std::nextafter(-2147483648.0, 0.0)};
+    std::mt19937_64 gen(3);
+    std::uniform_real_distribution<double> u(-3e9, 3e9);
+    for (int i = 0; i < 10000; ++i) values.push_back(u(gen) / (1 << (i % 40)));
+    for (const double c : values) {
+        const double f = std::floor(c);
+        if (!(f >= -2147483648.0 && f < 2147483648.0)) continue;  // wrapped, tested elsewhere
+        const Noise3D::Axis a = Noise3D::Split(c);
+        EXPECT_EQ(a.cell, static_cast<std::int32_t>(f)) << c;
+        EXPECT_TRUE(SameBits(a.fraction, c - f)) << c;
+    }
+}
+
 class EveryTarget : public ::testing::Test {
 protected:
     void TearDown() override { hwy::SetSupportedTargetsForTest(0); }
