@@ -22,7 +22,7 @@ sizes=${SIZES:-"1024 4096"}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-for tool in "$bin/quillon-render" "$bin/noise_vs_libnoise" "$bin/generators_rd_bench" /usr/bin/time; do
+for tool in "$bin/quillon-render" "$bin/noise_vs_libnoise" "$bin/threads_bench" /usr/bin/time; do
   [ -x "$tool" ] || { echo "missing $tool (build the benchmarks; install libnoise-dev and time)" >&2; exit 1; }
 done
 command -v gegl >/dev/null || { echo "missing gegl (apt-get install gegl)" >&2; exit 1; }
@@ -112,22 +112,31 @@ for doc in examples/*.qln; do
 done
 
 echo
-echo "## (d) reaction-diffusion cell updates per second (one grid step)"
-for cpuset in 0 "0-$((cpus - 1))"; do
-  taskset -c "$cpuset" "$bin/generators_rd_bench" --benchmark_filter='BM_ReactionDiffusionStep/(256|1024)$' \
-    --benchmark_repetitions="$reps" --benchmark_format=json --benchmark_out="$work/rd.json" \
-    --benchmark_out_format=json >/dev/null 2>&1
-  python3 - "$work/rd.json" "$cpuset" <<'PY'
+echo "## (d) reaction-diffusion cell updates per second (one grid step, wall time)"
+echo "## and (f) synthesis at 1024 x 1024 without the picture file, 1 thread / all"
+"$bin/threads_bench" --benchmark_repetitions="$reps" --benchmark_format=json \
+  --benchmark_out="$work/threads.json" --benchmark_out_format=json >/dev/null 2>&1
+python3 - "$work/threads.json" <<'PY'
 import json, sys
 best = {}
 for b in json.load(open(sys.argv[1]))["benchmarks"]:
-    if b.get("run_type") == "iteration":
-        best[b["run_name"]] = max(best.get(b["run_name"], 0), b["items_per_second"])
-for name, rate in sorted(best.items()):
-    side = name.split("/")[-1]
-    print("%4s x %-4s on CPUs %-4s %8.2f billion cells/s" % (side, side, sys.argv[2], rate / 1e9))
+    if b.get("run_type") != "iteration":
+        continue
+    name = b["run_name"].replace("/real_time", "")
+    t = b["real_time"] * {"ns": 1e-9, "us": 1e-6, "ms": 1e-3}[b["time_unit"]]
+    if name not in best or t < best[name][0]:
+        best[name] = (t, b.get("items_per_second", 0), b.get("label", ""))
+for side in (256, 1024):
+    one = best["BM_ReactionDiffusionStep/%d/1" % side]
+    alln = best["BM_ReactionDiffusionStep/%d/0" % side]
+    print("%4d x %-4d %6.2f billion cells/s on 1 thread, %6.2f on all (%.2fx)"
+          % (side, side, one[1] / 1e9, alln[1] / 1e9, one[0] / alln[0]))
+for k in range(4):
+    one = best.get("BM_Synthesis1024/%d/1" % k)
+    alln = best.get("BM_Synthesis1024/%d/0" % k)
+    if one and alln:
+        print("%-12s %8.0f ms on 1 thread, %8.0f ms on all (%.2fx)" % (one[2], one[0] * 1e3, alln[0] * 1e3, one[0] / alln[0]))
 PY
-done
 
 echo
 echo "## (e) peak memory"
