@@ -9,8 +9,6 @@
 # Environment: REPS (default 3) repetitions, best kept; EXAMPLE_REPS
 # (default 1) for the examples, which take minutes at 4096; SIZES (default
 # "1024 4096") example sizes; BIG=1 adds a 16384 x 16384 render.
-# One thread is had by pinning the process to one CPU (the worker pool
-# sizes itself from the CPUs it may use).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -101,7 +99,7 @@ for doc in examples/*.qln; do
   name=$(basename "$doc" .qln)
   printf "%-26s" "$name"
   for s in $sizes; do
-    one=$(reps=$example_reps timed taskset -c 0 "$bin/quillon-render" --seed 1 -q --size "${s}x${s}" -o "$work/e.png" "$doc")
+    one=$(reps=$example_reps timed "$bin/quillon-render" --threads 1 --seed 1 -q --size "${s}x${s}" -o "$work/e.png" "$doc")
     all=$(reps=$example_reps timed "$bin/quillon-render" --seed 1 -q --size "${s}x${s}" -o "$work/e.png" "$doc")
     read -r w1 _ _ <<<"$one"
     read -r wn _ kb <<<"$all"

@@ -26,7 +26,7 @@ std::string Quoted(const std::string& text) {
 }
 
 enum class OptionId {
-    Output, OutputDir, Format, Quality, Seed, Size, Mirror, Import,
+    Output, OutputDir, Format, Quality, Seed, Size, Mirror, Import, Threads,
     Quiet, Check, Print, Help, Version,
 };
 
@@ -46,6 +46,7 @@ constexpr OptionSpec kOptions[] = {
     {"size", 0, true, OptionId::Size},
     {"mirror", 0, true, OptionId::Mirror},
     {"import", 0, true, OptionId::Import},
+    {"threads", 0, true, OptionId::Threads},
     {"quiet", 'q', false, OptionId::Quiet},
     {"check", 0, false, OptionId::Check},
     {"print", 0, false, OptionId::Print},
@@ -113,6 +114,16 @@ bool ApplyValue(const OptionSpec& option, const std::string& name, const std::st
                 return false;
             }
             options.seed = static_cast<int>(*seed);
+            return true;
+        }
+        case OptionId::Threads: {
+            auto threads = ParseInteger(value, 1, kMaxThreads);
+            if (!threads) {
+                error = name + ": " + Quoted(value) + " is not a thread count from 1 to " +
+                        std::to_string(kMaxThreads);
+                return false;
+            }
+            options.threads = static_cast<int>(*threads);
             return true;
         }
         case OptionId::Size: {
@@ -413,6 +424,8 @@ std::string UsageText() {
            "                         the texture scaled to fill it\n"
            "      --mirror x|y|xy    append the picture's mirror image to the right (x),\n"
            "                         below (y) or both, doubling the picture\n"
+           "      --threads N        render on at most N threads (default: every CPU);\n"
+           "                         the picture is the same at any count\n"
            "\n"
            "Other modes:\n"
            "      --check            read the documents and report their errors only\n"

@@ -29,6 +29,8 @@ enum class RunMode {
     Version,
 };
 
+// Most threads --threads accepts.
+inline constexpr int kMaxThreads = 1024;
 // Largest --size the command accepts on each side.
 inline constexpr int kMaxRenderSide = 16384;
 inline constexpr int kDefaultJpegQuality = 90;
@@ -47,6 +49,7 @@ struct RenderOptions {
     bool mirrorX = false;
     bool mirrorY = false;
     bool quiet = false;
+    int threads = 0;  // --threads; 0 uses every CPU
 
     bool HasSize() const { return width > 0 && height > 0; }
 };

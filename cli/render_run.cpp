@@ -13,6 +13,7 @@
 #include "cli/import_picture.h"
 #include "cli/progress_bar.h"
 #include "engine/error_reporter.h"
+#include "engine/parallel.h"
 #include "engine/random.h"
 #include "engine/synthesis_job.h"
 #include "engine/texture_map.h"
@@ -189,6 +190,11 @@ bool SameFile(const std::string& a, const std::string& b) {
 }
 
 int RunRender(const RenderOptions& options, const RunReporter& reporter, const RunIo& io) {
+    // The pool's limit is process-wide: put it back for whoever runs next.
+    struct ThreadLimit {
+        explicit ThreadLimit(int threads) { SetMaxThreads(threads); }
+        ~ThreadLimit() { SetMaxThreads(0); }
+    } limit(options.threads);
     const int seed = options.seed.value_or(DefaultSeed());
     const OutputFormat format = ResolveFormat(options).value_or(OutputFormat::Png);
 

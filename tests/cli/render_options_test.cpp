@@ -92,6 +92,17 @@ TEST(RenderOptions, NumbersAreStrictAndRangeChecked) {
     EXPECT_EQ(ParseInteger("-", -20, 0), std::nullopt);
 }
 
+TEST(RenderOptions, ThreadCounts) {
+    EXPECT_EQ(Parse({"a.qln", "-o", "x.png"}).options.threads, 0);
+    EXPECT_EQ(Parse({"--threads", "1", "-o", "x.png", "a"}).options.threads, 1);
+    EXPECT_EQ(Parse({"--threads=1024", "-o", "x.png", "a"}).options.threads, 1024);
+    for (const char* bad : {"0", "-2", "1025", "two", ""}) {
+        EXPECT_NE(ErrorOf({"--threads", bad, "-o", "x.png", "a.qln"}).find("is not a thread count"),
+                  std::string::npos)
+            << bad;
+    }
+}
+
 TEST(RenderOptions, SizesUpToTheLimit) {
     int w = 0, h = 0;
     std::string error;
