@@ -80,7 +80,7 @@ TEST(NoiseSplit, CellAndFractionAreThoseOfFloorBitForBit) {
                                   -123456.000001, 4503599627370495.5, std::nextafter(-2147483648.0, 0.0)};
     std::mt19937_64 gen(3);
     std::uniform_real_distribution<double> u(-3e9, 3e9);
-    for (int i = 0; i < 10000; ++i) values.push_back(u(gen) / (1 << (i % 40)));
+    for (int i = 0; i < 10000; ++i) values.push_back(u(gen) / std::ldexp(1.0, i % 40));
     for (const double c : values) {
         const double f = std::floor(c);
         if (!(f >= -2147483648.0 && f < 2147483648.0)) continue;  // wrapped, tested elsewhere
