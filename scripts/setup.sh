@@ -10,7 +10,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libjpeg62-turbo-dev libpng-dev libtbb-dev libhwy-dev
-  libnoise-dev gegl  # bench/compare.sh only
+  libnoise-dev  # the peer benchmark of bench/compare.sh
 )
 
 missing=()
