@@ -173,6 +173,18 @@ bool BaseLayer::RenderPlain(RenderContext& context) {
 
 bool BaseLayer::Render(RenderContext& context) { return RenderPlain(context); }
 
+std::unique_lock<LayerLock> BaseLayer::BeginRender(RenderContext& context, bool& plainResult) {
+    std::unique_lock<LayerLock> hold(m_lock);
+    if (!AllocateBuffers()) {
+        FreeBuffers();
+        hold.unlock();
+        plainResult = RenderPlain(context);
+        return hold;
+    }
+    context.Post(Notification::LayerStarted);
+    return hold;
+}
+
 namespace {
 
 float Clamp01(float x) { return x < 0.0f ? 0.0f : (x > 1.0f ? 1.0f : x); }

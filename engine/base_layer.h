@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <iosfwd>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -114,6 +115,11 @@ public:
     void WriteCommonProperties(std::ostream& out, const std::string& indent) const;
 
 protected:
+    // The start of a rendering: takes the lock and the buffers and posts
+    // LayerStarted. When the buffers cannot be had, what was allocated is
+    // released and the layer renders as a plain layer instead: the returned
+    // lock is then not held and plainResult holds that rendering's outcome.
+    std::unique_lock<LayerLock> BeginRender(RenderContext& context, bool& plainResult);
     // Render of the plain base class, for subclasses whose buffers failed.
     bool RenderPlain(RenderContext& context);
     // Fills rgb (3 per pixel) and alpha with black when nothing else can be done.

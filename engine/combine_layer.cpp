@@ -37,13 +37,9 @@ void CombineLayer::FreeBuffers() {
 
 bool CombineLayer::Render(RenderContext& context) {
     if (!IsEnabled()) return true;
-    std::unique_lock<LayerLock> hold(Lock());
-    if (!AllocateBuffers()) {
-        FreeBuffers();
-        hold.unlock();
-        return RenderPlain(context);
-    }
-    context.Post(Notification::LayerStarted);
+    bool plainResult = false;
+    std::unique_lock<LayerLock> hold = BeginRender(context, plainResult);
+    if (!hold.owns_lock()) return plainResult;
     m_values.Fill(0.0f);
     m_scratch.Fill(0.0f);
 

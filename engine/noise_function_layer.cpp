@@ -360,12 +360,9 @@ void NoiseFunctionLayer::EvaluatePixels(const Frame& frame, std::size_t first, s
 
 bool NoiseFunctionLayer::Render(RenderContext& context) {
     if (!IsEnabled()) return true;
-    std::unique_lock<LayerLock> hold(Lock());
-    if (!AllocateBuffers()) {
-        hold.unlock();
-        return RenderPlain(context);
-    }
-    context.Post(Notification::LayerStarted);
+    bool plainResult = false;
+    std::unique_lock<LayerLock> hold = BeginRender(context, plainResult);
+    if (!hold.owns_lock()) return plainResult;
 
     const Frame frame = PrepareFrame(context.scale);
     // Every draw was taken in PrepareFrame: pixels are independent and may

@@ -195,13 +195,9 @@ void ReactionDiffusionLayer::StepGrid(const float* a, const float* b, float* nex
 
 bool ReactionDiffusionLayer::Render(RenderContext& context) {
     if (!IsEnabled()) return true;
-    std::unique_lock<LayerLock> hold(Lock());
-    if (!AllocateBuffers()) {
-        FreeBuffers();
-        hold.unlock();
-        return RenderPlain(context);
-    }
-    context.Post(Notification::LayerStarted);
+    bool plainResult = false;
+    std::unique_lock<LayerLock> hold = BeginRender(context, plainResult);
+    if (!hold.owns_lock()) return plainResult;
 
     // The random start, from the last pixel to the first, A before B. The
     // generator is held for a run of pixels at a time, not for the grid.

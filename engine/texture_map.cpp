@@ -37,12 +37,9 @@ void TextureMap::FreeBuffers() { m_scratch.Release(); }
 
 bool TextureMap::Render(RenderContext& context) {
     if (!IsEnabled()) return true;
-    std::unique_lock<LayerLock> hold(Lock());
-    if (!AllocateBuffers()) {
-        hold.unlock();
-        return RenderPlain(context);
-    }
-    context.Post(Notification::LayerStarted);
+    bool plainResult = false;
+    std::unique_lock<LayerLock> hold = BeginRender(context, plainResult);
+    if (!hold.owns_lock()) return plainResult;
     m_scratch.Fill(0.0f);
 
     float* const savedRgb = context.rgb;

@@ -198,13 +198,9 @@ void TilingLayer::FreeBuffers() {
 
 bool TilingLayer::Render(RenderContext& context) {
     if (!IsEnabled()) return true;
-    std::unique_lock<LayerLock> hold(Lock());
-    if (!AllocateBuffers()) {
-        FreeBuffers();
-        hold.unlock();
-        return RenderPlain(context);
-    }
-    context.Post(Notification::LayerStarted);
+    bool plainResult = false;
+    std::unique_lock<LayerLock> hold = BeginRender(context, plainResult);
+    if (!hold.owns_lock()) return plainResult;
 
     const std::size_t n = static_cast<std::size_t>(Size());
     m_colour.Fill(0.0f);

@@ -15,12 +15,9 @@ bool WhiteNoiseLayer::IsSameKind(const BaseLayer& other) const {
 
 bool WhiteNoiseLayer::Render(RenderContext& context) {
     if (!IsEnabled()) return true;
-    std::unique_lock<LayerLock> hold(Lock());
-    if (!AllocateBuffers()) {
-        hold.unlock();
-        return RenderPlain(context);
-    }
-    context.Post(Notification::LayerStarted);
+    bool plainResult = false;
+    std::unique_lock<LayerLock> hold = BeginRender(context, plainResult);
+    if (!hold.owns_lock()) return plainResult;
 
     // Pixels are drawn from the last to the first. Draws come in batches
     // under one hold of the generator's lock; the sequence is the same as
