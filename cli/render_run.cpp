@@ -12,6 +12,7 @@
 
 #include "cli/import_picture.h"
 #include "cli/progress_bar.h"
+#include "engine/float_buffer.h"
 #include "engine/error_reporter.h"
 #include "engine/parallel.h"
 #include "engine/random.h"
@@ -334,20 +335,20 @@ int RenderTexture(TextureMap& texture, const RenderRequest& request, DisplayBitm
         return kExitRenderError;
     }
     const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
-    std::unique_ptr<float[]> rgb(new (std::nothrow) float[3 * pixels]);
-    std::unique_ptr<float[]> alpha(new (std::nothrow) float[pixels]);
+    FloatBuffer rgb;
+    FloatBuffer alpha;
     DisplayBitmap image;
-    if (!rgb || !alpha || !image.Create(width, height, 24)) {
+    if (!rgb.Allocate(3 * pixels) || !alpha.Allocate(pixels) || !image.Create(width, height, 24)) {
         error = "not enough memory to render " + SizeText(width, height) + " pixels";
         return kExitRenderError;
     }
-    std::fill_n(rgb.get(), 3 * pixels, 0.0f);
-    std::fill_n(alpha.get(), pixels, 1.0f);
+    rgb.Fill(0.0f);
+    alpha.Fill(1.0f);
 
     SynthesisJob job;
     job.window = request.sink;
-    job.rgb = rgb.get();
-    job.alpha = alpha.get();
+    job.rgb = rgb.Data();
+    job.alpha = alpha.Data();
     job.scale = scale;
     job.xScale = xScale;
     job.yScale = yScale;
@@ -373,7 +374,7 @@ int RenderTexture(TextureMap& texture, const RenderRequest& request, DisplayBitm
         return kExitRenderError;
     }
     if (request.tick) request.tick(request.tickArg);
-    if (!image.FillFromFloats(std::span<const float>(rgb.get(), 3 * pixels))) {
+    if (!image.FillFromFloats(std::span<const float>(rgb.Data(), 3 * pixels))) {
         error = "the picture could not be filled";
         return kExitRenderError;
     }
