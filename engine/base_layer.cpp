@@ -71,6 +71,11 @@ void BaseLayer::SetSize(int width, int height) {
     RebuildRowOffsets();
 }
 
+float BaseLayer::DrawCompositeTransparency() const {
+    if (m_combineFunc != CombineFunc::Transparent) return 0.0f;
+    return static_cast<float>(m_transparency.Evaluate());
+}
+
 std::unique_ptr<BaseLayer> BaseLayer::Clone() const { return std::make_unique<BaseLayer>(*this); }
 
 bool BaseLayer::IsSameKind(const BaseLayer&) const { return false; }

@@ -103,6 +103,10 @@ public:
     const RandomNumber& UseProbability() const { return m_useProbability; }
     void SetUseProbability(const RandomNumber& value) { m_useProbability = value; }
 
+    // The TRANSPARENT weight of one application, drawn at its composite
+    // (0 for every other combine function, which draws nothing).
+    float DrawCompositeTransparency() const;
+
     // The per-pixel values of the current rendering (null outside one).
     float* Values() { return m_values.Data(); }
     const std::vector<int>& RowOffsets() const { return m_rowOffsets; }

@@ -105,27 +105,19 @@ bool BumpMapLayer::Render(RenderContext& context) {
 
     // The children composite onto the context's colour buffer as in a
     // texture map; each renders into the scratch buffer first.
-    float* const colour = context.rgb;
-    FloatBuffer savedMask = std::move(context.mask);
-    const bool savedWantColour = context.wantColour;
-    context.rgb = m_scratch.Data();
-    context.mask.Release();
-    context.wantColour = true;
+    ChildContextScope scope(context, m_scratch.Data(), true);
+    float* const colour = scope.CallerRgb();
 
     const std::size_t pixels = static_cast<std::size_t>(Size());
     const bool finished = ApplyChildren(context, [&](BaseLayer& child) {
-        const float w = child.GetCombineFunc() == CombineFunc::Transparent
-                            ? static_cast<float>(child.Transparency().Evaluate())
-                            : 0.0f;
+        const float w = child.DrawCompositeTransparency();
         CompositeColor(child.GetCombineFunc(), colour, m_scratch.Data(), context.alpha,
                        context.mask ? context.mask.Data() : nullptr, pixels, w);
         context.mask.Release();
         context.Post(Notification::LayerComposited);
     });
 
-    context.rgb = colour;
-    context.wantColour = savedWantColour;
-    context.mask = std::move(savedMask);  // drops a mask no child consumed
+    scope.Restore();  // drops a mask no child consumed
     if (!finished) return false;
 
     if (m_greyify) {

@@ -43,32 +43,16 @@ bool CombineLayer::Render(RenderContext& context) {
     m_values.Fill(0.0f);
     m_scratch.Fill(0.0f);
 
-    float* const savedRgb = context.rgb;
-    FloatBuffer savedMask = std::move(context.mask);
-    const float savedScale = context.scale;
-    const float savedXScale = context.xScale;
-    const float savedYScale = context.yScale;
-    const bool savedWantColour = context.wantColour;
-
-    context.wantColour = false;
-    context.rgb = m_scratch.Data();
-    context.mask.Release();
+    ChildContextScope scope(context, m_scratch.Data(), false);
 
     const std::size_t pixels = static_cast<std::size_t>(Size());
     const bool finished = ApplyChildren(context, [&](BaseLayer& child) {
-        const float w = child.GetCombineFunc() == CombineFunc::Transparent
-                            ? static_cast<float>(child.Transparency().Evaluate())
-                            : 0.0f;
+        const float w = child.DrawCompositeTransparency();
         CompositeValue(child.GetCombineFunc(), m_values.Data(), m_scratch.Data(),
                        context.mask ? context.mask.Data() : nullptr, pixels, w);
     });
 
-    context.mask = std::move(savedMask);
-    context.scale = savedScale;
-    context.xScale = savedXScale;
-    context.yScale = savedYScale;
-    context.wantColour = savedWantColour;
-    context.rgb = savedRgb;
+    scope.Restore();
     if (!finished) return false;
 
     MapColors(context.rgb, context.alpha, context.wantColour);

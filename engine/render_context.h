@@ -36,6 +36,51 @@ struct RenderContext {
     }
 };
 
+// A container's hold on the context while its children render: points the
+// context at the container's own buffer, with no mask, and puts back the
+// caller's rgb, mask, scales and mode when it ends, also after a stop, so
+// no caller is left pointing at a released buffer. A mask still held when
+// it ends (one no child consumed) is dropped.
+class ChildContextScope {
+public:
+    ChildContextScope(RenderContext& context, float* childRgb, bool childWantColour)
+        : m_context(context),
+          m_rgb(context.rgb),
+          m_mask(std::move(context.mask)),
+          m_scale(context.scale),
+          m_xScale(context.xScale),
+          m_yScale(context.yScale),
+          m_wantColour(context.wantColour) {
+        context.rgb = childRgb;
+        context.mask.Release();
+        context.wantColour = childWantColour;
+    }
+    ~ChildContextScope() { Restore(); }
+    ChildContextScope(const ChildContextScope&) = delete;
+    ChildContextScope& operator=(const ChildContextScope&) = delete;
+
+    void Restore() {
+        if (m_restored) return;
+        m_restored = true;
+        m_context.rgb = m_rgb;
+        m_context.mask = std::move(m_mask);
+        m_context.scale = m_scale;
+        m_context.xScale = m_xScale;
+        m_context.yScale = m_yScale;
+        m_context.wantColour = m_wantColour;
+    }
+    float* CallerRgb() const { return m_rgb; }
+    bool CallerWantsColour() const { return m_wantColour; }
+
+private:
+    RenderContext& m_context;
+    float* m_rgb;
+    FloatBuffer m_mask;
+    float m_scale, m_xScale, m_yScale;
+    bool m_wantColour;
+    bool m_restored = false;
+};
+
 // Posts ProgressStep once per size / 100 values computed; nothing when the
 // layer has fewer than 100 pixels.
 class ProgressCounter {

@@ -42,16 +42,8 @@ bool TextureMap::Render(RenderContext& context) {
     if (!hold.owns_lock()) return plainResult;
     m_scratch.Fill(0.0f);
 
-    float* const savedRgb = context.rgb;
-    FloatBuffer savedMask = std::move(context.mask);
-    const float savedScale = context.scale;
-    const float savedXScale = context.xScale;
-    const float savedYScale = context.yScale;
-    const bool savedWantColour = context.wantColour;
-
-    context.rgb = m_scratch.Data();
-    context.mask.Release();
-    context.wantColour = true;
+    ChildContextScope scope(context, m_scratch.Data(), true);
+    float* const savedRgb = scope.CallerRgb();
     const float z = static_cast<float>(m_zoom.Evaluate());
     context.scale *= z;
     context.xScale *= z;
@@ -59,9 +51,7 @@ bool TextureMap::Render(RenderContext& context) {
 
     const std::size_t pixels = static_cast<std::size_t>(Size());
     const bool finished = ApplyChildren(context, [&](BaseLayer& child) {
-        const float w = child.GetCombineFunc() == CombineFunc::Transparent
-                            ? static_cast<float>(child.Transparency().Evaluate())
-                            : 0.0f;
+        const float w = child.DrawCompositeTransparency();
         CompositeColor(child.GetCombineFunc(), savedRgb, m_scratch.Data(), context.alpha,
                        context.mask ? context.mask.Data() : nullptr, pixels, w);
         context.mask.Release();
@@ -69,19 +59,9 @@ bool TextureMap::Render(RenderContext& context) {
         context.Post(Notification::LayerComposited);
     });
 
-    // The context is restored even on a stop, so that no caller is left
-    // pointing at this layer's scratch buffer.
-    context.wantColour = savedWantColour;
-    context.rgb = savedRgb;
-    context.scale = savedScale;
-    context.xScale = savedXScale;
-    context.yScale = savedYScale;
-    if (!finished) {
-        context.mask = std::move(savedMask);
-        return false;
-    }
-    if (!savedWantColour) LuminanceInPlace(savedRgb, pixels);
-    context.mask = std::move(savedMask);
+    scope.Restore();
+    if (!finished) return false;
+    if (!context.wantColour) LuminanceInPlace(savedRgb, pixels);
     FreeBuffers();
     return true;
 }
