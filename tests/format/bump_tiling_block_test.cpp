@@ -13,12 +13,7 @@ namespace quillon {
 namespace {
 
 using testing::Parse;
-
-std::string Written(const BaseLayer& layer, const std::string& indent = "") {
-    std::ostringstream out;
-    layer.Write(out, indent);
-    return out.str();
-}
+using testing::Written;
 
 template <class Layer>
 const Layer* As(const testing::Parsed& parsed) {

@@ -41,6 +41,13 @@ struct Parsed {
     std::string Message() const { return messages.empty() ? std::string() : messages.front(); }
 };
 
+// The block a layer writes, each line after indent.
+inline std::string Written(const BaseLayer& layer, const std::string& indent = "") {
+    std::ostringstream out;
+    layer.Write(out, indent);
+    return out.str();
+}
+
 inline std::unique_ptr<LayerParser> ParserOn(const std::string& text,
                                              LineEnds lineEnds = LineEnds::kBytes) {
     return std::make_unique<LayerParser>(std::make_unique<std::istringstream>(text), "t.qln",

@@ -14,12 +14,7 @@ namespace quillon {
 namespace {
 
 using testing::Parse;
-
-std::string Written(const BaseLayer& layer, const std::string& indent = "") {
-    std::ostringstream out;
-    layer.Write(out, indent);
-    return out.str();
-}
+using testing::Written;
 
 // Parses one NOISEFUNCTIONLAYER block into a new layer.
 const NoiseFunctionLayer* AsNoise(const testing::Parsed& parsed) {

@@ -13,12 +13,7 @@ namespace quillon {
 namespace {
 
 using testing::Parse;
-
-std::string Written(const BaseLayer& layer, const std::string& indent = "") {
-    std::ostringstream out;
-    layer.Write(out, indent);
-    return out.str();
-}
+using testing::Written;
 
 const ReactionDiffusionLayer* AsRd(const testing::Parsed& parsed) {
     return dynamic_cast<const ReactionDiffusionLayer*>(parsed.layer.get());
