@@ -11,6 +11,9 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libjpeg62-turbo-dev libpng-dev libtbb-dev libhwy-dev
   libnoise-dev  # the peer benchmark of bench/compare.sh
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 libgl-dev
+  # end-to-end tests and documentation screenshots under a virtual X server
+  xvfb xauth openbox xdotool x11-utils imagemagick
 )
 
 missing=()
