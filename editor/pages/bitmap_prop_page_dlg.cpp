@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "editor/pages/page_choosers.h"
+#include "editor/choosers.h"
 #include "engine/bitmap_layer.h"
 #include "engine/error_reporter.h"
 #include "image/picture_file.h"
@@ -16,9 +16,8 @@ namespace quillon {
 
 namespace {
 
-const char kBmpFilter[] = "Bitmap Files (*.bmp)";
-const char kJpegFilter[] = "JPEG Files (*.jpg *.jpeg)";
-const char kPngFilter[] = "PNG Files (*.png)";
+const char kPictureFilter[] =
+    "Bitmap Files (*.bmp);;JPEG Files (*.jpg *.jpeg);;PNG Files (*.png);;All Files (*)";
 constexpr int kShownSide = 192;
 
 }  // namespace
@@ -72,24 +71,17 @@ void BitmapPropPageDlg::Import() {
     ImportFile(path, filter);
 }
 
-bool BitmapPropPageDlg::ImportFile(const QString& path, const QString& filter) {
+bool BitmapPropPageDlg::ImportFile(const QString& path) {
     auto* layer = dynamic_cast<BitmapLayer*>(m_object.layer);
     if (!layer) return false;
     const std::string file = path.toStdString();
     PictureFormat format = PictureFormatFromExtension(file);
-    if (format == PictureFormat::Unknown) {
-        if (filter == kJpegFilter) {
-            format = PictureFormat::Jpeg;
-        } else if (filter == kPngFilter) {
-            format = PictureFormat::Png;
-        } else {
-            format = PictureFormat::Bmp;
-        }
-    }
+    // A name without a known extension: the content decides (and names the failure).
+    if (format == PictureFormat::Unknown) format = DetectPictureFormat(file);
     const char* failure = format == PictureFormat::Jpeg  ? "Unable to load JPEG image."
                           : format == PictureFormat::Png ? "Unable to load PNG image."
                                                          : "Unable to load BMP image.";
-    auto image = ReadPictureRgb(file, format);
+    auto image = ReadPictureRgb(file, PictureFormat::Unknown);
     auto picture = std::make_shared<RgbPicture>();
     if (!image || image->BytesPerPixel() != 3 ||
         !picture->Assign(image->Width(), image->Height(), image->Pixels())) {

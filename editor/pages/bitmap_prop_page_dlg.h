@@ -18,9 +18,8 @@ class BitmapPropPageDlg : public QuillonPropertyPage {
     void Load(const PageObject& object) override;
 
     // Reads the file into the layer at once; false (layer unchanged) after
-    // telling the user. filter is the chosen file-dialog filter, which
-    // names the picture kind when the file's extension does not.
-    bool ImportFile(const QString& path, const QString& filter = {});
+    // telling the user.
+    bool ImportFile(const QString& path);
 
     QPushButton* ImportButton() const { return m_import; }
     QLabel* PictureLabel() const { return m_picture; }

@@ -17,6 +17,7 @@
 #include <filesystem>
 
 #include "editor/app_services.h"
+#include "editor/choosers.h"
 #include "editor/dialogs/color_map_generator.h"
 #include "editor/pages/page_choosers.h"
 #include "engine/base_layer.h"
@@ -395,7 +396,8 @@ void ColorPropPage::ChangeLocation() {
 }
 
 void ColorPropPage::SaveColorMap() {
-    const QString path = ChooseSaveFile(this, tr("Save Color Map"), kColorMapFilter, "cmp");
+    const QString path =
+        GetChoosers().SaveFileName(this, tr("Save Color Map"), kColorMapFilter, QString(), "cmp");
     if (path.isEmpty()) return;
     const std::vector<IndexedColor> entries = Entries();
     // The saver reports its own failure ("Unable to write color map").
@@ -403,7 +405,7 @@ void ColorPropPage::SaveColorMap() {
 }
 
 void ColorPropPage::LoadColorMap() {
-    const QString path = ChooseOpenFile(this, tr("Load Color Map"), kColorMapFilter);
+    const QString path = GetChoosers().OpenFileName(this, tr("Load Color Map"), kColorMapFilter);
     if (path.isEmpty()) return;
     ColorMap loaded;
     const LoadStatus status = LoadColorMapFile(std::filesystem::path(path.toStdString()), loaded);
@@ -420,7 +422,7 @@ void ColorPropPage::LoadColorMap() {
 
 void ColorPropPage::GenerateColorMap() {
     GenerateColorMapDlg dialog(this);
-    if (dialog.exec() != QDialog::Accepted) return;
+    if (!GetChoosers().RunDialog(dialog)) return;
     auto entries = GenerateColorMapEntries(dialog.Base(), dialog.Band());
     if (!entries) return;
     SetEntries(std::move(*entries));

@@ -1,7 +1,6 @@
 #include "editor/pages/page_choosers.h"
 
 #include <QColorDialog>
-#include <QFileDialog>
 #include <QSettings>
 
 namespace quillon {
@@ -10,10 +9,6 @@ namespace {
 
 ColorChooserHook& ColorHook() {
     static ColorChooserHook hook;
-    return hook;
-}
-FileChooserHook& FileHook() {
-    static FileChooserHook hook;
     return hook;
 }
 
@@ -86,22 +81,6 @@ std::optional<QColor> ChooseColor(const QColor& initial, QWidget* parent, const 
         if (value != 0) SetCustomColorValue(k, value);
     }
     return chosen;
-}
-
-QString ChooseOpenFile(QWidget* parent, const QString& title, const QString& filter,
-                       QString* selectedFilter) {
-    if (FileHook()) return FileHook()(title, filter, selectedFilter);
-    return QFileDialog::getOpenFileName(parent, title, QString(), filter, selectedFilter);
-}
-
-QString ChooseSaveFile(QWidget* parent, const QString& title, const QString& filter,
-                       const QString& defaultSuffix) {
-    if (FileHook()) return FileHook()(title, filter, nullptr);
-    QFileDialog dialog(parent, title, QString(), filter);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(defaultSuffix);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    return dialog.selectedFiles().first();
 }
 
 }  // namespace quillon

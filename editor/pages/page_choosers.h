@@ -25,18 +25,9 @@ int AddCustomColor(const QColor& color);
 std::optional<QColor> ChooseColor(const QColor& initial, QWidget* parent,
                                   const QString& title = {});
 
-// File dialogs. filter in Qt's form ("Color Map Files (*.cmp);;All Files (*)");
-// selectedFilter receives the chosen filter. Empty when cancelled.
-QString ChooseOpenFile(QWidget* parent, const QString& title, const QString& filter,
-                       QString* selectedFilter = nullptr);
-QString ChooseSaveFile(QWidget* parent, const QString& title, const QString& filter,
-                       const QString& defaultSuffix);
-
-// Tests answer the choosers instead of the real dialogs.
+// Tests answer the colour chooser instead of the real dialog (file dialogs
+// and modal dialogs go through editor/choosers.h).
 using ColorChooserHook = std::function<std::optional<QColor>(const QColor& initial)>;
-using FileChooserHook =
-    std::function<QString(const QString& title, const QString& filter, QString* selectedFilter)>;
 void SetColorChooserHook(ColorChooserHook hook);
-void SetFileChooserHook(FileChooserHook hook);
 
 }  // namespace quillon

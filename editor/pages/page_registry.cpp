@@ -90,7 +90,7 @@ const LayerKindUi* LayerKindUiAt(int kindIndex) {
     return nullptr;
 }
 
-std::unique_ptr<BaseLayer> CreateLayerOfKind(int kindIndex) {
+std::unique_ptr<BaseLayer> NewLayerOfKind(int kindIndex) {
     const LayerKindUi* kind = LayerKindUiAt(kindIndex);
     const LayerKind* engineKind = kind ? FindLayerKind(kind->keyword, true) : nullptr;
     return engineKind ? engineKind->create() : nullptr;

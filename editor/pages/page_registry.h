@@ -44,7 +44,7 @@ std::span<const LayerKindUi> LayerKindUis();
 const LayerKindUi* FindLayerKindUi(const BaseLayer& layer);
 const LayerKindUi* LayerKindUiAt(int kindIndex);
 // A new layer of a kind-list item with its defaults; null for a bad index.
-std::unique_ptr<BaseLayer> CreateLayerOfKind(int kindIndex);
+std::unique_ptr<BaseLayer> NewLayerOfKind(int kindIndex);
 
 // The "Tiling" tab every tiling sub-layer shows last.
 const PageTab& TilingSublayerTab();
