@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScrollArea>
 #include <QTabWidget>
 #include <map>
 
@@ -71,7 +72,10 @@ TextureLayerDlg::TextureLayerDlg(QWidget* parent) : QWidget(parent) {
     for (QLineEdit* edit : {transparency, usage, probability}) {
         connect(edit, &QLineEdit::textEdited, this, &TextureLayerDlg::ChangesPending);
     }
-    connect(m_description, &QPlainTextEdit::textChanged, this, &TextureLayerDlg::ChangesPending);
+    connect(m_description, &QPlainTextEdit::textChanged, this, [this] {
+        // The edit also reports changes of its own (its layout on first show).
+        if (m_description->toPlainText() != m_loadedDescription) emit ChangesPending();
+    });
     connect(m_enabled, &QCheckBox::clicked, this, &TextureLayerDlg::ChangesPending);
 
     m_tabs->hide();
@@ -97,10 +101,12 @@ QuillonPropertyPage* TextureLayerDlg::Page(int index) const {
 }
 
 void TextureLayerDlg::DiscardPage(QuillonPropertyPage* page) {
-    page->hide();
+    QScrollArea* holder = m_holders[page];
+    m_holders.erase(page);
+    holder->hide();
     page->disconnect(this);
-    page->setParent(nullptr);
-    page->deleteLater();  // a page may be asking for this from its own slot
+    holder->setParent(nullptr);
+    holder->deleteLater();  // a page may be asking for this from its own slot
 }
 
 void TextureLayerDlg::ClearTabs() {
@@ -121,7 +127,13 @@ void TextureLayerDlg::ConnectPage(QuillonPropertyPage* page) {
 void TextureLayerDlg::AddTab(const QString& title, QuillonPropertyPage* page,
                              const PageObject& object) {
     page->Load(object);
-    m_tabs->addTab(page, title);
+    // A page larger than the space the view gives scrolls instead of being squeezed.
+    auto* holder = new QScrollArea;
+    holder->setWidgetResizable(true);
+    holder->setFrameShape(QFrame::NoFrame);
+    holder->setWidget(page);
+    m_holders[page] = holder;
+    m_tabs->addTab(holder, title);
     m_pages.push_back(page);
 }
 
@@ -155,7 +167,8 @@ void TextureLayerDlg::Load(BaseLayer* layer) {
 
     {
         const QSignalBlocker block(m_description);  // not an edit of the user's
-        m_description->setPlainText(QString::fromStdString(layer->Description()));
+        m_loadedDescription = QString::fromStdString(layer->Description());
+        m_description->setPlainText(m_loadedDescription);
     }
     m_combine->setEnabled(true);
     const CombineFunc function = layer->GetCombineFunc();
@@ -224,7 +237,7 @@ void TextureLayerDlg::RebuildLightTabs() {
             page = otherPages[nextOther++];
         }
         if (page) {
-            m_tabs->addTab(page, tab.title);
+            m_tabs->addTab(m_holders[page], tab.title);
             m_pages.push_back(page);
         } else {
             page = tab.create();
@@ -274,7 +287,7 @@ bool TextureLayerDlg::Validate() {
     // no number is stored as 0.
     for (QuillonPropertyPage* page : m_pages) {
         if (!page->Validate()) {
-            m_tabs->setCurrentWidget(page);
+            m_tabs->setCurrentWidget(m_holders[page]);
             return false;
         }
     }

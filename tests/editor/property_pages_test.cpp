@@ -124,6 +124,29 @@ TEST_F(PropertyPagesTest, ApplyingUntouchedPagesWritesTheSameBlock) {
     EXPECT_TRUE(m_messages.Messages().empty()) << m_messages.Last();
 }
 
+TEST_F(PropertyPagesTest, LoadingAndShowingIsNoEdit) {
+    TextureMap texture;
+    ASSERT_EQ(LoadDocument(std::filesystem::path(QUILLON_SOURCE_DIR) / "examples/brick_wall.qln",
+                           texture),
+              LoadStatus::kOk);
+    int pending = 0;
+    QObject::connect(&m_dialog, &TextureLayerDlg::ChangesPending, [&] { ++pending; });
+    TexturePropDlg textureDialog;
+    QObject::connect(&textureDialog, &TexturePropDlg::ChangesPending, [&] { ++pending; });
+    textureDialog.Load(&texture);
+    textureDialog.show();
+    m_dialog.show();
+    ForEachLayer(texture, [&](BaseLayer& layer) {
+        if (&layer == &texture) return;
+        m_dialog.Load(&layer);
+        for (int k = 0; k < m_dialog.Tabs()->count(); ++k) {
+            m_dialog.Tabs()->setCurrentIndex(k);
+            QCoreApplication::processEvents();
+        }
+    });
+    EXPECT_EQ(pending, 0);
+}
+
 TEST_F(PropertyPagesTest, TabsFollowTheKind) {
     auto tabTitles = [&](BaseLayer& layer) {
         m_dialog.Load(&layer);
@@ -246,7 +269,7 @@ TEST_F(PropertyPagesTest, ReactionDiffusionIterationsOutsideTheirRangeAreRefused
         m_messages.Clear();
         EXPECT_FALSE(m_dialog.Validate());
         EXPECT_EQ(m_messages.Last(), "Iterations: enter an integer between 1 and 16384.");
-        EXPECT_EQ(m_dialog.Tabs()->currentWidget(), page);
+        EXPECT_EQ(m_dialog.Page(m_dialog.Tabs()->currentIndex()), page);
     }
     page->IterationsEdit()->setText("16384");
     page->TimeStepEdit()->setText("0.05");
