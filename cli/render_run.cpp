@@ -301,13 +301,13 @@ int ReadDocument(const std::string& path, TextureMap& texture, std::string& erro
         return kExitDocumentError;
     }
     switch (LoadDocument(path, texture)) {
-        case LoadStatus::kOk: return kExitOk;
-        case LoadStatus::kNotDocument:
+        case LoadStatus::Ok: return kExitOk;
+        case LoadStatus::NotDocument:
             error = Quoted(path) + " is not a texture document (a document starts with its "
                                    "VERSION line)";
             return kExitDocumentError;
-        case LoadStatus::kEmpty:
-        case LoadStatus::kFailed: break;
+        case LoadStatus::Empty:
+        case LoadStatus::Failed: break;
     }
     return kExitDocumentError;
 }
@@ -346,7 +346,7 @@ int RenderTexture(TextureMap& texture, const RenderRequest& request, DisplayBitm
     alpha.Fill(1.0f);
 
     SynthesisJob job;
-    job.window = request.sink;
+    job.sink = request.sink;
     job.rgb = rgb.Data();
     job.alpha = alpha.Data();
     job.scale = scale;

@@ -36,7 +36,7 @@ bool CombineLayer::ReadBlock(BlockReader& reader) {
                 reader.ReadLayerHeight(*this, "Invalid HEIGHT(%d) in Noise Combine Layer"));
         }
         if (keyword == "LAYERS") return ReadResult(reader.ReadLayerList(*this));
-        return KeywordResult::kUnknown;
+        return KeywordResult::Unknown;
     });
 }
 

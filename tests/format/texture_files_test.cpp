@@ -138,7 +138,7 @@ TEST(TextureWriter, IgnoresTheGlobalLocale) {
 TEST(TextureWriter, GraniteWritesBackByteForByte) {
     const std::string original = ReadBytes(DataPath("granite.qln"));
     TextureMap texture;
-    ASSERT_EQ(LoadDocument(DataPath("granite.qln"), texture), LoadStatus::kOk);
+    ASSERT_EQ(LoadDocument(DataPath("granite.qln"), texture), LoadStatus::Ok);
     EXPECT_EQ(texture.Description(), "Grey stone");
     EXPECT_EQ(texture.ScreenSaverType(), kScreenSaverTile);
     ASSERT_EQ(texture.Count(), 1);
@@ -188,7 +188,7 @@ TEST(TextureFiles, DocumentsAreBytesWithLf) {
     EXPECT_EQ(bytes.find("\r\n"), std::string::npos);
 
     TextureMap back;
-    ASSERT_EQ(LoadDocument(folder / "doc.qln", back), LoadStatus::kOk);
+    ASSERT_EQ(LoadDocument(folder / "doc.qln", back), LoadStatus::Ok);
     EXPECT_EQ(back.Description(), "carriage\rreturn");
     EXPECT_EQ(back.Count(), 0);
     EXPECT_EQ(folder.EntryCount(), 1u) << "no temporary file is left behind";
@@ -208,7 +208,7 @@ TEST(TextureFiles, LayerFilesUseCrLfBothWays) {
     }
 
     std::unique_ptr<BaseLayer> back;
-    ASSERT_EQ(LoadLayerFile(folder / "grain.qlr", back), LoadStatus::kOk);
+    ASSERT_EQ(LoadLayerFile(folder / "grain.qlr", back), LoadStatus::Ok);
     EXPECT_EQ(back->Keyword(), "WHITENOISELAYER");
     EXPECT_EQ(back->Description(), layer.Description());
     std::ostringstream a, b;
@@ -217,12 +217,12 @@ TEST(TextureFiles, LayerFilesUseCrLfBothWays) {
     EXPECT_EQ(a.str(), b.str());
 
     // A file from the Windows editor, two blocks: the second one is the layer.
-    ASSERT_EQ(LoadLayerFile(DataPath("two_blocks.qlr"), back), LoadStatus::kOk);
+    ASSERT_EQ(LoadLayerFile(DataPath("two_blocks.qlr"), back), LoadStatus::Ok);
     EXPECT_EQ(back->Name(), "Second");
     EXPECT_EQ(back->Description(), "line one\nline two");
 
     // A document loaded as a layer is read as bytes and yields its texture.
-    ASSERT_EQ(LoadLayerFile(DataPath("granite.qln"), back), LoadStatus::kOk);
+    ASSERT_EQ(LoadLayerFile(DataPath("granite.qln"), back), LoadStatus::Ok);
     EXPECT_EQ(back->Keyword(), "TEXTURE");
 }
 
@@ -245,7 +245,7 @@ TEST(TextureFiles, PictureBytesSurviveBothKindsOfFile) {
     for (const char* name : {"picture.qlr", "picture.qln"}) {
         SCOPED_TRACE(name);
         std::unique_ptr<BaseLayer> back;
-        ASSERT_EQ(LoadLayerFile(folder / name, back), LoadStatus::kOk);
+        ASSERT_EQ(LoadLayerFile(folder / name, back), LoadStatus::Ok);
         auto* map = dynamic_cast<TextureMap*>(back.get());
         ASSERT_NE(map, nullptr);
         auto* bitmap = dynamic_cast<BitmapLayer*>(map->Child(0));
@@ -258,7 +258,7 @@ TEST(TextureFiles, PictureBytesSurviveBothKindsOfFile) {
 TEST(TextureFiles, ColourMapFiles) {
     TempFolder folder;
     ColorMap map;
-    ASSERT_EQ(LoadColorMapFile(DataPath("random_pair.cmp"), map), LoadStatus::kOk);
+    ASSERT_EQ(LoadColorMapFile(DataPath("random_pair.cmp"), map), LoadStatus::Ok);
     EXPECT_TRUE(map.IsRandom());
     ASSERT_EQ(map.EntryCount(), 2);
     EXPECT_EQ(map.Entries()[0].second.red, 1.0);
@@ -271,9 +271,9 @@ TEST(TextureFiles, ColourMapFiles) {
     WriteBytes(folder / "empty.cmp", "VERSION 2\r\n");
     CapturingErrorReporter reporter;
     ScopedErrorReporter scope(reporter);
-    EXPECT_EQ(LoadColorMapFile(folder / "bad.cmp", map), LoadStatus::kFailed);
-    EXPECT_EQ(LoadColorMapFile(folder / "empty.cmp", map), LoadStatus::kEmpty);
-    EXPECT_EQ(LoadColorMapFile(folder / "missing.cmp", map), LoadStatus::kEmpty);
+    EXPECT_EQ(LoadColorMapFile(folder / "bad.cmp", map), LoadStatus::Failed);
+    EXPECT_EQ(LoadColorMapFile(folder / "empty.cmp", map), LoadStatus::Empty);
+    EXPECT_EQ(LoadColorMapFile(folder / "missing.cmp", map), LoadStatus::Empty);
     EXPECT_EQ(map.EntryCount(), 2);
     EXPECT_EQ(reporter.Messages().size(), 1u);
 }
@@ -286,23 +286,23 @@ TEST(TextureFiles, RefusedAndEmptyFiles) {
     std::unique_ptr<TextureMap> loaded;
     std::unique_ptr<BaseLayer> layer;
 
-    EXPECT_EQ(LoadDocument(DataPath("not_a_document.qln"), texture), LoadStatus::kNotDocument);
-    EXPECT_EQ(LoadDocument(folder / "missing.qln", texture), LoadStatus::kNotDocument);
+    EXPECT_EQ(LoadDocument(DataPath("not_a_document.qln"), texture), LoadStatus::NotDocument);
+    EXPECT_EQ(LoadDocument(folder / "missing.qln", texture), LoadStatus::NotDocument);
     EXPECT_TRUE(reporter.Messages().empty()) << "a refused document shows nothing";
 
-    EXPECT_EQ(LoadDocument(DataPath("version_2_01.qln"), texture), LoadStatus::kFailed);
+    EXPECT_EQ(LoadDocument(DataPath("version_2_01.qln"), texture), LoadStatus::Failed);
     EXPECT_EQ(reporter.Messages().size(), 1u);
 
     WriteBytes(folder / "mask.qln", "VERSION 2\nMASKLAYER \"m\" { }\n");
-    EXPECT_EQ(LoadTextureDocument(folder / "mask.qln", loaded), LoadStatus::kEmpty);
+    EXPECT_EQ(LoadTextureDocument(folder / "mask.qln", loaded), LoadStatus::Empty);
     EXPECT_EQ(loaded, nullptr);
-    EXPECT_EQ(LoadTextureDocument(DataPath("granite.qln"), loaded), LoadStatus::kOk);
+    EXPECT_EQ(LoadTextureDocument(DataPath("granite.qln"), loaded), LoadStatus::Ok);
     ASSERT_NE(loaded, nullptr);
     EXPECT_EQ(loaded->Name(), "Granite");
 
     WriteBytes(folder / "version.qlr", "VERSION 2\r\n");
-    EXPECT_EQ(LoadLayerFile(folder / "version.qlr", layer), LoadStatus::kEmpty);
-    EXPECT_EQ(LoadLayerFile(folder / "missing.qlr", layer), LoadStatus::kEmpty);
+    EXPECT_EQ(LoadLayerFile(folder / "version.qlr", layer), LoadStatus::Empty);
+    EXPECT_EQ(LoadLayerFile(folder / "missing.qlr", layer), LoadStatus::Empty);
     EXPECT_EQ(layer, nullptr);
 }
 
