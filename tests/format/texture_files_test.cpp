@@ -85,6 +85,26 @@ TEST(TextureWriter, ColoursKeepTheirByteValues) {
     EXPECT_EQ(one.str(), "(3, 255, 0, 0, 1)");
 }
 
+// Whatever a document holds, the first save's text is the text of every
+// later save (negative components once drifted up by one per save).
+TEST(TextureWriter, ColourComponentsOfAnySignAndSizeAreStable) {
+    for (int k : {-2147483647 - 1, -70000000, -1000, -256, -1, 256, 1000, 8388607, 2147483647}) {
+        std::ostringstream out;
+        Color(k * (1.0 / 255), 0.0, 0.0, RandomNumber(1.0f)).Write(out);
+        if (std::abs(static_cast<long long>(k)) < 8388608) {
+            EXPECT_EQ(out.str(), "(" + std::to_string(k) + ", 0, 0, 1)");
+        }
+    }
+    RoundTrip(
+        "VERSION 2\nWHITENOISELAYER \"w\" {\n COLORMAP SIZE 3\n RANDOM TRUE\n"
+        " (0, -1000, -1, 256, 1, 2147483647, -2147483648, -70000001, 1)\n"
+        " (5, -999, 999999, 123456789, 1, -3, -255, 100000007, 1)\n"
+        " (9, 0, 255, 254, 1, 1, 2, 3, 1)\n}\n");
+    RoundTrip(
+        "VERSION 0.5\nWHITENOISELAYER \"w\" {\n COLORMAP SIZE 2\n"
+        " (0, -3.9215686, 0.999, 1e9, 1)\n (1, -0.0039215, 1.0000001, -1e30, 1)\n}\n");
+}
+
 TEST(TextureWriter, CommonPropertiesInTheirOrder) {
     BaseLayer layer;
     layer.SetName("plain");
