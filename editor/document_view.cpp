@@ -129,6 +129,7 @@ void DocumentView::Rebuild() {
     QSignalBlocker block(m_tree);
     m_tree->clear();
     QTreeWidgetItem* root = m_tree->InsertLayer(nullptr, 0, &m_document->Texture());
+    root->setExpanded(true);
     QTreeWidgetItem* item = selected ? m_tree->FindItem(selected) : nullptr;
     m_tree->setCurrentItem(item ? item : root);
     block.unblock();

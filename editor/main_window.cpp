@@ -91,7 +91,11 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
         m_message->setText(text.isEmpty() ? QStringLiteral("Ready") : text);
     });
 
-    connect(m_mdi, &QMdiArea::subWindowActivated, this, [this] {
+    connect(m_mdi, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* window) {
+        // The frame's title names the active document.
+        QString title = window ? window->windowTitle().remove(QStringLiteral("[*]")) : QString();
+        setWindowTitle(title.isEmpty() ? QStringLiteral("Quillon")
+                                       : QStringLiteral("Quillon - ") + title);
         BuildMenus();
         UpdateActions();
     });
@@ -110,7 +114,10 @@ QAction* MainWindow::MakeAction(const QString& text, const QString& prompt, cons
     // The prompt's second line is the tooltip.
     action->setStatusTip(prompt.section(QLatin1Char('\n'), 0, 0));
     QString tip = prompt.section(QLatin1Char('\n'), 1);
-    if (!tip.isEmpty()) action->setToolTip(tip);
+    if (!tip.isEmpty()) {
+        action->setToolTip(tip);
+        action->setIconText(tip);
+    }
     if (!icon.isEmpty()) action->setIcon(EditorIcon(icon));
     if (!key.isEmpty()) action->setShortcut(key);
     m_actions.insert(PlainName(text), action);
@@ -421,6 +428,9 @@ void MainWindow::UpdateTitles(const Document* document) {
         if (auto* window = qobject_cast<QMdiSubWindow*>(views[i]->parentWidget())) {
             window->setWindowTitle(title + QStringLiteral("[*]"));
         }
+    }
+    if (DocumentView* view = ActiveView(); view && view->GetDocument() == document) {
+        setWindowTitle(QStringLiteral("Quillon - ") + document->Title());
     }
 }
 
