@@ -15,13 +15,9 @@
 #include "editor/layer_tree.h"
 #include "editor/pages/texture_layer_dlg.h"
 #include "editor/pages/texture_prop_dlg.h"
+#include "editor/preview_window.h"
 #include "editor/quillon_app.h"
 #include "engine/error_reporter.h"
-
-#if __has_include("editor/preview_window.h")
-#include "editor/preview_window.h"
-#define QUILLON_HAS_PREVIEW_WINDOW 1
-#endif
 
 namespace quillon {
 
@@ -106,11 +102,7 @@ DocumentView::DocumentView(Document* document, QWidget* parent)
     m_layerDlg->SetPreviewQuery(
         [this](const BaseLayer* layer) { return m_document->IsBeingPreviewed(layer); });
     m_document->SetPreviewSource(this, [this]() -> const BaseLayer* {
-#ifdef QUILLON_HAS_PREVIEW_WINDOW
-        auto* window = qobject_cast<PreviewWindow*>(m_preview.data());
-        if (window && window->IsRendering()) return m_previewObject;
-#endif
-        return nullptr;
+        return m_preview && m_preview->IsRendering() ? m_preview->RenderedLayer() : nullptr;
     });
 
     SetButtonsEnabled(false);
@@ -156,17 +148,11 @@ bool DocumentView::HasOpenPreview() const {
 }
 
 PreviewWindow* DocumentView::OpenPreview() const {
-#ifdef QUILLON_HAS_PREVIEW_WINDOW
-    return qobject_cast<PreviewWindow*>(m_preview.data());
-#else
-    return nullptr;
-#endif
+    return m_preview.data();
 }
 
 void DocumentView::CancelPreview() {
-#ifdef QUILLON_HAS_PREVIEW_WINDOW
-    if (PreviewWindow* window = OpenPreview()) window->Cancel();
-#endif
+    if (m_preview) m_preview->Cancel();
 }
 
 void DocumentView::SetButtonsEnabled(bool enabled) {
@@ -288,7 +274,6 @@ void DocumentView::Synthesize() {
 }
 
 void DocumentView::StartPreview(BaseLayer* object) {
-#ifdef QUILLON_HAS_PREVIEW_WINDOW
     auto* window = new PreviewWindow(this, m_xMirror, m_yMirror);
     const TextureMap& texture = m_document->Texture();
     if (!window->Create(texture.Width(), texture.Height(), PreviewMode::kPreview, 24)) {
@@ -296,19 +281,13 @@ void DocumentView::StartPreview(BaseLayer* object) {
         return;
     }
     m_preview = window;
-    m_previewObject = object;
     connect(window, &PreviewWindow::PreviewClosed, this, [this] {
         m_preview = nullptr;
-        m_previewObject = nullptr;
         emit CommandStateChanged();
     });
     window->PlaceForImage();
     window->StartSynthesis(object);
     emit CommandStateChanged();
-#else
-    (void)object;
-    ShowStatusText(QStringLiteral("The preview window is not part of this build."));
-#endif
 }
 
 }  // namespace quillon
