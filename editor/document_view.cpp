@@ -281,8 +281,10 @@ void DocumentView::StartPreview(BaseLayer* object) {
         return;
     }
     m_preview = window;
+    m_synthesize->setEnabled(false);
     connect(window, &PreviewWindow::PreviewClosed, this, [this] {
         m_preview = nullptr;
+        m_synthesize->setEnabled(true);
         emit CommandStateChanged();
     });
     window->PlaceForImage();

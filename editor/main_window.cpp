@@ -45,7 +45,6 @@ QString PlainName(const QString& text) {
 }  // namespace
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
-    setWindowTitle(QStringLiteral("Quillon"));
     setWindowIcon(EditorIcon(QStringLiteral("quillon.svg")));
     setAcceptDrops(true);
     m_mdi = new QMdiArea(this);
@@ -94,8 +93,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     connect(m_mdi, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* window) {
         // The frame's title names the active document.
         QString title = window ? window->windowTitle().remove(QStringLiteral("[*]")) : QString();
-        setWindowTitle(title.isEmpty() ? QStringLiteral("Quillon")
-                                       : QStringLiteral("Quillon - ") + title);
+        setWindowTitle(title);  // the program's name follows
         BuildMenus();
         UpdateActions();
     });
@@ -105,6 +103,14 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
 }
 
 MainWindow::~MainWindow() {
+    // Tearing the windows down must not run the handlers of a live frame.
+    disconnect(m_mdi, nullptr, this, nullptr);
+    // Closed windows may still wait for their deletion: find them all.
+    for (QMdiSubWindow* window : findChildren<QMdiSubWindow*>()) window->removeEventFilter(this);
+    for (DocumentView* view : findChildren<DocumentView*>()) {
+        disconnect(view, nullptr, this, nullptr);
+        view->CancelPreview();
+    }
     SetStatusTextSink(nullptr);
 }
 
@@ -430,7 +436,7 @@ void MainWindow::UpdateTitles(const Document* document) {
         }
     }
     if (DocumentView* view = ActiveView(); view && view->GetDocument() == document) {
-        setWindowTitle(QStringLiteral("Quillon - ") + document->Title());
+        setWindowTitle(document->Title());
     }
 }
 
@@ -483,7 +489,7 @@ void MainWindow::dropEvent(QDropEvent* event) {
 void MainWindow::FileNew() {
     NewTextureDialog dialog(this);
     if (!GetChoosers().RunDialog(dialog)) return;
-    auto* document = new Document;
+    auto* document = new Document(this);
     document->InitNew(dialog.TextureName(), dialog.TextureWidth(), dialog.TextureHeight());
     AddView(document);
 }
@@ -501,7 +507,7 @@ DocumentView* MainWindow::OpenDocumentFile(const QString& path) {
             return view;
         }
     }
-    auto* document = new Document;
+    auto* document = new Document(this);
     if (!document->Open(absolute)) {
         delete document;
         return nullptr;
