@@ -37,6 +37,14 @@ DocumentView::DocumentView(Document* document, QWidget* parent)
     m_synthesize->setToolTip(QStringLiteral("Synthesize the selected texture or layer (F5)"));
     m_apply = new QPushButton(QStringLiteral("&Apply"), this);
     m_reset = new QPushButton(QStringLiteral("&Reset"), this);
+    m_tree->setWhatsThis(QStringLiteral(
+        "The texture and its layers. Select an item to edit its properties; right-click "
+        "or press the menu key for the layer commands."));
+    m_synthesize->setWhatsThis(
+        QStringLiteral("Synthesizes the selected texture or layer in a preview window (F5)."));
+    m_apply->setWhatsThis(QStringLiteral("Writes the edited properties into the selected item."));
+    m_reset->setWhatsThis(
+        QStringLiteral("Discards the edits and shows the item's properties again."));
     auto* f5 = new QShortcut(QKeySequence(Qt::Key_F5), this);
     f5->setContext(Qt::WidgetWithChildrenShortcut);
     connect(f5, &QShortcut::activated, this, &DocumentView::Synthesize);

@@ -7,6 +7,8 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QPointer>
+#include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
@@ -17,6 +19,7 @@
 #include "editor/document_view.h"
 #include "editor/layer_tree.h"
 #include "editor/main_window.h"
+#include "editor/preview_window.h"
 #include "editor/single_instance.h"
 #include "editor_test_support.h"
 #include "engine/random.h"
@@ -177,6 +180,34 @@ TEST_F(AppTest, NewWindowShowsTheSameDocumentAndFollowsItsChanges) {
     // Closing one of two windows asks nothing.
     views[1]->parentWidget()->close();
     EXPECT_TRUE(choosers.asked.isEmpty());
+}
+
+}  // namespace
+}  // namespace quillon::test
+
+namespace quillon::test {
+namespace {
+
+TEST_F(AppTest, SynthesizeOpensOnePreviewAndClosingTheDocumentStopsIt) {
+    EditorOptions options;
+    options.documents = {example};
+    ASSERT_TRUE(app.Start(options));
+    DocumentView* view = app.Window()->Views().first();
+    view->Synthesize();
+    ASSERT_TRUE(view->HasOpenPreview());
+    QPointer<PreviewWindow> preview = view->OpenPreview();
+    EXPECT_EQ(preview->RenderedLayer(), &view->GetDocument()->Texture());
+    view->Synthesize();  // a view has at most one preview
+    EXPECT_EQ(view->OpenPreview(), preview);
+    EXPECT_FALSE(app.Window()->Action("Close")->isEnabled());
+    EXPECT_FALSE(app.Window()->Action("Generate Desktop...")->isEnabled());
+    EXPECT_FALSE(view->SynthesizeButton()->isEnabled());
+
+    view->parentWidget()->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(preview.isNull() || !preview->IsRendering());
+    QTRY_VERIFY(preview.isNull());
+    EXPECT_TRUE(app.Window()->Views().isEmpty());
 }
 
 }  // namespace
