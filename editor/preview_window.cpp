@@ -469,13 +469,17 @@ void PreviewWindow::OnSynthesisDone() {
 }
 
 void PreviewWindow::PlaceForImage() {
+    // The window grows by what the picture needs beyond the picture area it
+    // has: at least as wide as the picture plus the margins, and as high as
+    // the controls above it plus the picture.
     layout()->activate();
-    const QRect bar = m_progress->geometry();
-    const int left = bar.left();
-    const int top = bar.bottom() + 1 + kImageGap;
     const QSize image = m_image->size();
-    int width = std::max(this->width(), image.width() + 2 * left);
-    int height = top + image.height() + left;
+    // The scroll area has no frame: without scroll bars it is all picture.
+    const QSize around = size() - m_scroll->size();
+    // Before the first showing the window has no width of its own yet.
+    const int current = isVisible() ? this->width() : std::max(minimumSizeHint().width(), 320);
+    int width = std::max(current, image.width() + around.width());
+    int height = image.height() + around.height();
     // A picture larger than the screen scrolls inside the window.
     if (const QScreen* shown = screen() ? screen() : QGuiApplication::primaryScreen()) {
         const QRect room = shown->availableGeometry();

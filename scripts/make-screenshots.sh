@@ -25,61 +25,90 @@ shot() {  # shot WINDOW FILE
     -define png:exclude-chunks=date,time "$out/$2"
   echo "wrote docs/images/$2"
 }
+# Brings a window to the front; the window manager may still be starting.
+activate() {
+  for _ in $(seq 1 50); do
+    xdotool windowactivate --sync "$1" 2>/dev/null && return 0
+    sleep 0.2
+  done
+  xdotool windowfocus --sync "$1"
+}
+# The first visible window whose name matches, or nothing.
+find_window() {
+  xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1 || true
+}
 close_tip() {
   local tip
-  if tip=$(xdotool search --onlyvisible --name "Tip of the Day" 2>/dev/null | head -n 1) && [ -n "$tip" ]; then
-    xdotool windowactivate --sync "$tip" key --clearmodifiers Escape
+  tip=$(find_window "Tip of the Day")
+  if [ -n "$tip" ]; then
+    activate "$tip"
+    xdotool key --clearmodifiers Escape
     sleep 0.5
   fi
 }
 
 document="$E2E_TMP/marble.qln"
 cp "$root/examples/marble.qln" "$document"
-"$bin/quillon" --seed 7 "$document" >"$E2E_TMP/quillon.log" 2>&1 &
+(cd "$E2E_TMP" && exec "$bin/quillon" --seed 7 "$document") >"$E2E_TMP/quillon.log" 2>&1 &
 e2e_pids+=($!)
-main=$(e2e_wait_window "Quillon")
+main=$(e2e_wait_window "Quillon" || e2e_wait_window "Quillon")
 sleep 1.5
 close_tip
-xdotool windowactivate --sync "$main"
+activate "$main"
 sleep 0.5
 
-# The texture is selected: its properties show beside the tree.
+# The texture opened and its first layer selected: the layer's properties
+# show beside the tree.
+xdotool key --clearmodifiers Right
+sleep 0.3
+xdotool key --clearmodifiers Down
+sleep 0.7
 shot root editor-main.png
 
-# The tree's context menu, from the keyboard's menu key, on the first layer.
-xdotool key --clearmodifiers Down
-sleep 0.3
+# The tree's context menu, from the keyboard's menu key.
 xdotool key --clearmodifiers Menu
 sleep 0.7
 shot root editor-tree-menu.png
-xdotool key --clearmodifiers Escape Up
+xdotool key --clearmodifiers Escape
+sleep 0.3
+xdotool key --clearmodifiers Up
 sleep 0.3
 
-# A finished preview of the whole texture.
-xdotool key --clearmodifiers F5
-preview=$(e2e_wait_window "^Synthesize$")
-for _ in $(seq 1 300); do
-  # Done replaces Cancel when the picture is complete; the title stays, so
-  # wait for the worker through the Save button's state: Alt+S opens the
-  # dialog only then, and Escape closes it again.
-  xdotool windowactivate --sync "$preview" key --clearmodifiers alt+s 2>/dev/null || true
-  if dialog=$(xdotool search --onlyvisible --name "^Save As$" 2>/dev/null | head -n 1) && [ -n "$dialog" ]; then
-    xdotool windowactivate --sync "$dialog" key --clearmodifiers Escape
+# A finished preview of the whole texture: F5 until the window shows, then
+# Alt+S until the Save dialog opens (Save is enabled only at the end).
+preview=""
+for _ in $(seq 1 60); do
+  activate "$main"
+  xdotool key --clearmodifiers F5
+  sleep 0.5
+  preview=$(find_window "^Synthesize")
+  [ -n "$preview" ] && break
+done
+[ -n "$preview" ] || { echo "no preview opened"; cat "$E2E_TMP/quillon.log"; exit 1; }
+for _ in $(seq 1 120); do
+  activate "$preview"
+  xdotool key --clearmodifiers alt+s
+  sleep 0.5
+  dialog=$(find_window "^Save As")
+  if [ -n "$dialog" ]; then
+    activate "$dialog"
+    xdotool key --clearmodifiers Escape
     break
   fi
-  sleep 0.2
 done
 sleep 0.5
-xdotool windowactivate --sync "$preview"
-xdotool mousemove --window "$preview" 80 120
+activate "$preview"
+xdotool mousemove --window "$preview" 120 140
 sleep 0.5
 shot "$preview" editor-preview.png
 xdotool key --clearmodifiers Escape
 sleep 0.5
 
 # The New Texture dialog.
-xdotool windowactivate --sync "$main" key --clearmodifiers ctrl+n
-dialog=$(e2e_wait_window "^New Texture$")
+activate "$main"
+xdotool key --clearmodifiers ctrl+n
+dialog=$(e2e_wait_window "^New Texture")
 sleep 0.5
 shot "$dialog" editor-new-texture.png
-xdotool windowactivate --sync "$dialog" key --clearmodifiers Escape
+activate "$dialog"
+xdotool key --clearmodifiers Escape
