@@ -12,8 +12,8 @@
 
 #include "cli/import_picture.h"
 #include "cli/progress_bar.h"
-#include "engine/float_buffer.h"
 #include "engine/error_reporter.h"
+#include "engine/float_buffer.h"
 #include "engine/parallel.h"
 #include "engine/random.h"
 #include "engine/synthesis_job.h"
@@ -39,12 +39,14 @@ std::string Printable(const std::string& text) {
     return out;
 }
 
-std::string Quoted(const std::string& text) { return "'" + Printable(text) + "'"; }
+std::string Quoted(const std::string& text) {
+    return "'" + Printable(text) + "'";
+}
 
 // Sends the parser's and the engine's reports to the run's error stream and
 // counts them, so that a failure that reported nothing still gets a line.
 class RunReporter : public ErrorReporter {
-public:
+  public:
     RunReporter(std::FILE* err, bool clearLine) : m_err(err), m_clearLine(clearLine) {}
 
     void Report(const std::string& message) override {
@@ -55,7 +57,7 @@ public:
     }
     int Count() const { return m_count.load(std::memory_order_relaxed); }
 
-private:
+  private:
     std::FILE* m_err;
     bool m_clearLine;
     std::atomic<int> m_count{0};
@@ -66,14 +68,20 @@ void PrintError(const RunIo& io, const std::string& message) {
     std::fflush(io.err);
 }
 
-bool Interrupted(const std::atomic<bool>* flag) { return flag && flag->load(); }
+bool Interrupted(const std::atomic<bool>* flag) {
+    return flag && flag->load();
+}
 
 SaveFormat ToSaveFormat(OutputFormat format) {
     switch (format) {
-        case OutputFormat::Bmp: return SaveFormat::Bitmap24;
-        case OutputFormat::Bmp8: return SaveFormat::Bitmap256;
-        case OutputFormat::Jpeg: return SaveFormat::Jpeg;
-        case OutputFormat::Png: return SaveFormat::Png;
+        case OutputFormat::Bmp:
+            return SaveFormat::Bitmap24;
+        case OutputFormat::Bmp8:
+            return SaveFormat::Bitmap256;
+        case OutputFormat::Jpeg:
+            return SaveFormat::Jpeg;
+        case OutputFormat::Png:
+            return SaveFormat::Png;
     }
     return SaveFormat::Png;
 }
@@ -107,11 +115,13 @@ struct RenderTick {
     ProgressBar* bar;
 };
 
-void DrawProgress(void* arg) { static_cast<RenderTick*>(arg)->bar->Draw(); }
+void DrawProgress(void* arg) {
+    static_cast<RenderTick*>(arg)->bar->Draw();
+}
 
 int RenderOne(const RenderOptions& options, int seed, OutputFormat format,
-              const std::string& document, const std::string& output,
-              const RunReporter& reporter, const RunIo& io) {
+              const std::string& document, const std::string& output, const RunReporter& reporter,
+              const RunIo& io) {
     // The editor's order after start-up: seed, a new document, then the file.
     RandomGenerator::Instance().Seed(seed);
     TextureMap texture;
@@ -301,13 +311,16 @@ int ReadDocument(const std::string& path, TextureMap& texture, std::string& erro
         return kExitDocumentError;
     }
     switch (LoadDocument(path, texture)) {
-        case LoadStatus::kOk: return kExitOk;
+        case LoadStatus::kOk:
+            return kExitOk;
         case LoadStatus::kNotDocument:
-            error = Quoted(path) + " is not a texture document (a document starts with its "
-                                   "VERSION line)";
+            error = Quoted(path) +
+                    " is not a texture document (a document starts with its "
+                    "VERSION line)";
             return kExitDocumentError;
         case LoadStatus::kEmpty:
-        case LoadStatus::kFailed: break;
+        case LoadStatus::kFailed:
+            break;
     }
     return kExitDocumentError;
 }
@@ -382,29 +395,6 @@ int RenderTexture(TextureMap& texture, const RenderRequest& request, DisplayBitm
     return kExitOk;
 }
 
-bool MirrorExpand(const DisplayBitmap& source, bool mirrorX, bool mirrorY, DisplayBitmap& result) {
-    if (source.Empty() || source.BitsPerPixel() != 24) return false;
-    const int width = source.Width();
-    const int height = source.Height();
-    const int outWidth = mirrorX ? 2 * width : width;
-    const int outHeight = mirrorY ? 2 * height : height;
-    DisplayBitmap out;
-    if (!out.Create(outWidth, outHeight, 24)) return false;
-    // Rows are counted from the top here and stored bottom row first.
-    for (int r = 0; r < outHeight; ++r) {
-        const int sourceTopRow = r < height ? r : 2 * height - 1 - r;
-        const std::uint8_t* from = source.BitmapRow(height - 1 - sourceTopRow);
-        std::uint8_t* to = out.BitmapRow(outHeight - 1 - r);
-        std::memcpy(to, from, static_cast<std::size_t>(width) * 3);
-        for (int c = width; c < outWidth; ++c) {
-            std::memcpy(to + 3 * static_cast<std::size_t>(c),
-                        from + 3 * static_cast<std::size_t>(2 * width - 1 - c), 3);
-        }
-    }
-    result = std::move(out);
-    return true;
-}
-
 int RunRenderCommand(const RenderOptions& options, const RunIo& io) {
     switch (options.mode) {
         case RunMode::Help:
@@ -413,15 +403,20 @@ int RunRenderCommand(const RenderOptions& options, const RunIo& io) {
         case RunMode::Version:
             std::fputs(VersionText().c_str(), io.out);
             return kExitOk;
-        default: break;
+        default:
+            break;
     }
     RunReporter reporter(io.err, io.progress);
     ScopedErrorReporter scope(reporter);
     switch (options.mode) {
-        case RunMode::Check: return RunCheck(options, reporter, io);
-        case RunMode::Print: return RunPrint(options, reporter, io);
-        case RunMode::Import: return RunImport(options, io);
-        default: return RunRender(options, reporter, io);
+        case RunMode::Check:
+            return RunCheck(options, reporter, io);
+        case RunMode::Print:
+            return RunPrint(options, reporter, io);
+        case RunMode::Import:
+            return RunImport(options, io);
+        default:
+            return RunRender(options, reporter, io);
     }
 }
 
