@@ -10,6 +10,9 @@
 #include <cstdio>
 
 #include "engine/random.h"
+#include "saver/replace_desktop.h"
+#include "wallpaper/wallpaper_files.h"
+#include "wallpaper/wallpaper_setter.h"
 
 namespace quillon {
 
@@ -299,7 +302,37 @@ void DrawWindow::StopWorker() {
     m_sink.TakeAll();
 }
 
-void DrawWindow::ReplaceDesktop() {}
+void DrawWindow::ReplaceDesktop() {
+    // Setter programs may take seconds: they run beside the window, and a
+    // picture that comes while the last one is still being installed is
+    // not installed.
+    if (m_wallpaper.Busy()) return;
+    auto image = std::make_shared<DisplayBitmap>();
+    {
+        std::lock_guard<std::mutex> hold(m_imageMutex);
+        if (!image->Assign(m_image)) return;
+    }
+    auto tile = std::make_shared<std::vector<float>>();
+    if (m_mode != DisplayMode::Expand && m_tile) {
+        tile->assign(m_tile.Data(), m_tile.Data() + m_tile.Count());
+    }
+    const DisplayMode mode = m_mode;
+    const int tw = m_tileWidth, th = m_tileHeight;
+    m_wallpaper.Run<bool>(
+        [image, tile, mode, tw, th] {
+            DesktopInstall install;
+            std::string error;
+            if (!WriteDesktopFiles(mode, *image, *tile, tw, th, WallpaperDirectory(), install,
+                                   &error)) {
+                std::fprintf(stderr, "lumadrift: wallpaper not written: %s\n", error.c_str());
+                return false;
+            }
+            // The screen saver says nothing when the desktop has no setter.
+            return InstallWallpaper(install.styledPath, install.plainPath, install.style) ==
+                   WallpaperInstallStatus::kInstalled;
+        },
+        [](bool&) {});
+}
 
 // ---- Full screen -----------------------------------------------------------
 
