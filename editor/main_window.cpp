@@ -25,9 +25,10 @@
 #include "editor/dialogs/new_texture_dialog.h"
 #include "editor/dialogs/tip_dlg.h"
 #include "editor/document.h"
-#include "editor/help.h"
 #include "editor/document_view.h"
 #include "editor/editor_icon.h"
+#include "editor/generate_desktop.h"
+#include "editor/help.h"
 #include "editor/layer_tree.h"
 #include "editor/quillon_app.h"
 #include "engine/error_reporter.h"
@@ -587,7 +588,7 @@ void MainWindow::OnColorCalculator() {
 }
 
 void MainWindow::OnGenerateDesktop() {
-    ShowStatusText(QStringLiteral("Generate Desktop is not part of this build."));
+    GenerateDesktop(ActiveView());
 }
 
 }  // namespace quillon
