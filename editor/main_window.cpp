@@ -418,6 +418,7 @@ DocumentView* MainWindow::AddView(Document* document) {
     });
     window->resize(640, 420);
     window->show();
+    m_mdi->setActiveSubWindow(window);
     view->Tree()->setFocus();
     UpdateTitles(document);
     window->setWindowModified(document->IsModified());
