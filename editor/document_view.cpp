@@ -301,4 +301,15 @@ void DocumentView::StartPreview(BaseLayer* object) {
     emit CommandStateChanged();
 }
 
+void DocumentView::AdoptPreview(PreviewWindow* window, BaseLayer* object) {
+    m_preview = window;
+    m_previewObject = object;
+    connect(window, &PreviewWindow::PreviewClosed, this, [this] {
+        m_preview = nullptr;
+        m_previewObject = nullptr;
+        emit CommandStateChanged();
+    });
+    emit CommandStateChanged();
+}
+
 }  // namespace quillon

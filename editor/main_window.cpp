@@ -23,10 +23,14 @@
 
 #include "editor/app_services.h"
 #include "editor/choosers.h"
+#include "editor/dialogs/about_dlg.h"
 #include "editor/dialogs/new_texture_dialog.h"
+#include "editor/dialogs/tip_dlg.h"
 #include "editor/document.h"
 #include "editor/document_view.h"
 #include "editor/editor_icon.h"
+#include "editor/generate_desktop.h"
+#include "editor/help.h"
 #include "editor/layer_tree.h"
 #include "editor/quillon_app.h"
 #include "engine/error_reporter.h"
@@ -619,20 +623,21 @@ void MainWindow::ToggleAdvancedMode() {
 // their own windows; until those are part of the program these say so.
 
 void MainWindow::OnHelpTopics() {
-    ShowStatusText(QStringLiteral("Help is not installed."));
+    ShowHelp(kHelpContents, this);
 }
 
 void MainWindow::OnTutorials() {
-    ShowStatusText(QStringLiteral("Help is not installed."));
+    ShowHelp(kHelpTutorials, this);
 }
 
 void MainWindow::OnTipOfTheDay() {
-    ShowStatusText(QStringLiteral("Tips are not installed."));
+    TipDlg tips(this);
+    GetChoosers().RunDialog(tips);
 }
 
 void MainWindow::OnAbout() {
-    QMessageBox::about(this, QStringLiteral("About Quillon"),
-                       QStringLiteral("Quillon, the texture editor."));
+    AboutDlg about(this);
+    GetChoosers().RunDialog(about);
 }
 
 void MainWindow::OnColorCalculator() {
@@ -640,7 +645,7 @@ void MainWindow::OnColorCalculator() {
 }
 
 void MainWindow::OnGenerateDesktop() {
-    ShowStatusText(QStringLiteral("Generate Desktop is not part of this build."));
+    GenerateDesktop(ActiveView());
 }
 
 }  // namespace quillon
