@@ -301,12 +301,13 @@ void DocumentView::StartPreview(BaseLayer* object) {
     emit CommandStateChanged();
 }
 
-void DocumentView::AdoptPreview(PreviewWindow* window, BaseLayer* object) {
+void DocumentView::AdoptPreview(PreviewWindow* window, BaseLayer*) {
+    // What it renders is asked of the window itself (a copy is never the document's).
     m_preview = window;
-    m_previewObject = object;
+    m_synthesize->setEnabled(false);
     connect(window, &PreviewWindow::PreviewClosed, this, [this] {
         m_preview = nullptr;
-        m_previewObject = nullptr;
+        m_synthesize->setEnabled(true);
         emit CommandStateChanged();
     });
     emit CommandStateChanged();

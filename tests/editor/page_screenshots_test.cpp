@@ -49,7 +49,7 @@ TEST(PageScreenshots, EveryPage) {
     for (const char* name : {"brick_wall.qln", "leopard.qln", "embossed.qln", "picture.qln",
                              "marble.qln", "starfield.qln", "granite.qln", "cobblestones.qln"}) {
         auto texture = std::make_unique<TextureMap>();
-        ASSERT_EQ(LoadDocument(examples / name, *texture), LoadStatus::kOk) << name;
+        ASSERT_EQ(LoadDocument(examples / name, *texture), LoadStatus::Ok) << name;
         documents.push_back(std::move(texture));
     }
     TexturePropDlg textureDialog;
