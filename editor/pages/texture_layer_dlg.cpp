@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -46,20 +47,31 @@ TextureLayerDlg::TextureLayerDlg(QWidget* parent) : QWidget(parent) {
 
     m_description = new QPlainTextEdit(this);
     m_description->setTabChangesFocus(true);
-    m_description->setFixedHeight(m_description->fontMetrics().lineSpacing() * 3 + 12);
+    m_description->setFixedHeight(m_description->fontMetrics().lineSpacing() * 2 + 12);
     auto* descriptionLabel = new QLabel(tr("Layer &Description:"), this);
     descriptionLabel->setBuddy(m_description);
     grid->addWidget(descriptionLabel, row++, 0, 1, 2);
     grid->addWidget(m_description, row++, 0, 1, 2);
 
+    // The switch and the two advanced numbers share a row: the pages need the height.
+    auto* switches = new QHBoxLayout;
     m_enabled = new QCheckBox(tr("&Enable Layer"), this);
-    grid->addWidget(m_enabled, row++, 0, 1, 2);
-
     auto* usage = new QLineEdit(this);
-    addRow(tr("&Usage:"), usage, &m_usageLabel);
-    m_usage = std::make_unique<RandomField>(usage, "Usage:", kMaxNumberText);
     auto* probability = new QLineEdit(this);
-    addRow(tr("&Probability:"), probability, &m_probabilityLabel);
+    m_usageLabel = new QLabel(tr("&Usage:"), this);
+    m_usageLabel->setBuddy(usage);
+    m_probabilityLabel = new QLabel(tr("&Probability:"), this);
+    m_probabilityLabel->setBuddy(probability);
+    switches->addWidget(m_enabled);
+    switches->addStretch();
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{m_usageLabel, usage, m_probabilityLabel, probability}) {
+        switches->addWidget(w);
+    }
+    usage->setMaximumWidth(90);
+    probability->setMaximumWidth(90);
+    grid->addLayout(switches, row++, 0, 1, 2);
+    m_usage = std::make_unique<RandomField>(usage, "Usage:", kMaxNumberText);
     m_probability = std::make_unique<RandomField>(probability, "Probability:", kMaxNumberText);
 
     m_tabs = new QTabWidget(this);
