@@ -312,6 +312,7 @@ void TextureLayerDlg::Store() {
     m_layer->SetUsage(m_usage->ValueOrZero());
     m_layer->SetUseProbability(m_probability->ValueOrZero());
     m_layer->SetDescription(m_description->toPlainText().toStdString());
+    m_loadedDescription = m_description->toPlainText();
     m_layer->SetEnabled(m_enabled->isChecked());
     for (QuillonPropertyPage* page : m_pages) page->Apply();
     // Text that was stored as 0 shows as 0.

@@ -20,6 +20,7 @@
 #include "editor/app_services.h"
 #include "editor/pages/bitmap_prop_page_dlg.h"
 #include "editor/pages/color_map_page.h"
+#include "editor/pages/edge_prop_page.h"
 #include "editor/pages/light_prop_page.h"
 #include "editor/pages/noise_setup_page.h"
 #include "editor/pages/page_choosers.h"
@@ -382,6 +383,20 @@ TEST_F(PropertyPagesTest, TilingAndEdgeLabelsFollowTheirButtons) {
     EXPECT_FALSE(tiling.Regular());
     EXPECT_EQ(tiling.Growth(), RandomNumber(0.5f));
     EXPECT_EQ(tiling.BricksWide(), RandomNumber(1.0f));
+
+    m_dialog.Load(&tiling);
+    auto* edge = FindPage<EdgePropPage>(m_dialog);
+    EXPECT_EQ(edge->ProfileEdit()->text(), "0 1; 1 0");
+    edge->SquareButton()->click();
+    EXPECT_EQ(edge->RadiusLabel()->text(), "Size:");
+    edge->ProfileEdit()->setText("1 0; 0 1");  // x must rise
+    EXPECT_FALSE(m_dialog.Validate());
+    edge->ProfileEdit()->setText("0 1; 0.25, 0.85 ; 1 0");
+    ASSERT_TRUE(m_dialog.Validate());
+    m_dialog.Store();
+    EXPECT_FALSE(tiling.RoundedEdges());
+    ASSERT_EQ(tiling.EdgeProfile().size(), 3u);
+    EXPECT_EQ(tiling.EdgeProfile()[1], (TilingLayer::ProfilePoint{0.25f, 0.85f}));
 }
 
 TEST_F(PropertyPagesTest, BitmapImportReadsPicturesAndNamesTheFailure) {
