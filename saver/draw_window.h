@@ -134,6 +134,7 @@ class SaverWindow : public DrawWindow {
     // True when the input event should end the run.
     bool Ends(QEvent* event);
 
+    QTimer m_deactivation;
     QPoint m_firstMouse{-1, -1};
     bool m_wasActive = false;
     bool m_ending = false;

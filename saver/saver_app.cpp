@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QPalette>
+#include <QPointer>
 #include <QScreen>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -99,9 +100,10 @@ int RunInsideWindow(QApplication& app, std::uint64_t id, const SaverSettings& se
     });
     watch.start(500);
     QObject::connect(window, &QObject::destroyed, &app, &QApplication::quit);
+    const QPointer<DrawWindow> alive(window);
     const int code = app.exec();
     watch.stop();
-    delete window;  // no-op guard: closed windows delete themselves
+    delete alive.data();  // still there when a signal ended the run
     return code;
 }
 
@@ -133,7 +135,6 @@ int RunFullScreen(QApplication& app, const SaverSettings& settings) {
     saver->raise();
     saver->activateWindow();
     saver->Start();
-    QTimer::singleShot(0, saver, [saver] { saver->grabKeyboard(); });
     return app.exec();
 }
 
