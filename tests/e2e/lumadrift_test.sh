@@ -44,6 +44,13 @@ wait_visible() {
   return 1
 }
 
+# A window mapped while openbox is still starting can stay unmapped: wait
+# until the window manager has announced itself.
+for _ in $(seq 1 300); do
+  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+  sleep 0.1
+done
+
 # ---- Full screen ----
 "$BIN/lumadrift" /s 2>"$E2E_TMP/saver.log" &
 saver=$!
