@@ -193,7 +193,8 @@ bool DrawWindow::StartRendering() {
     if (!m_job.Start()) return false;
     m_waitingForDone = true;
     m_renderClock.start();
-    m_pollTimer.start();
+    m_pollTimer.start(
+        static_cast<int>(std::clamp<long long>(m_renderTimeLimit.count(), 1, kPollMs)));
     return true;
 }
 

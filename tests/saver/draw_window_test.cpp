@@ -92,5 +92,17 @@ TEST_F(SaverWindows, ClosingDuringARenderingStopsTheWorker) {
     SUCCEED();
 }
 
+TEST_F(SaverWindows, ARenderingThatCannotFinishIsDropped) {
+    AddDocument("slow.qln", 64, 64, kScreenSaverExpand);
+    DrawWindow window(settings, false);
+    window.resize(1600, 1200);
+    window.SetRenderTimeLimit(std::chrono::milliseconds(1));
+    QSignalSpy dropped(&window, &DrawWindow::FileDropped);
+    window.Start();
+    QTRY_COMPARE_WITH_TIMEOUT(dropped.count(), 1, 10000);
+    EXPECT_TRUE(window.Files().empty());
+    EXPECT_FALSE(window.WorkerRunning());
+}
+
 }  // namespace
 }  // namespace quillon
