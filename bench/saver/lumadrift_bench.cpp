@@ -3,6 +3,9 @@
 //     the time from the start of a picture to its SynthesisDone for each
 //     example in EXPAND at 1920 x 1080, beside quillon-render --size 1920x1080
 //     run at the worker's niceness;
+//   lumadrift_bench exit [examples folder]
+//     how long closing the window takes while each example renders in
+//     EXPAND at 1920 x 1080 (the worker is cancelled and joined);
 //   lumadrift_bench memory [examples folder] [pictures]
 //     resident memory while the window shows pictures (the examples and two
 //     photos through the image effects) with a 1-second delay.
@@ -67,16 +70,14 @@ bool WaitForPictures(DrawWindow& window, int n, int timeoutMs,
     return shown >= n;
 }
 
+bool ExpandedCopy(const fs::path& example, const QTemporaryDir& folder);
+
 int Timing(const fs::path& examples, const QString& renderer) {
     std::printf("%-26s %12s %14s %8s\n", "example (1920 x 1080)", "saver ms", "render ms", "ratio");
     double saverTotal = 0, renderTotal = 0;
     for (const fs::path& example : Examples(examples)) {
         QTemporaryDir dir;
-        std::unique_ptr<TextureMap> texture;
-        if (LoadTextureDocument(example, texture) != LoadStatus::kOk) continue;
-        texture->SetScreenSaverType(kScreenSaverExpand);
-        const fs::path copy = fs::path(dir.path().toStdString()) / example.filename();
-        if (!SaveDocument(copy, *texture)) continue;
+        if (!ExpandedCopy(example, dir)) continue;
 
         SaverSettings settings;
         settings.path = dir.path();
@@ -106,6 +107,49 @@ int Timing(const fs::path& examples, const QString& renderer) {
     }
     std::printf("%-26s %12.0f %14.0f %8.3f\n", "total", saverTotal, renderTotal,
                 renderTotal > 0 ? saverTotal / renderTotal : 0.0);
+    return 0;
+}
+
+// Copies an example into folder with the EXPAND flag; false when it does not load.
+bool ExpandedCopy(const fs::path& example, const QTemporaryDir& folder) {
+    std::unique_ptr<TextureMap> texture;
+    if (LoadTextureDocument(example, texture) != LoadStatus::kOk) return false;
+    texture->SetScreenSaverType(kScreenSaverExpand);
+    return SaveDocument(fs::path(folder.path().toStdString()) / example.filename(), *texture);
+}
+
+int Exit(const fs::path& examples) {
+    std::printf("%-26s %16s\n", "example (1920 x 1080)", "close ms");
+    double worst = 0;
+    for (const fs::path& example : Examples(examples)) {
+        QTemporaryDir dir;
+        if (!ExpandedCopy(example, dir)) continue;
+        SaverSettings settings;
+        settings.path = dir.path();
+        settings.recurse = 1;
+        auto* window = new DrawWindow(settings, false);
+        window->resize(1920, 1080);
+        window->Start();
+        QElapsedTimer wait;
+        wait.start();
+        while (!window->WorkerRunning() && wait.elapsed() < 60000) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        }
+        // Well into the rendering, then the input that ends the run.
+        QEventLoop settle;
+        QTimer::singleShot(700, &settle, &QEventLoop::quit);
+        settle.exec();
+        const bool running = window->WorkerRunning();
+        QElapsedTimer clock;
+        clock.start();
+        delete window;
+        const double ms = static_cast<double>(clock.nsecsElapsed()) / 1e6;
+        worst = std::max(worst, ms);
+        std::printf("%-26s %16.1f%s\n", example.filename().string().c_str(), ms,
+                    running ? "" : "  (finished before the close)");
+        std::fflush(stdout);
+    }
+    std::printf("%-26s %16.1f\n", "worst", worst);
     return 0;
 }
 
@@ -158,6 +202,7 @@ int main(int argc, char** argv) {
     ScopedErrorReporter scoped(quiet);
     const std::string mode = argc > 1 ? argv[1] : "timing";
     const fs::path examples = argc > 2 ? argv[2] : QUILLON_SOURCE_DIR "/examples";
+    if (mode == "exit") return Exit(examples);
     if (mode == "memory") return Memory(examples, argc > 3 ? std::atoi(argv[3]) : 200);
     const QString renderer =
         argc > 3 ? QString(argv[3]) : QCoreApplication::applicationDirPath() + "/quillon-render";
