@@ -113,7 +113,7 @@ int Timing(const fs::path& examples, const QString& renderer) {
 // Copies an example into folder with the EXPAND flag; false when it does not load.
 bool ExpandedCopy(const fs::path& example, const QTemporaryDir& folder) {
     std::unique_ptr<TextureMap> texture;
-    if (LoadTextureDocument(example, texture) != LoadStatus::kOk) return false;
+    if (LoadTextureDocument(example, texture) != LoadStatus::Ok) return false;
     texture->SetScreenSaverType(kScreenSaverExpand);
     return SaveDocument(fs::path(folder.path().toStdString()) / example.filename(), *texture);
 }
