@@ -99,7 +99,7 @@ class DrawWindow : public QWidget {
     SynthesisJob m_job;
     bool m_waitingForDone = false;
     QElapsedTimer m_renderClock;
-    std::chrono::milliseconds m_renderTimeLimit{std::chrono::minutes(3)};
+    std::chrono::milliseconds m_renderTimeLimit{std::chrono::minutes(10)};
     int m_wipeCounter = 0;
     int m_wipePattern = 4;
 
