@@ -462,7 +462,11 @@ DocumentView* MainWindow::AddView(Document* document) {
         BuildMenus();
         UpdateActions();
     });
-    window->resize(640, 420);
+    // The window fits its form (the property pages need their room), within the area.
+    QSize fit = window->sizeHint().expandedTo(QSize(900, 660));
+    QSize room = m_mdi->viewport()->size();
+    if (room.width() > 200 && room.height() > 200) fit = fit.boundedTo(room);
+    window->resize(fit);
     window->show();
     m_mdi->setActiveSubWindow(window);
     view->Tree()->setFocus();
