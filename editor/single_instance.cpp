@@ -70,6 +70,7 @@ bool SingleInstance::Listen() {
                 socket->deleteLater();
             };
             connect(socket, &QLocalSocket::readyRead, this, [socket, buffer, finish] {
+                if (!socket->isOpen()) return;
                 buffer->append(socket->readAll());
                 if (buffer->size() > kMaxMessage) {
                     socket->abort();
