@@ -88,6 +88,11 @@ TEST_F(ColorMapPageTest, SelectColorResetsOpacityAndRandomActsAtOnce) {
     m_page.Load(PageObject{&m_layer, 0, nullptr});
     EXPECT_TRUE(m_page.ToButton()->isVisibleTo(&m_page));
     EXPECT_FALSE(m_page.SelectColorButton()->isVisibleTo(&m_page));
+    m_page.SetPreviewQuery([](const BaseLayer*) { return true; });
+    m_page.RandomBox()->click();
+    EXPECT_TRUE(map.IsRandom());
+    EXPECT_TRUE(m_page.RandomBox()->isChecked());
+    m_page.SetPreviewQuery(nullptr);
     m_page.RandomBox()->click();
     EXPECT_FALSE(map.IsRandom());  // without Apply
     EXPECT_EQ(map.Entries()[0].second.red, 0.0);

@@ -303,6 +303,10 @@ TEST_F(PropertyPagesTest, NoisePageGridPolarizationAndPointNoise) {
     Choose(page->TypeList(), 3);                             // "Fractal Sum"
     page->MagnitudeEdit()->setText("(0.5, 2)");
     page->IterationsEdit()->setText("7");
+    page->MapButton()->click();  // switching keeps the edits of both
+    EXPECT_EQ(page->TypeList()->currentIndex(), static_cast<int>(main.type));
+    page->PointButton()->click();
+    EXPECT_EQ(page->MagnitudeEdit()->text(), "(0.5, 2)");
     ASSERT_TRUE(m_dialog.Validate());
     m_dialog.Store();
     EXPECT_EQ(layer.CoordTurbulence().type, TurbulenceType::FractalSum);
