@@ -14,7 +14,7 @@ class TextureMap;
 // The caller fills in the fields, calls Start, follows the notifications
 // and may Cancel; the worker sets the done event in every case.
 class SynthesisJob {
-public:
+  public:
     SynthesisJob() = default;
     ~SynthesisJob();  // cancels and joins a running worker
     SynthesisJob(const SynthesisJob&) = delete;
@@ -47,17 +47,20 @@ public:
     bool IsRunning() const;
     // The result of the last run: true when the texture rendered completely.
     bool Succeeded() const { return m_succeeded; }
+    // Whether the last run failed for want of memory (not a cancel).
+    bool RanOutOfMemory() const { return m_outOfMemory; }
 
     // The worker's work, on the calling thread (the command line uses it).
     bool RunHere();
 
-private:
+  private:
     void Join();
 
     ManualResetEvent m_cancel;
     ManualResetEvent m_done;
     std::thread m_thread;
     bool m_succeeded = false;
+    bool m_outOfMemory = false;
 };
 
 }  // namespace quillon
