@@ -4,6 +4,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -30,7 +31,8 @@ int main(int argc, char** argv) {
     RenderOptions options;
     std::string error;
     if (!ParseRenderOptions(args, options, error)) {
-        std::fprintf(stderr, "quillon-render: %s\nTry 'quillon-render --help' for more information.\n",
+        std::fprintf(stderr,
+                     "quillon-render: %s\nTry 'quillon-render --help' for more information.\n",
                      error.c_str());
         return kExitUsage;
     }
@@ -40,5 +42,12 @@ int main(int argc, char** argv) {
     RunIo io;
     io.progress = !options.quiet && options.mode == RunMode::Render && isatty(STDERR_FILENO);
     io.interrupted = &g_interrupted;
-    return RunRenderCommand(options, io);
+    try {
+        return RunRenderCommand(options, io);
+    } catch (const std::bad_alloc&) {
+        // The run catches what it can name; this keeps any other place
+        // from ending in an abort.
+        std::fputs("quillon-render: not enough memory\n", stderr);
+        return kExitRenderError;
+    }
 }

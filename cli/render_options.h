@@ -22,9 +22,9 @@ enum class OutputFormat { Bmp, Bmp8, Jpeg, Png };
 
 enum class RunMode {
     Render,
-    Check,    // read the documents and report their errors
-    Print,    // write one document back in the form the editor saves
-    Import,   // turn a picture into a texture document (--import)
+    Check,   // read the documents and report their errors
+    Print,   // write one document back in the form the editor saves
+    Import,  // turn a picture into a texture document (--import)
     Help,
     Version,
 };
@@ -34,12 +34,14 @@ inline constexpr int kMaxThreads = 1024;
 // Largest --size the command accepts on each side.
 inline constexpr int kMaxRenderSide = 16384;
 inline constexpr int kDefaultJpegQuality = 90;
+// A document (or --import picture) of this name is read from standard input.
+inline constexpr const char* kStandardInput = "-";
 
 struct RenderOptions {
     RunMode mode = RunMode::Render;
     std::vector<std::string> documents;
-    std::string outputFile;  // -o
-    std::string outputDir;   // -d
+    std::string outputFile;     // -o
+    std::string outputDir;      // -d
     std::string importPicture;  // --import
     std::optional<OutputFormat> format;
     int quality = kDefaultJpegQuality;

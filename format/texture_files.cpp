@@ -4,6 +4,7 @@
 #include <cctype>
 #include <fstream>
 #include <locale>
+#include <new>
 #include <sstream>
 
 #include "engine/block_io.h"
@@ -38,10 +39,27 @@ bool WriteAtomically(const std::filesystem::path& path, const std::string& bytes
     return WriteFileAtomically(path.string(), bytes);
 }
 
-bool StartsWithV(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    char first = 0;
-    return in.get(first) && first == 'V';
+// A document's first byte is its VERSION's "V". The byte is looked at, not
+// taken: a pipe cannot be opened a second time to read it again.
+bool StartsWithV(std::istream& in) {
+    std::streambuf* buffer = in ? in.rdbuf() : nullptr;
+    return buffer && buffer->sgetc() == 'V';
+}
+
+std::unique_ptr<std::istream> OpenFile(const std::filesystem::path& path) {
+    return std::make_unique<std::ifstream>(path, std::ios::in | std::ios::binary);
+}
+
+// Runs one parse. Running out of memory on the way (a hostile file can ask
+// for a great deal) is told in the parser's one-line form and ends the read.
+template <typename Parse>
+LoadStatus Guarded(LayerParser& parser, Parse&& parse) {
+    try {
+        return parse();
+    } catch (const std::bad_alloc&) {
+        parser.ReportError("Not enough memory to read the file");
+        return LoadStatus::kNoMemory;
+    }
 }
 
 bool HasDocumentExtension(const std::filesystem::path& path) {
@@ -94,42 +112,55 @@ bool SaveColorMapFile(const std::filesystem::path& path, const ColorMap& map) {
 }
 
 LoadStatus LoadDocument(const std::filesystem::path& path, TextureMap& target) {
-    if (!StartsWithV(path)) return LoadStatus::kNotDocument;
-    LayerParser parser(path, LineEnds::kBytes);
-    return parser.ParseFile(&target) ? LoadStatus::kOk : LoadStatus::kFailed;
+    return LoadDocument(OpenFile(path), path.filename().string(), target);
+}
+
+LoadStatus LoadDocument(std::unique_ptr<std::istream> input, const std::string& name,
+                        TextureMap& target) {
+    if (!input || !StartsWithV(*input)) return LoadStatus::kNotDocument;
+    LayerParser parser(std::move(input), name, LineEnds::kBytes);
+    return Guarded(
+        parser, [&] { return parser.ParseFile(&target) ? LoadStatus::kOk : LoadStatus::kFailed; });
 }
 
 LoadStatus LoadTextureDocument(const std::filesystem::path& path,
                                std::unique_ptr<TextureMap>& texture) {
     texture.reset();
-    if (!StartsWithV(path)) return LoadStatus::kNotDocument;
-    LayerParser parser(path, LineEnds::kBytes);
-    if (!parser.ParseFile(nullptr)) return LoadStatus::kFailed;
-    std::unique_ptr<BaseLayer> layer = parser.TakeResultLayer();
-    // A mask layer is a texture map too, but not a document.
-    if (!layer || layer->Keyword() != "TEXTURE") return LoadStatus::kEmpty;
-    auto* map = dynamic_cast<TextureMap*>(layer.get());
-    if (!map) return LoadStatus::kEmpty;
-    layer.release();
-    texture.reset(map);
-    return LoadStatus::kOk;
+    std::unique_ptr<std::istream> input = OpenFile(path);
+    if (!StartsWithV(*input)) return LoadStatus::kNotDocument;
+    LayerParser parser(std::move(input), path.filename().string(), LineEnds::kBytes);
+    return Guarded(parser, [&] {
+        if (!parser.ParseFile(nullptr)) return LoadStatus::kFailed;
+        std::unique_ptr<BaseLayer> layer = parser.TakeResultLayer();
+        // A mask layer is a texture map too, but not a document.
+        if (!layer || layer->Keyword() != "TEXTURE") return LoadStatus::kEmpty;
+        auto* map = dynamic_cast<TextureMap*>(layer.get());
+        if (!map) return LoadStatus::kEmpty;
+        layer.release();
+        texture.reset(map);
+        return LoadStatus::kOk;
+    });
 }
 
 LoadStatus LoadLayerFile(const std::filesystem::path& path, std::unique_ptr<BaseLayer>& layer) {
     layer.reset();
     LayerParser parser(path, HasDocumentExtension(path) ? LineEnds::kBytes : LineEnds::kText);
-    if (!parser.ParseFile(nullptr)) return LoadStatus::kFailed;
-    layer = parser.TakeResultLayer();
-    return layer ? LoadStatus::kOk : LoadStatus::kEmpty;
+    return Guarded(parser, [&] {
+        if (!parser.ParseFile(nullptr)) return LoadStatus::kFailed;
+        layer = parser.TakeResultLayer();
+        return layer ? LoadStatus::kOk : LoadStatus::kEmpty;
+    });
 }
 
 LoadStatus LoadColorMapFile(const std::filesystem::path& path, ColorMap& map) {
     LayerParser parser(path, LineEnds::kText);
-    ColorMap read;
-    if (!parser.ParseColorMapFile(read)) return LoadStatus::kFailed;
-    if (!parser.ColorMapRead()) return LoadStatus::kEmpty;
-    map.Assign(read);
-    return LoadStatus::kOk;
+    return Guarded(parser, [&] {
+        ColorMap read;
+        if (!parser.ParseColorMapFile(read)) return LoadStatus::kFailed;
+        if (!parser.ColorMapRead()) return LoadStatus::kEmpty;
+        map.Assign(read);
+        return LoadStatus::kOk;
+    });
 }
 
 }  // namespace quillon

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <istream>
 #include <memory>
 #include <span>
 #include <string>
@@ -22,6 +23,7 @@ enum class LoadStatus {
     kNotDocument,  // a document whose first byte is not "V"; nothing shown
     kEmpty,        // the file held no block of the wanted kind; nothing shown
     kFailed,       // a parse error; the parser has shown its message
+    kNoMemory,     // the file asked for more memory than there is; shown as kFailed
 };
 
 // ---- Text forms (what the savers write, before line-end translation) ----
@@ -50,6 +52,10 @@ bool SaveColorMapFile(const std::filesystem::path& path, const ColorMap& map);
 // Reads a document into the texture map (its layers are replaced). What was
 // read before a failure stays in the target; callers discard it.
 LoadStatus LoadDocument(const std::filesystem::path& path, TextureMap& target);
+// The same from a stream read once from its start (a pipe, standard input);
+// name is what messages call it.
+LoadStatus LoadDocument(std::unique_ptr<std::istream> input, const std::string& name,
+                        TextureMap& target);
 // Reads a document into a new texture map (the slide show, the screen
 // saver). A document whose block is not a TEXTURE is kEmpty.
 LoadStatus LoadTextureDocument(const std::filesystem::path& path,
