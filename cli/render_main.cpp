@@ -38,6 +38,8 @@ int main(int argc, char** argv) {
     }
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
+    // A closed terminal stops the run the same way, unless run under nohup.
+    if (std::signal(SIGHUP, OnSignal) == SIG_IGN) std::signal(SIGHUP, SIG_IGN);
 
     RunIo io;
     io.progress = !options.quiet && options.mode == RunMode::Render && isatty(STDERR_FILENO);

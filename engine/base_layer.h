@@ -61,6 +61,9 @@ class BaseLayer {
     virtual void Write(std::ostream& out, const std::string& indent) const;
     // Reads the layer's block after its keyword (engine/block_io.h).
     virtual bool ReadBlock(BlockReader& reader);
+    // Whether other is an instance of this layer's class (derived kinds
+    // included); false for a plain layer. A change of kind asks both ways
+    // (SameKind below), which tells kinds apart exactly.
     virtual bool IsSameKind(const BaseLayer& other) const;
     virtual void NormalizeCombine();
     virtual void MapColors(float* rgb, float* alpha, bool wantColour);
@@ -173,5 +176,10 @@ void CompositeValue(CombineFunc function, float* dst, const float* src, const fl
                     std::size_t pixels, float transparency);
 // Replaces 3 floats per pixel by one luminance value per pixel, in place.
 void LuminanceInPlace(float* rgb, std::size_t pixels);
+
+// Both layers answer IsSameKind for each other: they are of one class.
+inline bool SameKind(const BaseLayer& a, const BaseLayer& b) {
+    return a.IsSameKind(b) && b.IsSameKind(a);
+}
 
 }  // namespace quillon

@@ -31,20 +31,13 @@ constexpr std::array<std::string_view, 5> kScreenSaverNames = {"EXPAND", "TILE",
 
 std::span<const std::string_view> Table(FileEnumeration kind) {
     switch (kind) {
-        case FileEnumeration::kCombineFunction:
-            return kCombineNames;
-        case FileEnumeration::kCoordinateFunction:
-            return kCoordinateNames;
-        case FileEnumeration::kCutType:
-            return kCutNames;
-        case FileEnumeration::kNoiseFunction:
-            return kNoiseNames;
-        case FileEnumeration::kTurbulenceType:
-            return kTurbulenceNames;
-        case FileEnumeration::kColorMapping:
-            return kColorMappingNames;
-        case FileEnumeration::kScreenSaverType:
-            return kScreenSaverNames;
+        case FileEnumeration::CombineFunction: return kCombineNames;
+        case FileEnumeration::CoordinateFunction: return kCoordinateNames;
+        case FileEnumeration::CutType: return kCutNames;
+        case FileEnumeration::NoiseFunction: return kNoiseNames;
+        case FileEnumeration::TurbulenceType: return kTurbulenceNames;
+        case FileEnumeration::ColorMapping: return kColorMappingNames;
+        case FileEnumeration::ScreenSaverType: return kScreenSaverNames;
     }
     return {};
 }
@@ -73,7 +66,7 @@ int FindEnumerationValue(FileEnumeration kind, std::string_view name) {
 
 std::string_view CombineFuncName(CombineFunc function) {
     const std::string_view name =
-        EnumerationName(FileEnumeration::kCombineFunction, static_cast<int>(function));
+        EnumerationName(FileEnumeration::CombineFunction, static_cast<int>(function));
     return name.empty() ? kCombineNames[0] : name;
 }
 
@@ -148,14 +141,14 @@ void BlockReader::ReportErrorFormat(const char* format, ...) const {
 
 bool BlockReader::ReadCombineFunction(CombineFunc& value) {
     int v = 0;
-    if (!ReadEnumeration(FileEnumeration::kCombineFunction, v)) return false;
+    if (!ReadEnumeration(FileEnumeration::CombineFunction, v)) return false;
     value = static_cast<CombineFunc>(v);
     return true;
 }
 
 bool BlockReader::ReadColorMapping(std::unique_ptr<BaseColorFunctor>& functor) {
     int v = 0;
-    if (!ReadEnumeration(FileEnumeration::kColorMapping, v)) return false;
+    if (!ReadEnumeration(FileEnumeration::ColorMapping, v)) return false;
     switch (v) {
         case 1:
             functor = std::make_unique<CosineColorFunctor>(2.0f, 0.0f);
@@ -204,7 +197,7 @@ bool LayerSizeReader::Apply(int width, int height) {
 bool BlockReader::ReadScreenSaverType(int& bit) {
     static constexpr int kBits[] = {8, 4, 1, 2, 0};  // EXPAND, TILE, XMIRROR, YMIRROR, CURRENT
     int v = 0;
-    if (!ReadEnumeration(FileEnumeration::kScreenSaverType, v)) return false;
+    if (!ReadEnumeration(FileEnumeration::ScreenSaverType, v)) return false;
     bit = (v >= 0 && v < 5) ? kBits[v] : 0;
     return true;
 }

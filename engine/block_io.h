@@ -28,7 +28,7 @@
 //           "Syntax Error(missing  '}') in My Layer"};
 //       return reader.ReadLayerBlock(*this, kMessages, [&](std::string_view keyword) {
 //           if (keyword == "LEVEL") return ReadResult(reader.ReadRandomNumber(m_level));
-//           return KeywordResult::kUnknown;
+//           return KeywordResult::Unknown;
 //       });
 //   }
 
@@ -64,13 +64,13 @@ inline constexpr std::size_t kMaxFileTextLength = 1023;
 // FRACTALSUM; colour mapping SCALE, TRIG, MODULUS; screen-saver type EXPAND,
 // TILE, XMIRROR, YMIRROR, CURRENT (read as bits, see ReadScreenSaverType).
 enum class FileEnumeration {
-    kCombineFunction,
-    kCoordinateFunction,
-    kCutType,
-    kNoiseFunction,
-    kTurbulenceType,
-    kColorMapping,
-    kScreenSaverType,
+    CombineFunction,
+    CoordinateFunction,
+    CutType,
+    NoiseFunction,
+    TurbulenceType,
+    ColorMapping,
+    ScreenSaverType,
 };
 
 // The keyword of a value; empty when the value is out of range.
@@ -114,14 +114,12 @@ struct BlockMessages {
 };
 
 enum class KeywordResult {
-    kRead,     // the keyword and its value were read
-    kFailed,   // its value failed; the message has been shown
-    kUnknown,  // not a keyword of this kind
+    Read,     // the keyword and its value were read
+    Failed,   // its value failed; the message has been shown
+    Unknown,  // not a keyword of this kind
 };
 
-inline KeywordResult ReadResult(bool ok) {
-    return ok ? KeywordResult::kRead : KeywordResult::kFailed;
-}
+inline KeywordResult ReadResult(bool ok) { return ok ? KeywordResult::Read : KeywordResult::Failed; }
 
 using KeywordReader = std::function<KeywordResult(std::string_view keyword)>;
 

@@ -32,7 +32,7 @@ bool CombineLayer::ReadBlock(BlockReader& reader) {
         if (keyword == "WIDTH") return ReadResult(size.ReadWidth());
         if (keyword == "HEIGHT") return ReadResult(size.ReadHeight());
         if (keyword == "LAYERS") return ReadResult(reader.ReadLayerList(*this));
-        return KeywordResult::kUnknown;
+        return KeywordResult::Unknown;
     }) && size.Finish();
 }
 

@@ -8,7 +8,7 @@
 
 namespace quillon {
 
-class TextureMap;
+class BaseLayer;
 
 // One synthesis shared between a user interface and its worker thread.
 // The caller fills in the fields, calls Start, follows the notifications
@@ -20,13 +20,15 @@ class SynthesisJob {
     SynthesisJob(const SynthesisJob&) = delete;
     SynthesisJob& operator=(const SynthesisJob&) = delete;
 
-    NotificationSink* window = nullptr;
+    NotificationSink* sink = nullptr;
     float* rgb = nullptr;    // width x height x 3, cleared by the caller
     float* alpha = nullptr;  // width x height, filled with 1.0 by the caller
     float scale = 1.0f;
     float xScale = 1.0f;
     float yScale = 1.0f;
-    TextureMap* texture = nullptr;
+    // What to render: a texture map, or any single layer (the editor's
+    // preview of one layer renders it through the same operation).
+    BaseLayer* texture = nullptr;
     // Converts the float picture into the window's image; called on the worker.
     CompositeCallback onComposite;
     std::uintptr_t callbackArg = 0;

@@ -50,12 +50,12 @@ bool TextureMap::ReadBlock(BlockReader& reader) {
         if (keyword == "ZOOM") return ReadResult(reader.ReadRandomNumber(m_zoom));
         if (keyword == "SSTYPE") {
             int bit = 0;
-            if (!reader.ReadScreenSaverType(bit)) return KeywordResult::kFailed;
+            if (!reader.ReadScreenSaverType(bit)) return KeywordResult::Failed;
             m_screenSaverType |= bit;
-            return KeywordResult::kRead;
+            return KeywordResult::Read;
         }
         if (keyword == "LAYERS") return ReadResult(reader.ReadLayerList(*this));
-        return KeywordResult::kUnknown;
+        return KeywordResult::Unknown;
     }) && size.Finish();
 }
 
@@ -77,7 +77,7 @@ bool MaskLayer::ReadBlock(BlockReader& reader) {
     return reader.ReadLayerBlock(*this, kMessages, [&](std::string_view keyword) {
         if (keyword == "GREYIFY") return ReadResult(reader.ReadBoolean(m_greyify));
         if (keyword == "LAYERS") return ReadResult(reader.ReadLayerList(*this));
-        return KeywordResult::kUnknown;
+        return KeywordResult::Unknown;
     });
 }
 

@@ -123,13 +123,13 @@ TEST(LayerParserValues, TriplesAndEnumerations) {
 
     // Every keyword of every table reads back as its own value.
     const std::pair<FileEnumeration, const char*> tables[] = {
-        {FileEnumeration::kCombineFunction, "Unexpected Combine Function(%s)"},
-        {FileEnumeration::kCoordinateFunction, "Unexpected Coordinate Function(%s)"},
-        {FileEnumeration::kCutType, "Unexpected Cut Type(%s)"},
-        {FileEnumeration::kNoiseFunction, "Unexpected Noise Function(%s)"},
-        {FileEnumeration::kTurbulenceType, "Unexpected Turbulence Type(%s)"},
-        {FileEnumeration::kColorMapping, "Unexpected Color Mapping Function(%s)"},
-        {FileEnumeration::kScreenSaverType, "Unexpected screen saver type(%s)"},
+        {FileEnumeration::CombineFunction, "Unexpected Combine Function(%s)"},
+        {FileEnumeration::CoordinateFunction, "Unexpected Coordinate Function(%s)"},
+        {FileEnumeration::CutType, "Unexpected Cut Type(%s)"},
+        {FileEnumeration::NoiseFunction, "Unexpected Noise Function(%s)"},
+        {FileEnumeration::TurbulenceType, "Unexpected Turbulence Type(%s)"},
+        {FileEnumeration::ColorMapping, "Unexpected Color Mapping Function(%s)"},
+        {FileEnumeration::ScreenSaverType, "Unexpected screen saver type(%s)"},
     };
     for (const auto& [kind, format] : tables) {
         for (int value = 0; !EnumerationName(kind, value).empty(); ++value) {
@@ -147,7 +147,7 @@ TEST(LayerParserValues, TriplesAndEnumerations) {
     }
     reporter.Clear();
     int read = -1;
-    EXPECT_FALSE(ParserOn("")->ReadEnumeration(FileEnumeration::kCombineFunction, read));
+    EXPECT_FALSE(ParserOn("")->ReadEnumeration(FileEnumeration::CombineFunction, read));
     EXPECT_EQ(reporter.Last(), "Error t.qln(line 0): Unexpected Combine Function()");
 
     std::unique_ptr<BaseColorFunctor> functor;
