@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "cli/cli_test_support.h"
+#include "image/bmp_file.h"
+#include "image/image_buffer.h"
 
 namespace quillon {
 namespace {
@@ -106,6 +108,28 @@ TEST(StandardInput, IsReadAtMostOnceAndNeedsANameForItsPicture) {
     ProgramResult r = RunRenderFed({"-d", "/nonexistent", "-"}, kGranite);
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("needs -o FILE"), std::string::npos) << r.err;
+}
+
+// A picture from a pipe is copied once, then read like a file.
+TEST(StandardInput, PicturesImportFromAPipe) {
+    ImageBuffer image;
+    ASSERT_TRUE(image.Allocate(5, 3, 3, 24));
+    for (int y = 0; y < 3; ++y) {
+        for (int x = 0; x < 15; ++x) image.Row(y)[x] = static_cast<std::uint8_t>(16 * x + y);
+    }
+    std::vector<std::uint8_t> bmp;
+    ASSERT_EQ(EncodeBitmap(image, Palette(), bmp), BitmapWriteStatus::Ok);
+    TempDir dir;
+    for (const char* source : {"-", "/dev/stdin"}) {
+        ProgramResult r = RunRenderFed({"--import", source, "-o", dir.File("p.qln")},
+                                       std::string(bmp.begin(), bmp.end()));
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_NE(ReadFile(dir.File("p.qln")).find("BITMAP_WIDTH 5"), std::string::npos);
+    }
+    ProgramResult r = RunRenderFed({"--import", "-", "-o", dir.File("q.qln")}, "not a picture");
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.err.rfind("quillon-render: cannot read the picture 'stdin'", 0), 0u) << r.err;
+    EXPECT_EQ(r.err.find("/proc/"), std::string::npos) << r.err;
 }
 
 #if !defined(__SANITIZE_ADDRESS__)
