@@ -549,7 +549,8 @@ TEST(Tiling, EdgesAreThoseOfThePerCellSums) {
         EXPECT_EQ(hash, c.hash) << c.mode << " " << c.rounded << " " << c.radius;
         char line[96];
         std::snprintf(line, sizeof line, "{%d, %s, %d, 0x%016llxULL},\n", c.mode,
-                      c.rounded ? "true" : "false", c.radius, static_cast<unsigned long long>(hash));
+                      c.rounded ? "true" : "false", c.radius,
+                      static_cast<unsigned long long>(hash));
         fresh += line;
     }
     if (std::getenv("QUILLON_PRINT_EDGE_HASHES")) std::fputs(fresh.c_str(), stdout);
