@@ -991,35 +991,43 @@ TilingLayer::Step TilingLayer::EdgeHeights(RenderContext& context, int radius) {
             return wrap ? WrappedParts(at + d0, hi - lo, origin, extent, period)
                         : ClippedParts(at + d0, hi - lo, period);
         };
-        ParallelFor(count, 1024, [&](std::size_t begin, std::size_t end) {
-            for (std::size_t k = begin; k < end; ++k) {
-                const long long x = own[k] % width;
-                const long long y = own[k] / width;
-                const long long u = Wrap(x - x0, width);
-                const long long v = Wrap(y - y0, height);
-                double same = 0.0;
-                for (const KernelBox& b : kernel.boxes) {
-                    const AxisParts xs = sideParts(x, u, b.dx0, b.dx1, x0, boxWidth, width);
-                    const AxisParts ys = sideParts(y, v, b.dy0, b.dy1, y0, boxHeight, height);
-                    same += b.weight * static_cast<double>(inWindow(xs, ys));
-                }
-                for (const KernelCell& c : kernel.cells) {
-                    long long cx = x + c.dx;
-                    long long cy = y + c.dy;
-                    if (cx < 0 || cx >= width || cy < 0 || cy >= height) {
-                        if (!wrap) continue;
-                        cx = Wrap(cx, width);
-                        cy = Wrap(cy, height);
+        // A large piece goes in slices, so that a cancel is seen and the
+        // progress moves while it is counted.
+        const std::size_t slice = std::max<std::size_t>(n / 100, 4096);
+        for (std::size_t from = 0; from < count; from += slice) {
+            if (context.IsCancelled()) return Step::Cancelled;
+            const std::size_t to = std::min(count, from + slice);
+            ParallelFor(to - from, 1024, [&](std::size_t begin, std::size_t end) {
+                for (std::size_t k = from + begin; k < from + end; ++k) {
+                    const long long x = own[k] % width;
+                    const long long y = own[k] / width;
+                    const long long u = Wrap(x - x0, width);
+                    const long long v = Wrap(y - y0, height);
+                    double same = 0.0;
+                    for (const KernelBox& b : kernel.boxes) {
+                        const AxisParts xs = sideParts(x, u, b.dx0, b.dx1, x0, boxWidth, width);
+                        const AxisParts ys = sideParts(y, v, b.dy0, b.dy1, y0, boxHeight, height);
+                        same += b.weight * static_cast<double>(inWindow(xs, ys));
                     }
-                    if (pieces[static_cast<std::size_t>(cy) * width +
-                               static_cast<std::size_t>(cx)] == static_cast<std::int32_t>(piece)) {
-                        same += c.weight;
+                    for (const KernelCell& c : kernel.cells) {
+                        long long cx = x + c.dx;
+                        long long cy = y + c.dy;
+                        if (cx < 0 || cx >= width || cy < 0 || cy >= height) {
+                            if (!wrap) continue;
+                            cx = Wrap(cx, width);
+                            cy = Wrap(cy, height);
+                        }
+                        if (pieces[static_cast<std::size_t>(cy) * width +
+                                   static_cast<std::size_t>(cx)] ==
+                            static_cast<std::int32_t>(piece)) {
+                            same += c.weight;
+                        }
                     }
+                    heights[own[k]] = ProfileHeight(static_cast<float>(1.0 - same / total));
                 }
-                heights[own[k]] = ProfileHeight(static_cast<float>(1.0 - same / total));
-            }
-        });
-        progress.Advance(count);
+            });
+            progress.Advance(to - from);
+        }
     }
     return Step::Done;
 }
