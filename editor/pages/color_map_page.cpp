@@ -414,7 +414,7 @@ void ColorPropPage::LoadColorMap() {
     const LoadStatus status = LoadColorMapFile(std::filesystem::path(path.toStdString()), loaded);
     if (status != LoadStatus::Ok) {
         // A parse error has been shown by the parser.
-        if (status != LoadStatus::Failed) {
+        if (status != LoadStatus::Failed && status != LoadStatus::NoMemory) {
             ReportError("No color map found in " + path.toStdString());
         }
         return;
