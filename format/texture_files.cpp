@@ -117,8 +117,10 @@ bool WriteDocument(std::FILE* stream, const std::string& name, const BaseLayer& 
 
 bool SaveLayerFile(const std::filesystem::path& path, const BaseLayer& layer, std::string* error) {
     std::string reason;
+    // A layer saved under a document's name is read back as bytes.
     if (SaveText(
-            path, true, [&](std::ostream& out) { layer.Write(out, ""); }, &reason))
+            path, !HasDocumentExtension(path), [&](std::ostream& out) { layer.Write(out, ""); },
+            &reason))
         return true;
     ReportError("Unable to write layer file\n\n" + reason);
     if (error) *error = reason;

@@ -228,6 +228,12 @@ TEST(TextureFiles, LayerFilesUseCrLfBothWays) {
     // A document loaded as a layer is read as bytes and yields its texture.
     ASSERT_EQ(LoadLayerFile(DataPath("granite.qln"), back), LoadStatus::kOk);
     EXPECT_EQ(back->Keyword(), "TEXTURE");
+
+    // A layer saved under a document's name is bytes, so it reads back whole.
+    ASSERT_TRUE(SaveLayerFile(folder / "grain.QLN", layer));
+    EXPECT_EQ(ReadBytes(folder / "grain.QLN"), DocumentText(layer));
+    ASSERT_EQ(LoadLayerFile(folder / "grain.QLN", back), LoadStatus::kOk);
+    EXPECT_EQ(back->Description(), layer.Description());
 }
 
 // Picture bytes pass the line-end translation of layer files unchanged,
@@ -400,7 +406,8 @@ TEST(TextureFiles, ShortMemoryNeverGivesACutDocument) {
             LimitMemory(8u << 20);
             const bool cut = !DocumentText(texture).empty();
             const bool saved = SaveDocument(path, texture) && SaveLayerFile(layerPath, texture);
-            const bool complete = FileHolds(path, whole, false) && FileHolds(layerPath, whole, true);
+            const bool complete =
+                FileHolds(path, whole, false) && FileHolds(layerPath, whole, true);
             std::_Exit(cut ? 1 : !saved ? 2 : !complete ? 3 : 0);
         },
         ::testing::ExitedWithCode(0), "");
