@@ -85,17 +85,16 @@ int RunImport(const RenderOptions& options, const RunIo& io) {
         return kExitReadError;
     }
 
-    std::string error;
-    const std::unique_ptr<ImageBuffer> picture =
-        ReadPictureRgb(source, PictureFormat::Unknown, &error);
-    if (!picture) {
-        PrintError(
-            io, "cannot read the picture " + Quoted(source) + (error.empty() ? "" : ": " + error));
+    const PictureRead read = ReadPictureRgb(source, PictureFormat::Unknown);
+    if (!read.Ok()) {
+        PrintError(io, "cannot read the picture " + Quoted(source) +
+                           (read.message.empty() ? "" : ": " + Printable(read.message)));
         return kExitReadError;
     }
+    std::string error;
     const fs::path sourcePath(source);
-    std::unique_ptr<TextureMap> texture = TextureFromPicture(*picture, sourcePath.stem().string(),
-                                                             sourcePath.filename().string(), error);
+    std::unique_ptr<TextureMap> texture = TextureFromPicture(
+        *read.image, sourcePath.stem().string(), sourcePath.filename().string(), error);
     if (!texture) {
         PrintError(io, Quoted(source) + ": " + error);
         return kExitRenderError;

@@ -32,14 +32,18 @@ inline std::uint8_t FloatToByte(float v) {
 
 }  // namespace
 
-DisplayBitmap::DisplayBitmap(const DisplayBitmap& other) { Assign(other); }
+DisplayBitmap::DisplayBitmap(const DisplayBitmap& other) {
+    Assign(other);
+}
 
 DisplayBitmap& DisplayBitmap::operator=(const DisplayBitmap& other) {
     if (this != &other && !Assign(other)) Clear();
     return *this;
 }
 
-DisplayBitmap::DisplayBitmap(DisplayBitmap&& other) noexcept { *this = std::move(other); }
+DisplayBitmap::DisplayBitmap(DisplayBitmap&& other) noexcept {
+    *this = std::move(other);
+}
 
 DisplayBitmap& DisplayBitmap::operator=(DisplayBitmap&& other) noexcept {
     if (this == &other) return *this;
@@ -114,7 +118,8 @@ const std::uint8_t* DisplayBitmap::BitmapRow(int r) const {
 }
 
 bool DisplayBitmap::FillFromImage(const ImageBuffer& image) {
-    if (!m_data || m_bitsPerPixel != 24 || image.Empty() || image.BytesPerPixel() != 3) return false;
+    if (!m_data || m_bitsPerPixel != 24 || image.Empty() || image.BytesPerPixel() != 3)
+        return false;
     const int rows = std::min(m_height, image.Height());
     const int cols = std::min(m_width, image.Width());
     for (int r = 0; r < rows; ++r) {
@@ -174,9 +179,15 @@ std::unique_ptr<ImageBuffer> DisplayBitmap::ToImage(Palette* palette) const {
                     dst[3 * x + 1] = src[3 * x + 1];
                     dst[3 * x + 2] = src[3 * x];
                     break;
-                case 8: dst[x] = src[x]; break;
-                case 4: dst[x] = (src[x / 2] >> (x % 2 == 0 ? 4 : 0)) & 0x0F; break;
-                default: dst[x] = (src[x / 8] >> (7 - x % 8)) & 1; break;
+                case 8:
+                    dst[x] = src[x];
+                    break;
+                case 4:
+                    dst[x] = (src[x / 2] >> (x % 2 == 0 ? 4 : 0)) & 0x0F;
+                    break;
+                default:
+                    dst[x] = (src[x / 8] >> (7 - x % 8)) & 1;
+                    break;
             }
         }
     }
@@ -198,16 +209,15 @@ bool DisplayBitmap::Pixel(int x, int y, PaletteEntry& color) const {
     return true;
 }
 
-bool DisplayBitmap::SaveAsBitmapFile(const std::string& path, std::string* error) const {
+ImageResult DisplayBitmap::SaveAsBitmapFile(const std::string& path) const {
     if (!m_data || le::Get32(m_data.get()) != kInfoHeaderSize) {
-        if (error) *error = "Nothing to save";
-        return false;
+        return ImageResult::Failure(ImageStatus::kUnsupported, "Nothing to save");
     }
     const std::size_t imageSize = m_stride * static_cast<std::size_t>(m_height);
     const std::size_t fileSize = 14 + m_dataSize;
     if (fileSize > 0xFFFFFFFFu) {
-        if (error) *error = "Picture too large for a bitmap file";
-        return false;
+        return ImageResult::Failure(ImageStatus::kUnsupported,
+                                    "Picture too large for a bitmap file");
     }
     std::uint8_t head[14 + kInfoHeaderSize];
     head[0] = 'B';
@@ -219,11 +229,13 @@ bool DisplayBitmap::SaveAsBitmapFile(const std::string& path, std::string* error
     le::Put32(head + 14 + 20, static_cast<std::uint32_t>(imageSize));
 
     AtomicFile file(path);
-    bool ok = file.Open() && file.Write(head, sizeof head) &&
-              file.Write(m_data.get() + kInfoHeaderSize, m_dataSize - kInfoHeaderSize) &&
-              file.Commit();
-    if (!ok && error) *error = file.Error();
-    return ok;
+    if (!file.Open()) return ImageResult::Failure(ImageStatus::kCannotOpen, file.Error());
+    if (!file.Write(head, sizeof head) ||
+        !file.Write(m_data.get() + kInfoHeaderSize, m_dataSize - kInfoHeaderSize) ||
+        !file.Commit()) {
+        return ImageResult::Failure(ImageStatus::kWriteFailed, file.Error());
+    }
+    return {};
 }
 
 }  // namespace quillon

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "image/image_buffer.h"
+#include "image/image_result.h"
 
 namespace quillon {
 
@@ -17,7 +18,7 @@ namespace quillon {
 // bottom row first, each padded to a multiple of 4 bytes, B G R for 24 bits.
 // The GUI paints straight from Data(); a synthesis fills it from floats.
 class DisplayBitmap {
-public:
+  public:
     static constexpr std::size_t kInfoHeaderSize = 40;
 
     DisplayBitmap() = default;
@@ -57,7 +58,7 @@ public:
 
     // Writes a bitmap file: the 14-byte file header, then the whole block.
     // The old file is replaced only after a complete write.
-    bool SaveAsBitmapFile(const std::string& path, std::string* error = nullptr) const;
+    ImageResult SaveAsBitmapFile(const std::string& path) const;
 
     bool Empty() const { return !m_data; }
     int Width() const { return m_width; }
@@ -72,7 +73,7 @@ public:
     std::uint8_t* BitmapRow(int r);
     const std::uint8_t* BitmapRow(int r) const;
 
-private:
+  private:
     std::size_t PixelOffset() const { return kInfoHeaderSize + 4 * ColorTableEntries(); }
 
     std::unique_ptr<std::uint8_t[]> m_data;
