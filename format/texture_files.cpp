@@ -58,8 +58,13 @@ bool SaveText(AtomicFile& file, bool crlf, WriteText&& write, std::string* error
 
 bool SaveText(const std::filesystem::path& path, bool crlf,
               const std::function<void(std::ostream&)>& write, std::string* error) {
-    AtomicFile file(path.string());
-    return SaveText(file, crlf, write, error);
+    try {
+        AtomicFile file(path.string());
+        return SaveText(file, crlf, write, error);
+    } catch (const std::bad_alloc&) {
+        if (error) *error = "Not enough memory to save";
+        return false;
+    }
 }
 
 bool StartsWithV(const std::filesystem::path& path) {

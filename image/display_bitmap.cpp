@@ -228,14 +228,18 @@ ImageResult DisplayBitmap::SaveAsBitmapFile(const std::string& path) const {
     std::memcpy(head + 14, m_data.get(), kInfoHeaderSize);
     le::Put32(head + 14 + 20, static_cast<std::uint32_t>(imageSize));
 
-    AtomicFile file(path);
-    if (!file.Open()) return ImageResult::Failure(ImageStatus::kCannotOpen, file.Error());
-    if (!file.Write(head, sizeof head) ||
-        !file.Write(m_data.get() + kInfoHeaderSize, m_dataSize - kInfoHeaderSize) ||
-        !file.Commit()) {
-        return ImageResult::Failure(ImageStatus::kWriteFailed, file.Error());
+    try {
+        AtomicFile file(path);
+        if (!file.Open()) return ImageResult::Failure(ImageStatus::kCannotOpen, file.Error());
+        if (!file.Write(head, sizeof head) ||
+            !file.Write(m_data.get() + kInfoHeaderSize, m_dataSize - kInfoHeaderSize) ||
+            !file.Commit()) {
+            return ImageResult::Failure(ImageStatus::kWriteFailed, file.Error());
+        }
+        return {};
+    } catch (const std::bad_alloc&) {
+        return ImageResult::Failure(ImageStatus::kNoMemory, "Not enough memory to write " + path);
     }
-    return {};
 }
 
 }  // namespace quillon

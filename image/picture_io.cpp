@@ -29,9 +29,11 @@ ImageResult WriteEncodedFile(const ImageBuffer& image, const std::string& path,
     if (image.BitsPerPixel() != 24 || image.Empty()) {
         return ImageResult::Failure(ImageStatus::kUnsupported, notRgbText);
     }
-    AtomicFile file(path);
-    if (!file.Open()) return ImageResult::Failure(ImageStatus::kCannotOpen, file.Error() + "\n");
     try {
+        AtomicFile file(path);
+        if (!file.Open()) {
+            return ImageResult::Failure(ImageStatus::kCannotOpen, file.Error() + "\n");
+        }
         std::vector<std::uint8_t*> rows(static_cast<std::size_t>(image.Height()));
         for (int r = 0; r < image.Height(); ++r) rows[r] = const_cast<std::uint8_t*>(image.Row(r));
         std::string failure = encode(file, rows.data());
@@ -40,12 +42,14 @@ ImageResult WriteEncodedFile(const ImageBuffer& image, const std::string& path,
             return ImageResult::Failure(ImageStatus::kWriteFailed,
                                         file.Failed() ? file.Error() + "\n" : failure);
         }
+        if (!file.Commit()) {
+            return ImageResult::Failure(ImageStatus::kWriteFailed, file.Error() + "\n");
+        }
+        return {};
     } catch (const std::bad_alloc&) {
         return ImageResult::Failure(ImageStatus::kNoMemory,
                                     "Not enough memory to write the image\n");
     }
-    if (!file.Commit()) return ImageResult::Failure(ImageStatus::kWriteFailed, file.Error() + "\n");
-    return {};
 }
 
 }  // namespace quillon
