@@ -332,16 +332,13 @@ int ReadDocument(const std::string& path, TextureMap& texture, std::string& erro
         return kExitDocumentError;
     }
     switch (LoadDocument(path, texture)) {
-        case LoadStatus::kOk:
-            return kExitOk;
-        case LoadStatus::kNotDocument:
-            error = Quoted(path) +
-                    " is not a texture document (a document starts with its "
-                    "VERSION line)";
+        case LoadStatus::Ok: return kExitOk;
+        case LoadStatus::NotDocument:
+            error = Quoted(path) + " is not a texture document (a document starts with its "
+                                   "VERSION line)";
             return kExitDocumentError;
-        case LoadStatus::kEmpty:
-        case LoadStatus::kFailed:
-            break;
+        case LoadStatus::Empty:
+        case LoadStatus::Failed: break;
     }
     return kExitDocumentError;
 }
@@ -380,7 +377,7 @@ int RenderTexture(TextureMap& texture, const RenderRequest& request, DisplayBitm
     alpha.Fill(1.0f);
 
     SynthesisJob job;
-    job.window = request.sink;
+    job.sink = request.sink;
     job.rgb = rgb.Data();
     job.alpha = alpha.Data();
     job.scale = scale;
@@ -414,29 +411,6 @@ int RenderTexture(TextureMap& texture, const RenderRequest& request, DisplayBitm
     }
     picture = std::move(image);
     return kExitOk;
-}
-
-bool MirrorExpand(const DisplayBitmap& source, bool mirrorX, bool mirrorY, DisplayBitmap& result) {
-    if (source.Empty() || source.BitsPerPixel() != 24) return false;
-    const int width = source.Width();
-    const int height = source.Height();
-    const int outWidth = mirrorX ? 2 * width : width;
-    const int outHeight = mirrorY ? 2 * height : height;
-    DisplayBitmap out;
-    if (!out.Create(outWidth, outHeight, 24)) return false;
-    // Rows are counted from the top here and stored bottom row first.
-    for (int r = 0; r < outHeight; ++r) {
-        const int sourceTopRow = r < height ? r : 2 * height - 1 - r;
-        const std::uint8_t* from = source.BitmapRow(height - 1 - sourceTopRow);
-        std::uint8_t* to = out.BitmapRow(outHeight - 1 - r);
-        std::memcpy(to, from, static_cast<std::size_t>(width) * 3);
-        for (int c = width; c < outWidth; ++c) {
-            std::memcpy(to + 3 * static_cast<std::size_t>(c),
-                        from + 3 * static_cast<std::size_t>(2 * width - 1 - c), 3);
-        }
-    }
-    result = std::move(out);
-    return true;
 }
 
 int RunRenderCommand(const RenderOptions& options, const RunIo& io) {

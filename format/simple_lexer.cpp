@@ -52,7 +52,7 @@ int SimpleLexer::ReadSource() {
     const int c = m_buf->sbumpc();
     if (c == std::char_traits<char>::eof()) return kEndOfInput;
     ++m_consumed;
-    if (c == '\r' && m_lineEnds == LineEnds::kText && m_buf->sgetc() == '\n') {
+    if (c == '\r' && m_lineEnds == LineEnds::Text && m_buf->sgetc() == '\n') {
         m_buf->sbumpc();
         ++m_consumed;
         return '\n';
@@ -112,7 +112,7 @@ void SimpleLexer::Terminate() {
 TokenStatus SimpleLexer::Fail(const char* text) {
     m_lastError = text;
     m_token[m_tokenLength] = '\0';
-    return TokenStatus::kError;
+    return TokenStatus::Error;
 }
 
 TokenStatus SimpleLexer::ReadNumber() {
@@ -131,26 +131,26 @@ TokenStatus SimpleLexer::ReadNumber() {
         if (c == '.') {
             if (seenPoint) return Fail("Too many decimal points in number");
             seenPoint = true;
-            if (!Store(c)) return TokenStatus::kOverflow;
+            if (!Store(c)) return TokenStatus::Overflow;
         } else if (IsDigit(c)) {
             seenDigit = true;
-            if (!Store(c)) return TokenStatus::kOverflow;
+            if (!Store(c)) return TokenStatus::Overflow;
         } else if (seenDigit) {
             if (c == 'e' || c == 'E') {
-                if (!Store(c)) return TokenStatus::kOverflow;
+                if (!Store(c)) return TokenStatus::Overflow;
                 c = Get();
                 if (c != '+' && c != '-' && !IsDigit(c)) return Fail("Invalid exponent");
-                if (!Store(c)) return TokenStatus::kOverflow;
+                if (!Store(c)) return TokenStatus::Overflow;
                 bool lastWasDigit = IsDigit(c);
                 while (IsDigit(c = Get())) {
-                    if (!Store(c)) return TokenStatus::kOverflow;
+                    if (!Store(c)) return TokenStatus::Overflow;
                     lastWasDigit = true;
                 }
                 if (!lastWasDigit) return Fail("No exponent number");
             }
             Unget(c);
             Terminate();
-            return seenPoint ? TokenStatus::kReal : TokenStatus::kInteger;
+            return seenPoint ? TokenStatus::Real : TokenStatus::Integer;
         } else {
             if (m_tokenLength > 0) return Fail("Invalid number");
             Unget(c);
@@ -166,12 +166,12 @@ TokenStatus SimpleLexer::ReadIdentifier() {
     int c = Get();
     if (!IsLetter(c)) return Fail("Not a string");
     do {
-        if (!Store(c)) return TokenStatus::kOverflow;
+        if (!Store(c)) return TokenStatus::Overflow;
         c = Get();
     } while (IsLetter(c) || IsDigit(c));
     Unget(c);
     Terminate();
-    return TokenStatus::kSuccess;
+    return TokenStatus::Ok;
 }
 
 TokenStatus SimpleLexer::ReadQuotedString() {
@@ -182,10 +182,10 @@ TokenStatus SimpleLexer::ReadQuotedString() {
         const int c = Get();
         if (c == kEndOfInput) return Fail("Non-terminated quoted string");
         if (c == '"') break;
-        if (!Store(c)) return TokenStatus::kOverflow;
+        if (!Store(c)) return TokenStatus::Overflow;
     }
     Terminate();
-    return TokenStatus::kSuccess;
+    return TokenStatus::Ok;
 }
 
 std::size_t SimpleLexer::ReadBytes(unsigned char* out, std::size_t count) {

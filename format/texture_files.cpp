@@ -149,42 +149,42 @@ bool SaveColorMapFile(const std::filesystem::path& path, const ColorMap& map, st
 }
 
 LoadStatus LoadDocument(const std::filesystem::path& path, TextureMap& target) {
-    if (!StartsWithV(path)) return LoadStatus::kNotDocument;
-    LayerParser parser(path, LineEnds::kBytes);
-    return parser.ParseFile(&target) ? LoadStatus::kOk : LoadStatus::kFailed;
+    if (!StartsWithV(path)) return LoadStatus::NotDocument;
+    LayerParser parser(path, LineEnds::Bytes);
+    return parser.ParseFile(&target) ? LoadStatus::Ok : LoadStatus::Failed;
 }
 
 LoadStatus LoadTextureDocument(const std::filesystem::path& path,
                                std::unique_ptr<TextureMap>& texture) {
     texture.reset();
-    if (!StartsWithV(path)) return LoadStatus::kNotDocument;
-    LayerParser parser(path, LineEnds::kBytes);
-    if (!parser.ParseFile(nullptr)) return LoadStatus::kFailed;
+    if (!StartsWithV(path)) return LoadStatus::NotDocument;
+    LayerParser parser(path, LineEnds::Bytes);
+    if (!parser.ParseFile(nullptr)) return LoadStatus::Failed;
     std::unique_ptr<BaseLayer> layer = parser.TakeResultLayer();
     // A mask layer is a texture map too, but not a document.
-    if (!layer || layer->Keyword() != "TEXTURE") return LoadStatus::kEmpty;
+    if (!layer || layer->Keyword() != "TEXTURE") return LoadStatus::Empty;
     auto* map = dynamic_cast<TextureMap*>(layer.get());
-    if (!map) return LoadStatus::kEmpty;
+    if (!map) return LoadStatus::Empty;
     layer.release();
     texture.reset(map);
-    return LoadStatus::kOk;
+    return LoadStatus::Ok;
 }
 
 LoadStatus LoadLayerFile(const std::filesystem::path& path, std::unique_ptr<BaseLayer>& layer) {
     layer.reset();
-    LayerParser parser(path, HasDocumentExtension(path) ? LineEnds::kBytes : LineEnds::kText);
-    if (!parser.ParseFile(nullptr)) return LoadStatus::kFailed;
+    LayerParser parser(path, HasDocumentExtension(path) ? LineEnds::Bytes : LineEnds::Text);
+    if (!parser.ParseFile(nullptr)) return LoadStatus::Failed;
     layer = parser.TakeResultLayer();
-    return layer ? LoadStatus::kOk : LoadStatus::kEmpty;
+    return layer ? LoadStatus::Ok : LoadStatus::Empty;
 }
 
 LoadStatus LoadColorMapFile(const std::filesystem::path& path, ColorMap& map) {
-    LayerParser parser(path, LineEnds::kText);
+    LayerParser parser(path, LineEnds::Text);
     ColorMap read;
-    if (!parser.ParseColorMapFile(read)) return LoadStatus::kFailed;
-    if (!parser.ColorMapRead()) return LoadStatus::kEmpty;
+    if (!parser.ParseColorMapFile(read)) return LoadStatus::Failed;
+    if (!parser.ColorMapRead()) return LoadStatus::Empty;
     map.Assign(read);
-    return LoadStatus::kOk;
+    return LoadStatus::Ok;
 }
 
 }  // namespace quillon

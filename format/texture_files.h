@@ -19,10 +19,10 @@ class TextureMap;
 // bytes included, so files move between systems unchanged.
 
 enum class LoadStatus {
-    kOk,
-    kNotDocument,  // a document whose first byte is not "V"; nothing shown
-    kEmpty,        // the file held no block of the wanted kind; nothing shown
-    kFailed,       // a parse error; the parser has shown its message
+    Ok,
+    NotDocument,  // a document whose first byte is not "V"; nothing shown
+    Empty,        // the file held no block of the wanted kind; nothing shown
+    Failed,       // a parse error; the parser has shown its message
 };
 
 // ---- Text forms (what the savers write, before line-end translation) ----
@@ -66,7 +66,7 @@ bool WriteDocument(std::FILE* stream, const std::string& name, const BaseLayer& 
 // read before a failure stays in the target; callers discard it.
 LoadStatus LoadDocument(const std::filesystem::path& path, TextureMap& target);
 // Reads a document into a new texture map (the slide show, the screen
-// saver). A document whose block is not a TEXTURE is kEmpty.
+// saver). A document whose block is not a TEXTURE is Empty.
 LoadStatus LoadTextureDocument(const std::filesystem::path& path,
                                std::unique_ptr<TextureMap>& texture);
 // Reads the last layer block of a layer file, or of a document (read as

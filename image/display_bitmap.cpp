@@ -242,4 +242,27 @@ ImageResult DisplayBitmap::SaveAsBitmapFile(const std::string& path) const {
     }
 }
 
+bool MirrorExpand(const DisplayBitmap& source, bool mirrorX, bool mirrorY, DisplayBitmap& result) {
+    if (source.Empty() || source.BitsPerPixel() != 24) return false;
+    const int width = source.Width();
+    const int height = source.Height();
+    const int outWidth = mirrorX ? 2 * width : width;
+    const int outHeight = mirrorY ? 2 * height : height;
+    DisplayBitmap out;
+    if (!out.Create(outWidth, outHeight, 24)) return false;
+    // Rows are counted from the top here and stored bottom row first.
+    for (int r = 0; r < outHeight; ++r) {
+        const int sourceTopRow = r < height ? r : 2 * height - 1 - r;
+        const std::uint8_t* from = source.BitmapRow(height - 1 - sourceTopRow);
+        std::uint8_t* to = out.BitmapRow(outHeight - 1 - r);
+        std::memcpy(to, from, static_cast<std::size_t>(width) * 3);
+        for (int c = width; c < outWidth; ++c) {
+            std::memcpy(to + 3 * static_cast<std::size_t>(c),
+                        from + 3 * static_cast<std::size_t>(2 * width - 1 - c), 3);
+        }
+    }
+    result = std::move(out);
+    return true;
+}
+
 }  // namespace quillon

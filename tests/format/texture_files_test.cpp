@@ -85,6 +85,26 @@ TEST(TextureWriter, ColoursKeepTheirByteValues) {
     EXPECT_EQ(one.str(), "(3, 255, 0, 0, 1)");
 }
 
+// Whatever a document holds, the first save's text is the text of every
+// later save (negative components once drifted up by one per save).
+TEST(TextureWriter, ColourComponentsOfAnySignAndSizeAreStable) {
+    for (int k : {-2147483647 - 1, -70000000, -1000, -256, -1, 256, 1000, 8388607, 2147483647}) {
+        std::ostringstream out;
+        Color(k * (1.0 / 255), 0.0, 0.0, RandomNumber(1.0f)).Write(out);
+        if (std::abs(static_cast<long long>(k)) < 8388608) {
+            EXPECT_EQ(out.str(), "(" + std::to_string(k) + ", 0, 0, 1)");
+        }
+    }
+    RoundTrip(
+        "VERSION 2\nWHITENOISELAYER \"w\" {\n COLORMAP SIZE 3\n RANDOM TRUE\n"
+        " (0, -1000, -1, 256, 1, 2147483647, -2147483648, -70000001, 1)\n"
+        " (5, -999, 999999, 123456789, 1, -3, -255, 100000007, 1)\n"
+        " (9, 0, 255, 254, 1, 1, 2, 3, 1)\n}\n");
+    RoundTrip(
+        "VERSION 0.5\nWHITENOISELAYER \"w\" {\n COLORMAP SIZE 2\n"
+        " (0, -3.9215686, 0.999, 1e9, 1)\n (1, -0.0039215, 1.0000001, -1e30, 1)\n}\n");
+}
+
 TEST(TextureWriter, CommonPropertiesInTheirOrder) {
     BaseLayer layer;
     layer.SetName("plain");
@@ -142,7 +162,7 @@ TEST(TextureWriter, IgnoresTheGlobalLocale) {
 TEST(TextureWriter, GraniteWritesBackByteForByte) {
     const std::string original = ReadBytes(DataPath("granite.qln"));
     TextureMap texture;
-    ASSERT_EQ(LoadDocument(DataPath("granite.qln"), texture), LoadStatus::kOk);
+    ASSERT_EQ(LoadDocument(DataPath("granite.qln"), texture), LoadStatus::Ok);
     EXPECT_EQ(texture.Description(), "Grey stone");
     EXPECT_EQ(texture.ScreenSaverType(), kScreenSaverTile);
     ASSERT_EQ(texture.Count(), 1);
@@ -192,7 +212,7 @@ TEST(TextureFiles, DocumentsAreBytesWithLf) {
     EXPECT_EQ(bytes.find("\r\n"), std::string::npos);
 
     TextureMap back;
-    ASSERT_EQ(LoadDocument(folder / "doc.qln", back), LoadStatus::kOk);
+    ASSERT_EQ(LoadDocument(folder / "doc.qln", back), LoadStatus::Ok);
     EXPECT_EQ(back.Description(), "carriage\rreturn");
     EXPECT_EQ(back.Count(), 0);
     EXPECT_EQ(folder.EntryCount(), 1u) << "no temporary file is left behind";
@@ -212,7 +232,7 @@ TEST(TextureFiles, LayerFilesUseCrLfBothWays) {
     }
 
     std::unique_ptr<BaseLayer> back;
-    ASSERT_EQ(LoadLayerFile(folder / "grain.qlr", back), LoadStatus::kOk);
+    ASSERT_EQ(LoadLayerFile(folder / "grain.qlr", back), LoadStatus::Ok);
     EXPECT_EQ(back->Keyword(), "WHITENOISELAYER");
     EXPECT_EQ(back->Description(), layer.Description());
     std::ostringstream a, b;
@@ -221,12 +241,12 @@ TEST(TextureFiles, LayerFilesUseCrLfBothWays) {
     EXPECT_EQ(a.str(), b.str());
 
     // A file from the Windows editor, two blocks: the second one is the layer.
-    ASSERT_EQ(LoadLayerFile(DataPath("two_blocks.qlr"), back), LoadStatus::kOk);
+    ASSERT_EQ(LoadLayerFile(DataPath("two_blocks.qlr"), back), LoadStatus::Ok);
     EXPECT_EQ(back->Name(), "Second");
     EXPECT_EQ(back->Description(), "line one\nline two");
 
     // A document loaded as a layer is read as bytes and yields its texture.
-    ASSERT_EQ(LoadLayerFile(DataPath("granite.qln"), back), LoadStatus::kOk);
+    ASSERT_EQ(LoadLayerFile(DataPath("granite.qln"), back), LoadStatus::Ok);
     EXPECT_EQ(back->Keyword(), "TEXTURE");
 
     // A layer saved under a document's name is bytes, so it reads back whole.
@@ -255,7 +275,7 @@ TEST(TextureFiles, PictureBytesSurviveBothKindsOfFile) {
     for (const char* name : {"picture.qlr", "picture.qln"}) {
         SCOPED_TRACE(name);
         std::unique_ptr<BaseLayer> back;
-        ASSERT_EQ(LoadLayerFile(folder / name, back), LoadStatus::kOk);
+        ASSERT_EQ(LoadLayerFile(folder / name, back), LoadStatus::Ok);
         auto* map = dynamic_cast<TextureMap*>(back.get());
         ASSERT_NE(map, nullptr);
         auto* bitmap = dynamic_cast<BitmapLayer*>(map->Child(0));
@@ -268,7 +288,7 @@ TEST(TextureFiles, PictureBytesSurviveBothKindsOfFile) {
 TEST(TextureFiles, ColourMapFiles) {
     TempFolder folder;
     ColorMap map;
-    ASSERT_EQ(LoadColorMapFile(DataPath("random_pair.cmp"), map), LoadStatus::kOk);
+    ASSERT_EQ(LoadColorMapFile(DataPath("random_pair.cmp"), map), LoadStatus::Ok);
     EXPECT_TRUE(map.IsRandom());
     ASSERT_EQ(map.EntryCount(), 2);
     EXPECT_EQ(map.Entries()[0].second.red, 1.0);
@@ -281,9 +301,9 @@ TEST(TextureFiles, ColourMapFiles) {
     WriteBytes(folder / "empty.cmp", "VERSION 2\r\n");
     CapturingErrorReporter reporter;
     ScopedErrorReporter scope(reporter);
-    EXPECT_EQ(LoadColorMapFile(folder / "bad.cmp", map), LoadStatus::kFailed);
-    EXPECT_EQ(LoadColorMapFile(folder / "empty.cmp", map), LoadStatus::kEmpty);
-    EXPECT_EQ(LoadColorMapFile(folder / "missing.cmp", map), LoadStatus::kEmpty);
+    EXPECT_EQ(LoadColorMapFile(folder / "bad.cmp", map), LoadStatus::Failed);
+    EXPECT_EQ(LoadColorMapFile(folder / "empty.cmp", map), LoadStatus::Empty);
+    EXPECT_EQ(LoadColorMapFile(folder / "missing.cmp", map), LoadStatus::Empty);
     EXPECT_EQ(map.EntryCount(), 2);
     EXPECT_EQ(reporter.Messages().size(), 1u);
 }
@@ -296,23 +316,23 @@ TEST(TextureFiles, RefusedAndEmptyFiles) {
     std::unique_ptr<TextureMap> loaded;
     std::unique_ptr<BaseLayer> layer;
 
-    EXPECT_EQ(LoadDocument(DataPath("not_a_document.qln"), texture), LoadStatus::kNotDocument);
-    EXPECT_EQ(LoadDocument(folder / "missing.qln", texture), LoadStatus::kNotDocument);
+    EXPECT_EQ(LoadDocument(DataPath("not_a_document.qln"), texture), LoadStatus::NotDocument);
+    EXPECT_EQ(LoadDocument(folder / "missing.qln", texture), LoadStatus::NotDocument);
     EXPECT_TRUE(reporter.Messages().empty()) << "a refused document shows nothing";
 
-    EXPECT_EQ(LoadDocument(DataPath("version_2_01.qln"), texture), LoadStatus::kFailed);
+    EXPECT_EQ(LoadDocument(DataPath("version_2_01.qln"), texture), LoadStatus::Failed);
     EXPECT_EQ(reporter.Messages().size(), 1u);
 
     WriteBytes(folder / "mask.qln", "VERSION 2\nMASKLAYER \"m\" { }\n");
-    EXPECT_EQ(LoadTextureDocument(folder / "mask.qln", loaded), LoadStatus::kEmpty);
+    EXPECT_EQ(LoadTextureDocument(folder / "mask.qln", loaded), LoadStatus::Empty);
     EXPECT_EQ(loaded, nullptr);
-    EXPECT_EQ(LoadTextureDocument(DataPath("granite.qln"), loaded), LoadStatus::kOk);
+    EXPECT_EQ(LoadTextureDocument(DataPath("granite.qln"), loaded), LoadStatus::Ok);
     ASSERT_NE(loaded, nullptr);
     EXPECT_EQ(loaded->Name(), "Granite");
 
     WriteBytes(folder / "version.qlr", "VERSION 2\r\n");
-    EXPECT_EQ(LoadLayerFile(folder / "version.qlr", layer), LoadStatus::kEmpty);
-    EXPECT_EQ(LoadLayerFile(folder / "missing.qlr", layer), LoadStatus::kEmpty);
+    EXPECT_EQ(LoadLayerFile(folder / "version.qlr", layer), LoadStatus::Empty);
+    EXPECT_EQ(LoadLayerFile(folder / "missing.qlr", layer), LoadStatus::Empty);
     EXPECT_EQ(layer, nullptr);
 }
 
