@@ -252,7 +252,7 @@ TEST(TextureFiles, LayerFilesUseCrLfBothWays) {
     // A layer saved under a document's name is bytes, so it reads back whole.
     ASSERT_TRUE(SaveLayerFile(folder / "grain.QLN", layer));
     EXPECT_EQ(ReadBytes(folder / "grain.QLN"), DocumentText(layer));
-    ASSERT_EQ(LoadLayerFile(folder / "grain.QLN", back), LoadStatus::kOk);
+    ASSERT_EQ(LoadLayerFile(folder / "grain.QLN", back), LoadStatus::Ok);
     EXPECT_EQ(back->Description(), layer.Description());
 }
 
