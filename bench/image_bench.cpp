@@ -59,8 +59,7 @@ void BM_BmpWrite24(benchmark::State& state) {
     Picture4096();  // built before timing
     const std::string path = TempPath("w.bmp");
     for (auto _ : state) {
-        if (WriteBitmapFile(Picture4096(), {}, path) != BitmapWriteStatus::Ok)
-            state.SkipWithError("write failed");
+        if (!WriteBitmapFile(Picture4096(), {}, path).Ok()) state.SkipWithError("write failed");
     }
     std::filesystem::remove(path);
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(Picture4096().Size()));
@@ -68,7 +67,7 @@ void BM_BmpWrite24(benchmark::State& state) {
 
 void BM_BmpRead24(benchmark::State& state) {
     const std::string path = TempPath("r.bmp");
-    WriteBitmapFile(Picture4096(), {}, path);
+    (void)WriteBitmapFile(Picture4096(), {}, path);
     for (auto _ : state) {
         BitmapReadResult result = ReadBitmapFile(path);
         if (!result.Ok()) state.SkipWithError("read failed");
@@ -82,7 +81,7 @@ void BM_JpegWrite(benchmark::State& state) {
     const std::string path = TempPath("w.jpg");
     JpegWriter writer(static_cast<int>(state.range(0)));
     for (auto _ : state) {
-        if (!writer.Write(Picture4096(), path)) state.SkipWithError("write failed");
+        if (!writer.Write(Picture4096(), path).Ok()) state.SkipWithError("write failed");
     }
     state.counters["file_MB"] = std::filesystem::file_size(path) / 1e6;
     std::filesystem::remove(path);
@@ -90,12 +89,12 @@ void BM_JpegWrite(benchmark::State& state) {
 
 void BM_JpegRead(benchmark::State& state) {
     const std::string path = TempPath("r.jpg");
-    JpegWriter(75).Write(Picture4096(), path);
+    (void)JpegWriter(75).Write(Picture4096(), path);
     JpegReader reader;
     for (auto _ : state) {
-        auto image = reader.Read(path);
-        if (!image) state.SkipWithError("read failed");
-        benchmark::DoNotOptimize(image.get());
+        PictureRead read = reader.Read(path);
+        if (!read.Ok()) state.SkipWithError("read failed");
+        benchmark::DoNotOptimize(read.image.get());
     }
     std::filesystem::remove(path);
 }
@@ -104,7 +103,7 @@ void BM_PngWrite(benchmark::State& state) {
     const std::string path = TempPath("w.png");
     PngWriter writer(static_cast<int>(state.range(0)));
     for (auto _ : state) {
-        if (!writer.Write(Picture4096(), path)) state.SkipWithError("write failed");
+        if (!writer.Write(Picture4096(), path).Ok()) state.SkipWithError("write failed");
     }
     state.counters["file_MB"] = std::filesystem::file_size(path) / 1e6;
     std::filesystem::remove(path);
@@ -112,12 +111,12 @@ void BM_PngWrite(benchmark::State& state) {
 
 void BM_PngRead(benchmark::State& state) {
     const std::string path = TempPath("r.png");
-    PngWriter().Write(Picture4096(), path);
+    (void)PngWriter().Write(Picture4096(), path);
     PngReader reader;
     for (auto _ : state) {
-        auto image = reader.Read(path);
-        if (!image) state.SkipWithError("read failed");
-        benchmark::DoNotOptimize(image.get());
+        PictureRead read = reader.Read(path);
+        if (!read.Ok()) state.SkipWithError("read failed");
+        benchmark::DoNotOptimize(read.image.get());
     }
     std::filesystem::remove(path);
 }

@@ -183,17 +183,16 @@ int RunImport(const RenderOptions& options, const RunIo& io) {
         }
         readPath = spool.Path();
     }
-    const std::unique_ptr<ImageBuffer> picture =
-        ReadPictureRgb(readPath, PictureFormat::Unknown, &error);
-    if (!picture) {
-        ReplaceAll(error, readPath, label);
+    PictureRead read = ReadPictureRgb(readPath, PictureFormat::Unknown);
+    if (!read.Ok()) {
+        ReplaceAll(read.message, readPath, label);
         PrintError(io, "cannot read the picture " + Quoted(label) +
-                           (error.empty() ? "" : ": " + Printable(error)));
+                           (read.message.empty() ? "" : ": " + Printable(read.message)));
         return kExitReadError;
     }
     const fs::path sourcePath(label);
-    std::unique_ptr<TextureMap> texture = TextureFromPicture(*picture, sourcePath.stem().string(),
-                                                             sourcePath.filename().string(), error);
+    std::unique_ptr<TextureMap> texture = TextureFromPicture(
+        *read.image, sourcePath.stem().string(), sourcePath.filename().string(), error);
     if (!texture) {
         PrintError(io, Quoted(source) + ": " + error);
         return kExitRenderError;

@@ -208,13 +208,13 @@ int RenderOne(const RenderOptions& options, int seed, OutputFormat format,
         std::fprintf(io.err, "\r%s\033[K", line.c_str());
         std::fflush(io.err);
     }
-    const bool saved = SavePicture(picture, output, ToSaveFormat(format), options.quality, &error);
+    const ImageResult saved = SavePicture(picture, output, ToSaveFormat(format), options.quality);
     if (io.progress) {
         std::fputs("\r\033[K", io.err);
         std::fflush(io.err);
     }
-    if (!saved) {
-        PrintError(io, "cannot write " + Quoted(output) + ": " + Printable(error));
+    if (!saved.Ok()) {
+        PrintError(io, "cannot write " + Quoted(output) + ": " + Printable(saved.message));
         return kExitWriteError;
     }
     if (!options.quiet) {

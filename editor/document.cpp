@@ -8,7 +8,6 @@
 #include "editor/choosers.h"
 #include "engine/error_reporter.h"
 #include "format/texture_files.h"
-#include "image/atomic_file.h"
 
 namespace quillon {
 
@@ -66,7 +65,7 @@ bool Document::Open(const QString& path) {
 
 bool Document::WriteTo(const QString& path, QString* error) const {
     std::string reason;
-    bool ok = WriteFileAtomically(ToPath(path).string(), DocumentText(*m_texture), &reason);
+    bool ok = SaveDocument(ToPath(path), *m_texture, &reason);
     if (!ok && error) *error = QString::fromStdString(reason);
     return ok;
 }

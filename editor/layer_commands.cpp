@@ -21,7 +21,6 @@
 #include "engine/tiling_layer.h"
 #include "engine/white_noise_layer.h"
 #include "format/texture_files.h"
-#include "image/atomic_file.h"
 
 namespace quillon {
 
@@ -182,23 +181,8 @@ void DocumentView::SaveLayer() {
     QString path = GetChoosers().SaveFileName(this, QStringLiteral("Save Layer"), kLayerFileFilter,
                                               initial, QStringLiteral("qlr"));
     if (path.isEmpty()) return;
-    std::string text = DocumentText(*layer);
-    // Layer files keep CR LF line ends; a document-named file is bytes.
-    if (!path.endsWith(QStringLiteral(".qln"), Qt::CaseInsensitive)) {
-        std::string crlf;
-        crlf.reserve(text.size() + text.size() / 16);
-        for (char c : text) {
-            if (c == '\n') crlf += '\r';
-            crlf += c;
-        }
-        text.swap(crlf);
-    }
-    std::string error;
-    if (!WriteFileAtomically(ToPath(path).string(), text, &error)) {
-        ReportError(QStringLiteral("Unable to write layer file %1:\n%2")
-                        .arg(path, QString::fromStdString(error))
-                        .toStdString());
-    }
+    // Shows its own message, with the reason, when the file cannot be written.
+    SaveLayerFile(ToPath(path), *layer);
 }
 
 void DocumentView::ChangeType(int kindIndex) {

@@ -542,17 +542,16 @@ bool PreviewWindow::SavePictureAs(const QString& path, int filterIndex) {
     const SaveFormat format = FormatOfFilter(filterIndex);
     int quality = 100;
     if (format == SaveFormat::Jpeg) quality = JpegQualityDialog::AskQuality(this);
-    std::string reason;
-    bool saved = false;
+    ImageResult result;
     m_frames.WithFront([&](const DisplayBitmap& picture) {
-        saved =
-            SavePicture(picture, QFile::encodeName(path).toStdString(), format, quality, &reason);
+        result = SavePicture(picture, QFile::encodeName(path).toStdString(), format, quality);
     });
+    const bool saved = result.Ok();
     if (!saved) {
         const char* what = format == SaveFormat::Jpeg  ? "Error writing JPEG file"
                            : format == SaveFormat::Png ? "Error writing PNG file"
                                                        : "Error writing bitmap file";
-        ReportError(std::string(what) + "\n\n" + reason);
+        ReportError(std::string(what) + "\n\n" + result.message);
     }
     return saved;
 }

@@ -58,8 +58,13 @@ bool SaveText(AtomicFile& file, bool crlf, WriteText&& write, std::string* error
 
 bool SaveText(const std::filesystem::path& path, bool crlf,
               const std::function<void(std::ostream&)>& write, std::string* error) {
-    AtomicFile file(path.string());
-    return SaveText(file, crlf, write, error);
+    try {
+        AtomicFile file(path.string());
+        return SaveText(file, crlf, write, error);
+    } catch (const std::bad_alloc&) {
+        if (error) *error = "Not enough memory to save";
+        return false;
+    }
 }
 
 // A document's first byte is its VERSION's "V". The byte is looked at, not
@@ -134,8 +139,10 @@ bool WriteDocument(std::FILE* stream, const std::string& name, const BaseLayer& 
 
 bool SaveLayerFile(const std::filesystem::path& path, const BaseLayer& layer, std::string* error) {
     std::string reason;
+    // A layer saved under a document's name is read back as bytes.
     if (SaveText(
-            path, true, [&](std::ostream& out) { layer.Write(out, ""); }, &reason))
+            path, !HasDocumentExtension(path), [&](std::ostream& out) { layer.Write(out, ""); },
+            &reason))
         return true;
     ReportError("Unable to write layer file\n\n" + reason);
     if (error) *error = reason;

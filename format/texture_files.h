@@ -47,7 +47,8 @@ std::string ColorMapFileText(std::span<const IndexedColor> entries, bool isRando
 // False when the file cannot be written (the caller shows its message).
 bool SaveDocument(const std::filesystem::path& path, const TextureMap& texture,
                   std::string* error = nullptr);
-// Shows "Unable to write layer file" and the reason on failure.
+// Shows "Unable to write layer file" and the reason on failure. A name
+// ending in ".qln" is written as a document (bytes), as LoadLayerFile reads it.
 bool SaveLayerFile(const std::filesystem::path& path, const BaseLayer& layer,
                    std::string* error = nullptr);
 // Shows "Unable to write color map" and the reason on failure. The entries

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <new>
 
 namespace quillon {
 
@@ -106,6 +107,16 @@ void AtomicFile::Fail(const std::string& reason) {
     Fail("Error writing file", reason);
 }
 
+// Building the message may itself need memory; the failure counts anyway.
+void AtomicFile::FailShortOfMemory(const char* what) noexcept {
+    try {
+        Fail(what, "not enough memory");
+    } catch (const std::bad_alloc&) {
+        m_failed = true;
+        m_error.clear();
+    }
+}
+
 void AtomicFile::Fail(const char* what, const std::string& reason) {
     if (m_failed) return;  // keep the first reason
     m_failed = true;
@@ -155,6 +166,16 @@ bool AtomicFile::OpenTemporary(const std::string& dir, const std::string& base, 
 }
 
 bool AtomicFile::Open() {
+    try {
+        return OpenFile();
+    } catch (const std::bad_alloc&) {
+        Discard();
+        FailShortOfMemory("Unable to create file");
+        return false;
+    }
+}
+
+bool AtomicFile::OpenFile() {
     Discard();
     m_failed = false;
     m_error.clear();
@@ -261,6 +282,16 @@ bool AtomicFile::PutInPlace() {
 }
 
 bool AtomicFile::Commit() {
+    try {
+        return CommitFile();
+    } catch (const std::bad_alloc&) {
+        Discard();
+        FailShortOfMemory("Error writing file");
+        return false;
+    }
+}
+
+bool AtomicFile::CommitFile() {
     if (!m_stream) {
         FailWith("Error writing file", EBADF);
         return false;
@@ -368,10 +399,15 @@ bool AtomicFileStream::Finish() {
 }
 
 bool WriteFileAtomically(const std::string& path, std::string_view data, std::string* error) {
-    AtomicFile file(path);
-    bool ok = file.Open() && file.Write(data) && file.Commit();
-    if (!ok && error) *error = file.Error();
-    return ok;
+    try {
+        AtomicFile file(path);
+        bool ok = file.Open() && file.Write(data) && file.Commit();
+        if (!ok && error) *error = file.Error();
+        return ok;
+    } catch (const std::bad_alloc&) {
+        if (error) error->clear();
+        return false;
+    }
 }
 
 }  // namespace quillon

@@ -60,7 +60,10 @@ class AtomicFile {
   private:
     enum class Mode { kClosed, kUnnamed, kNamed, kDirect, kBorrowed };
 
+    bool OpenFile();
+    bool CommitFile();
     void FailWith(const char* what, int err);
+    void FailShortOfMemory(const char* what) noexcept;
     void Fail(const char* what, const std::string& reason);
     bool OpenTemporary(const std::string& dir, const std::string& base, int& err);
     bool PutInPlace();

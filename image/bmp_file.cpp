@@ -17,19 +17,19 @@ namespace {
 
 // Random access to the bytes of a bitmap file, wherever they are.
 class ByteSource {
-public:
+  public:
     virtual ~ByteSource() = default;
     // Reads up to n bytes at the current position; fewer at the end or on error.
     virtual std::size_t Read(void* dst, std::size_t n) = 0;
     virtual bool Seek(std::uint64_t pos) = 0;
     std::uint64_t Size() const { return m_size; }
 
-protected:
+  protected:
     std::uint64_t m_size = 0;
 };
 
 class MemorySource : public ByteSource {
-public:
+  public:
     explicit MemorySource(std::span<const std::uint8_t> bytes) : m_bytes(bytes) {
         m_size = bytes.size();
     }
@@ -45,13 +45,13 @@ public:
         return true;
     }
 
-private:
+  private:
     std::span<const std::uint8_t> m_bytes;
     std::size_t m_pos = 0;
 };
 
 class FileSource : public ByteSource {
-public:
+  public:
     explicit FileSource(const std::string& path) : m_file(std::fopen(path.c_str(), "rb")) {
         struct stat st {};
         if (m_file && ::fstat(::fileno(m_file), &st) == 0 && S_ISREG(st.st_mode)) {
@@ -72,13 +72,13 @@ public:
         return pos <= m_size && ::fseeko(m_file, static_cast<off_t>(pos), SEEK_SET) == 0;
     }
 
-private:
+  private:
     std::FILE* m_file;
 };
 
 // Byte-at-a-time reading for the run-length decoders.
 class BufferedReader {
-public:
+  public:
     explicit BufferedReader(ByteSource& source) : m_source(source) {}
     bool Get(std::uint8_t& byte) {
         if (m_pos == m_len) {
@@ -96,7 +96,7 @@ public:
         return true;
     }
 
-private:
+  private:
     ByteSource& m_source;
     std::uint8_t m_buffer[65536];
     std::size_t m_pos = 0;
@@ -120,10 +120,14 @@ struct Header {
 
 bool SupportedLayout(int bits, std::uint32_t compression) {
     switch (compression) {
-        case kCompressionNone: return bits == 1 || bits == 4 || bits == 8 || bits == 24;
-        case kCompressionRle8: return bits == 8;
-        case kCompressionRle4: return bits == 4;
-        default: return false;
+        case kCompressionNone:
+            return bits == 1 || bits == 4 || bits == 8 || bits == 24;
+        case kCompressionRle8:
+            return bits == 8;
+        case kCompressionRle4:
+            return bits == 4;
+        default:
+            return false;
     }
 }
 
@@ -170,7 +174,8 @@ BitmapStatus ReadPalette(ByteSource& src, const Header& h, Palette& palette) {
     if (got < raw.size()) {
         std::size_t needed = h.colorsUsed >= 1 && h.colorsUsed <= entries ? h.colorsUsed : entries;
         if (got < needed * entrySize) return BitmapStatus::PaletteUnreadable;
-        std::fill(raw.begin() + static_cast<std::ptrdiff_t>(got / entrySize * entrySize), raw.end(), 0);
+        std::fill(raw.begin() + static_cast<std::ptrdiff_t>(got / entrySize * entrySize), raw.end(),
+                  0);
     }
     palette.resize(entries);
     for (std::size_t i = 0; i < entries; ++i) {
@@ -199,9 +204,12 @@ bool DecodeUncompressed(ByteSource& src, const Header& h, ImageBuffer& image) {
                     dst[2] = in[0];
                 }
                 break;
-            case 8: std::memcpy(dst, in, width); break;
+            case 8:
+                std::memcpy(dst, in, width);
+                break;
             case 4:
-                for (std::size_t x = 0; x < width; ++x) dst[x] = (in[x / 2] >> (x % 2 ? 0 : 4)) & 0x0F;
+                for (std::size_t x = 0; x < width; ++x)
+                    dst[x] = (in[x / 2] >> (x % 2 ? 0 : 4)) & 0x0F;
                 break;
             default:
                 for (std::size_t x = 0; x < width; ++x) dst[x] = (in[x / 8] >> (7 - x % 8)) & 1;
@@ -289,17 +297,17 @@ bool DecodeRle(ByteSource& src, const Header& h, ImageBuffer* image, unsigned& f
 BitmapReadResult ReadBitmap(ByteSource& src) {
     BitmapReadResult result;
     Header h;
-    result.status = ReadHeaders(src, h);
-    if (result.status != BitmapStatus::Ok) return result;
+    result.bitmapStatus = ReadHeaders(src, h);
+    if (result.bitmapStatus != BitmapStatus::Ok) return result;
 
     if (h.width < 1 || h.height < 1 || !IsValidImageSize(h.width, h.height) ||
         !SupportedLayout(h.bits, h.compression)) {
-        result.status = BitmapStatus::NotSupported;
+        result.bitmapStatus = BitmapStatus::NotSupported;
         return result;
     }
     if (h.bits <= 8) {
-        result.status = ReadPalette(src, h, result.palette);
-        if (result.status != BitmapStatus::Ok) {
+        result.bitmapStatus = ReadPalette(src, h, result.palette);
+        if (result.bitmapStatus != BitmapStatus::Ok) {
             result.palette.clear();
             return result;
         }
@@ -311,10 +319,9 @@ BitmapReadResult ReadBitmap(ByteSource& src) {
     const std::uint64_t minimum = h.compression == kCompressionNone
                                       ? stride * static_cast<std::uint64_t>(h.height - 1) + used
                                       : 2;
-    if (h.pixelOffset < 14 + std::uint64_t{h.headerSize} ||
-        h.pixelOffset > src.Size() || src.Size() - h.pixelOffset < minimum ||
-        !src.Seek(h.pixelOffset)) {
-        result.status = BitmapStatus::PixelDataTruncated;
+    if (h.pixelOffset < 14 + std::uint64_t{h.headerSize} || h.pixelOffset > src.Size() ||
+        src.Size() - h.pixelOffset < minimum || !src.Seek(h.pixelOffset)) {
+        result.bitmapStatus = BitmapStatus::PixelDataTruncated;
         result.palette.clear();
         return result;
     }
@@ -324,29 +331,30 @@ BitmapReadResult ReadBitmap(ByteSource& src) {
     if (h.compression != kCompressionNone) {
         unsigned flags = 0;
         if (!DecodeRle(src, h, nullptr, flags)) {
-            result.status = BitmapStatus::PixelDataTruncated;
+            result.bitmapStatus = BitmapStatus::PixelDataTruncated;
             result.flags = flags | BitmapFlags::kStreamFailure;
             result.palette.clear();
             return result;
         }
         if (!src.Seek(h.pixelOffset)) {
-            result.status = BitmapStatus::PixelDataTruncated;
+            result.bitmapStatus = BitmapStatus::PixelDataTruncated;
             result.palette.clear();
             return result;
         }
     }
 
     auto image = std::make_unique<ImageBuffer>();
-    if (!image->Allocate(static_cast<int>(h.width), static_cast<int>(h.height), h.bits == 24 ? 3 : 1,
-                         h.bits)) {
-        result.status = BitmapStatus::NoMemory;
+    if (!image->Allocate(static_cast<int>(h.width), static_cast<int>(h.height),
+                         h.bits == 24 ? 3 : 1, h.bits)) {
+        result.bitmapStatus = BitmapStatus::NoMemory;
         result.palette.clear();
         return result;
     }
-    bool complete = h.compression == kCompressionNone ? DecodeUncompressed(src, h, *image)
-                                                      : DecodeRle(src, h, image.get(), result.flags);
+    bool complete = h.compression == kCompressionNone
+                        ? DecodeUncompressed(src, h, *image)
+                        : DecodeRle(src, h, image.get(), result.flags);
     if (!complete) {
-        result.status = BitmapStatus::PixelDataTruncated;
+        result.bitmapStatus = BitmapStatus::PixelDataTruncated;
         result.flags |= BitmapFlags::kStreamFailure;
         result.palette.clear();
         return result;
@@ -355,10 +363,35 @@ BitmapReadResult ReadBitmap(ByteSource& src) {
     return result;
 }
 
+ImageStatus CommonStatus(BitmapStatus status) {
+    switch (status) {
+        case BitmapStatus::Ok:
+            return ImageStatus::kOk;
+        case BitmapStatus::NoMemory:
+            return ImageStatus::kNoMemory;
+        case BitmapStatus::CannotOpen:
+            return ImageStatus::kCannotOpen;
+        case BitmapStatus::NotSupported:
+            return ImageStatus::kUnsupported;
+        default:
+            return ImageStatus::kDamaged;
+    }
+}
+
+// Sets the common status and message; a failure keeps no image or palette.
+BitmapReadResult Finished(BitmapReadResult result, const std::string& path) {
+    if (result.bitmapStatus == BitmapStatus::Ok && !result.image)
+        result.bitmapStatus = BitmapStatus::NoMemory;
+    if (result.bitmapStatus == BitmapStatus::Ok) return result;
+    std::string message = BitmapStatusText(result.bitmapStatus);
+    if (!path.empty()) message += ": " + path;
+    result.Fail(CommonStatus(result.bitmapStatus), std::move(message));
+    return result;
+}
+
 using ByteSink = std::function<bool(const void*, std::size_t)>;
 
-BitmapWriteStatus WriteBitmap(const ImageBuffer& image, const Palette& palette, const ByteSink& sink) {
-    if (image.Empty()) return BitmapWriteStatus::UnsupportedImage;
+bool WriteBitmap(const ImageBuffer& image, const Palette& palette, const ByteSink& sink) {
     const int bits = image.BitsPerPixel();
     const std::size_t width = static_cast<std::size_t>(image.Width());
     const std::size_t stride = (static_cast<std::size_t>(bits) * width + 31) / 32 * 4;
@@ -390,7 +423,7 @@ BitmapWriteStatus WriteBitmap(const ImageBuffer& image, const Palette& palette, 
         table[1] = c.g;
         table[2] = c.r;
     }
-    if (!sink(head.data(), head.size())) return BitmapWriteStatus::WriteFailed;
+    if (!sink(head.data(), head.size())) return false;
 
     // The file holds the bottom row first; the image's row 0 is the top.
     std::vector<std::uint8_t> row(stride);
@@ -405,7 +438,9 @@ BitmapWriteStatus WriteBitmap(const ImageBuffer& image, const Palette& palette, 
                     row[3 * x + 2] = src[3 * x];
                 }
                 break;
-            case 8: std::memcpy(row.data(), src, width); break;
+            case 8:
+                std::memcpy(row.data(), src, width);
+                break;
             case 4:
                 for (std::size_t x = 0; x < width; ++x)
                     row[x / 2] |= static_cast<std::uint8_t>((src[x] & 0x0F) << (x % 2 ? 0 : 4));
@@ -415,90 +450,95 @@ BitmapWriteStatus WriteBitmap(const ImageBuffer& image, const Palette& palette, 
                     if (src[x] != 0) row[x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
                 break;
         }
-        if (!sink(row.data(), row.size())) return BitmapWriteStatus::WriteFailed;
+        if (!sink(row.data(), row.size())) return false;
     }
-    return BitmapWriteStatus::Ok;
+    return true;
 }
 
 }  // namespace
 
 BitmapReadResult ReadBitmapFile(const std::string& path) {
+    BitmapReadResult result;
     try {
         FileSource src(path);
         if (!src.IsOpen()) {
-            BitmapReadResult result;
-            result.status = BitmapStatus::CannotOpen;
-            return result;
+            result.bitmapStatus = BitmapStatus::CannotOpen;
+        } else {
+            result = ReadBitmap(src);
         }
-        return ReadBitmap(src);
     } catch (const std::bad_alloc&) {
-        BitmapReadResult result;
-        result.status = BitmapStatus::NoMemory;
-        return result;
+        result.bitmapStatus = BitmapStatus::NoMemory;
     }
+    return Finished(std::move(result), path);
 }
 
 BitmapReadResult ReadBitmapMemory(std::span<const std::uint8_t> bytes) {
+    BitmapReadResult result;
     try {
         MemorySource src(bytes);
-        return ReadBitmap(src);
+        result = ReadBitmap(src);
     } catch (const std::bad_alloc&) {
-        BitmapReadResult result;
-        result.status = BitmapStatus::NoMemory;
-        return result;
+        result.bitmapStatus = BitmapStatus::NoMemory;
     }
+    return Finished(std::move(result), {});
 }
 
 std::string BitmapStatusText(BitmapStatus status) {
     switch (status) {
-        case BitmapStatus::Ok: return "OK";
-        case BitmapStatus::NoMemory: return "Not enough memory to read the bitmap";
-        case BitmapStatus::FileHeaderUnreadable: return "Unable to read the bitmap file header";
-        case BitmapStatus::NotSupported: return "Not a bitmap file, or a kind of bitmap that is not supported";
-        case BitmapStatus::CoreHeaderUnreadable: return "Unable to read the bitmap core header";
-        case BitmapStatus::InfoHeaderUnreadable: return "Unable to read the bitmap information header";
-        case BitmapStatus::PaletteUnreadable: return "Unable to read the bitmap palette";
-        case BitmapStatus::CannotOpen: return "Unable to open the file";
-        case BitmapStatus::PixelDataTruncated: return "The bitmap's pixel data is missing or truncated";
+        case BitmapStatus::Ok:
+            return "OK";
+        case BitmapStatus::NoMemory:
+            return "Not enough memory to read the bitmap";
+        case BitmapStatus::FileHeaderUnreadable:
+            return "Unable to read the bitmap file header";
+        case BitmapStatus::NotSupported:
+            return "Not a bitmap file, or a kind of bitmap that is not supported";
+        case BitmapStatus::CoreHeaderUnreadable:
+            return "Unable to read the bitmap core header";
+        case BitmapStatus::InfoHeaderUnreadable:
+            return "Unable to read the bitmap information header";
+        case BitmapStatus::PaletteUnreadable:
+            return "Unable to read the bitmap palette";
+        case BitmapStatus::CannotOpen:
+            return "Unable to open the file";
+        case BitmapStatus::PixelDataTruncated:
+            return "The bitmap's pixel data is missing or truncated";
     }
     return "Unknown bitmap error";
 }
 
-BitmapWriteStatus WriteBitmapFile(const ImageBuffer& image, const Palette& palette,
-                                  const std::string& path, std::string* error) {
-    if (image.Empty()) {
-        if (error) *error = "Nothing to save";
-        return BitmapWriteStatus::UnsupportedImage;
-    }
+ImageResult WriteBitmapFile(const ImageBuffer& image, const Palette& palette,
+                            const std::string& path) {
+    if (image.Empty()) return ImageResult::Failure(ImageStatus::kUnsupported, "Nothing to save");
     try {
         AtomicFile file(path);
-        if (!file.Open()) {
-            if (error) *error = file.Error();
-            return BitmapWriteStatus::WriteFailed;
+        if (!file.Open()) return ImageResult::Failure(ImageStatus::kCannotOpen, file.Error());
+        if (!WriteBitmap(
+                image, palette,
+                [&](const void* data, std::size_t size) { return file.Write(data, size); }) ||
+            !file.Commit()) {
+            return ImageResult::Failure(ImageStatus::kWriteFailed, file.Error());
         }
-        BitmapWriteStatus status = WriteBitmap(
-            image, palette, [&](const void* data, std::size_t size) { return file.Write(data, size); });
-        if (status == BitmapWriteStatus::Ok && !file.Commit()) status = BitmapWriteStatus::WriteFailed;
-        if (status != BitmapWriteStatus::Ok && error) *error = file.Error();
-        return status;
+        return {};
     } catch (const std::bad_alloc&) {
-        if (error) *error = "Not enough memory to write " + path;
-        return BitmapWriteStatus::WriteFailed;
+        return ImageResult::Failure(ImageStatus::kNoMemory, "Not enough memory to write " + path);
     }
 }
 
-BitmapWriteStatus EncodeBitmap(const ImageBuffer& image, const Palette& palette,
-                               std::vector<std::uint8_t>& out) {
+ImageResult EncodeBitmap(const ImageBuffer& image, const Palette& palette,
+                         std::vector<std::uint8_t>& out) {
     out.clear();
+    if (image.Empty()) return ImageResult::Failure(ImageStatus::kUnsupported, "Nothing to save");
     try {
-        return WriteBitmap(image, palette, [&](const void* data, std::size_t size) {
+        WriteBitmap(image, palette, [&](const void* data, std::size_t size) {
             const auto* p = static_cast<const std::uint8_t*>(data);
             out.insert(out.end(), p, p + size);
             return true;
         });
+        return {};
     } catch (const std::bad_alloc&) {
         out.clear();
-        return BitmapWriteStatus::WriteFailed;
+        return ImageResult::Failure(ImageStatus::kNoMemory, "Not enough memory for the bitmap");
     }
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "image/image_buffer.h"
+#include "image/image_result.h"
 
 namespace quillon {
 
@@ -31,17 +32,14 @@ struct BitmapFlags {
     static constexpr unsigned kStreamFailure = 8;  // a read failed (with PixelDataTruncated)
 };
 
-struct BitmapReadResult {
-    BitmapStatus status = BitmapStatus::Ok;
+// A bitmap read: the common result (its status, a message naming the file
+// and the bitmap's reason) with the bitmap's own status and what the
+// decoder met. When Ok, row 0 of the image is the bottom row; 24-bit files
+// give R G B pixels, 1-, 4- and 8-bit files one index per pixel with the
+// bit count of the file, and a palette of 2, 16 or 256 entries.
+struct BitmapReadResult : PictureRead {
+    BitmapStatus bitmapStatus = BitmapStatus::Ok;
     unsigned flags = 0;
-    // Set only when status is Ok. Row 0 is the bottom row; 24-bit files give
-    // R G B pixels, 1-, 4- and 8-bit files one index per pixel with the bit
-    // count of the file.
-    std::unique_ptr<ImageBuffer> image;
-    // 2, 16 or 256 entries for indexed files, empty for 24-bit ones.
-    Palette palette;
-
-    bool Ok() const { return status == BitmapStatus::Ok && image != nullptr; }
 };
 
 // Reads 1-, 4-, 8- (uncompressed or run-length encoded) and 24-bit bitmap
@@ -56,21 +54,15 @@ BitmapReadResult ReadBitmapMemory(std::span<const std::uint8_t> bytes);
 // A short sentence for a status, for messages to the user.
 std::string BitmapStatusText(BitmapStatus status);
 
-enum class BitmapWriteStatus {
-    Ok = 0,
-    UnsupportedImage = 3,  // no pixels
-    WriteFailed = 4,
-};
-
 // Writes an image whose row 0 is the top row as an uncompressed bitmap at the
 // image's bit count (1, 4, 8 or 24). 4- and 8-bit files take their 16 or 256
 // colour-table entries from the palette (black where it is short); 1-bit
 // files are always black and white, a pixel being white when its byte is
 // not 0. The old file is replaced only after a complete write.
-BitmapWriteStatus WriteBitmapFile(const ImageBuffer& image, const Palette& palette,
-                                  const std::string& path, std::string* error = nullptr);
+ImageResult WriteBitmapFile(const ImageBuffer& image, const Palette& palette,
+                            const std::string& path);
 // The same file's bytes in memory.
-BitmapWriteStatus EncodeBitmap(const ImageBuffer& image, const Palette& palette,
-                               std::vector<std::uint8_t>& out);
+ImageResult EncodeBitmap(const ImageBuffer& image, const Palette& palette,
+                         std::vector<std::uint8_t>& out);
 
 }  // namespace quillon

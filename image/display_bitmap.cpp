@@ -209,16 +209,15 @@ bool DisplayBitmap::Pixel(int x, int y, PaletteEntry& color) const {
     return true;
 }
 
-bool DisplayBitmap::SaveAsBitmapFile(const std::string& path, std::string* error) const {
+ImageResult DisplayBitmap::SaveAsBitmapFile(const std::string& path) const {
     if (!m_data || le::Get32(m_data.get()) != kInfoHeaderSize) {
-        if (error) *error = "Nothing to save";
-        return false;
+        return ImageResult::Failure(ImageStatus::kUnsupported, "Nothing to save");
     }
     const std::size_t imageSize = m_stride * static_cast<std::size_t>(m_height);
     const std::size_t fileSize = 14 + m_dataSize;
     if (fileSize > 0xFFFFFFFFu) {
-        if (error) *error = "Picture too large for a bitmap file";
-        return false;
+        return ImageResult::Failure(ImageStatus::kUnsupported,
+                                    "Picture too large for a bitmap file");
     }
     std::uint8_t head[14 + kInfoHeaderSize];
     head[0] = 'B';
@@ -229,12 +228,18 @@ bool DisplayBitmap::SaveAsBitmapFile(const std::string& path, std::string* error
     std::memcpy(head + 14, m_data.get(), kInfoHeaderSize);
     le::Put32(head + 14 + 20, static_cast<std::uint32_t>(imageSize));
 
-    AtomicFile file(path);
-    bool ok = file.Open() && file.Write(head, sizeof head) &&
-              file.Write(m_data.get() + kInfoHeaderSize, m_dataSize - kInfoHeaderSize) &&
-              file.Commit();
-    if (!ok && error) *error = file.Error();
-    return ok;
+    try {
+        AtomicFile file(path);
+        if (!file.Open()) return ImageResult::Failure(ImageStatus::kCannotOpen, file.Error());
+        if (!file.Write(head, sizeof head) ||
+            !file.Write(m_data.get() + kInfoHeaderSize, m_dataSize - kInfoHeaderSize) ||
+            !file.Commit()) {
+            return ImageResult::Failure(ImageStatus::kWriteFailed, file.Error());
+        }
+        return {};
+    } catch (const std::bad_alloc&) {
+        return ImageResult::Failure(ImageStatus::kNoMemory, "Not enough memory to write " + path);
+    }
 }
 
 bool MirrorExpand(const DisplayBitmap& source, bool mirrorX, bool mirrorY, DisplayBitmap& result) {

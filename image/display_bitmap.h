@@ -7,6 +7,7 @@
 #include <string>
 
 #include "image/image_buffer.h"
+#include "image/image_result.h"
 
 namespace quillon {
 
@@ -57,7 +58,7 @@ class DisplayBitmap {
 
     // Writes a bitmap file: the 14-byte file header, then the whole block.
     // The old file is replaced only after a complete write.
-    bool SaveAsBitmapFile(const std::string& path, std::string* error = nullptr) const;
+    ImageResult SaveAsBitmapFile(const std::string& path) const;
 
     bool Empty() const { return !m_data; }
     int Width() const { return m_width; }

@@ -5,20 +5,34 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <new>
 #include <vector>
 
 #include <jerror.h>
 #include <jpeglib.h>
-#include <sys/stat.h>
 
-#include "image/atomic_file.h"
 #include "image/format_text.h"
+#include "image/picture_io.h"
 
 namespace quillon {
 
 namespace {
+
+// A fatal error of the JPEG library: code 1 and the library's message
+// followed by a line feed. Raised and caught inside this file only.
+class JPEGException : public std::exception {
+  public:
+    JPEGException(int code, std::string text) : m_code(code), m_text(std::move(text)) {}
+    int Code() const { return m_code; }
+    const std::string& Text() const { return m_text; }
+    const char* what() const noexcept override { return m_text.c_str(); }
+
+  private:
+    int m_code;
+    std::string m_text;
+};
 
 // libjpeg's error manager extended with where to jump on a fatal error.
 // The error exit records the message and jumps back into the guarded
@@ -68,13 +82,6 @@ std::uint64_t MinimumCodedBytes(const jpeg_decompress_struct& cinfo) {
             std::uint64_t{cinfo.comp_info[c].width_in_blocks} * cinfo.comp_info[c].height_in_blocks;
     }
     return blocks / 8;
-}
-
-// Unknown (a pipe, a device) counts as unlimited.
-std::uint64_t FileLength(std::FILE* file) {
-    struct stat info {};
-    if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) return UINT64_MAX;
-    return static_cast<std::uint64_t>(info.st_size);
 }
 
 // --- Guarded steps: each returns false after a fatal library error. ---
@@ -193,14 +200,10 @@ struct CompressCleanup {
 
 }  // namespace
 
-std::unique_ptr<ImageBuffer> JpegReader::Read(const std::string& path) {
-    m_lastError.clear();
-    m_lastWarning.clear();
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) {
-        m_lastError = FormatText("Unable to open file %s\n", path.c_str());
-        return nullptr;
-    }
+PictureRead JpegReader::Read(const std::string& path) const {
+    PictureRead result;
+    std::FILE* file = OpenForReading(path, result);
+    if (!file) return result;
     jpeg_decompress_struct cinfo;
     std::memset(&cinfo, 0, sizeof cinfo);
     ErrorManager err;
@@ -211,117 +214,98 @@ std::unique_ptr<ImageBuffer> JpegReader::Read(const std::string& path) {
     try {
         if (!GuardedStartReading(&cinfo, &err, file)) throw LibraryError(err);
         if (cinfo.out_color_space != JCS_RGB && cinfo.out_color_space != JCS_GRAYSCALE) {
-            m_lastError =
-                FormatText("Unsupported JPEG color format (%d components)\n", cinfo.num_components);
-            return nullptr;
+            result.Fail(ImageStatus::kUnsupported,
+                        FormatText("Unsupported JPEG color format (%d components)\n",
+                                   cinfo.num_components));
+            return result;
         }
         if (!IsValidImageSize(cinfo.image_width, cinfo.image_height)) {
-            m_lastError = FormatText("Image too large (%u x %u pixels)\n", cinfo.image_width,
-                                     cinfo.image_height);
-            return nullptr;
+            result.Fail(ImageStatus::kUnsupported,
+                        FormatText("Image too large (%u x %u pixels)\n", cinfo.image_width,
+                                   cinfo.image_height));
+            return result;
         }
         if (cinfo.image_width != 0 && cinfo.image_height != 0 &&
             MinimumCodedBytes(cinfo) > FileLength(file)) {
-            m_lastError = FormatText("JPEG data too short for %u x %u pixels\n", cinfo.image_width,
-                                     cinfo.image_height);
-            return nullptr;
+            result.Fail(ImageStatus::kDamaged,
+                        FormatText("JPEG data too short for %u x %u pixels\n", cinfo.image_width,
+                                   cinfo.image_height));
+            return result;
         }
         if (!GuardedStartDecompress(&cinfo, &err)) throw LibraryError(err);
         const int components = cinfo.output_components;
         if ((components != 1 && components != 3) ||
             !IsValidImageSize(cinfo.output_width, cinfo.output_height)) {
-            m_lastError = FormatText("Unsupported JPEG color format (%d components)\n", components);
-            return nullptr;
+            result.Fail(ImageStatus::kUnsupported,
+                        FormatText("Unsupported JPEG color format (%d components)\n", components));
+            return result;
         }
         const std::size_t rowBytes =
             static_cast<std::size_t>(cinfo.output_width) * static_cast<std::size_t>(components);
         const std::size_t size = rowBytes * static_cast<std::size_t>(cinfo.output_height);
         std::unique_ptr<std::uint8_t[]> pixels(new (std::nothrow) std::uint8_t[size]);
         if (!pixels) {
-            m_lastError = "Not enough memory for the image\n";
-            return nullptr;
+            result.Fail(ImageStatus::kNoMemory, "Not enough memory for the image\n");
+            return result;
         }
         bool stalled = false;
         if (!GuardedReadLines(&cinfo, &err, pixels.get(), rowBytes, &stalled))
             throw LibraryError(err);
         if (stalled) {
-            m_lastError = "Unable to scan a line";
-            return nullptr;
+            result.Fail(ImageStatus::kDamaged, "Unable to scan a line");
+            return result;
         }
         if (!GuardedFinishDecompress(&cinfo, &err)) throw LibraryError(err);
-        m_lastWarning = err.warning;
+        result.warning = err.warning;
 
         auto image = std::make_unique<ImageBuffer>();
         if (!image->Adopt(std::move(pixels), size, static_cast<int>(cinfo.output_width),
                           static_cast<int>(cinfo.output_height), components, 8 * components)) {
-            m_lastError = "Not enough memory for the image\n";
-            return nullptr;
+            result.Fail(ImageStatus::kNoMemory, "Not enough memory for the image\n");
+            return result;
         }
-        return image;
+        result.image = std::move(image);
+        return result;
     } catch (const JPEGException& e) {
-        m_lastError = e.Text();
-        m_lastWarning = err.warning;
-        return nullptr;
+        result.Fail(ImageStatus::kDamaged, e.Text());
+        result.warning = err.warning;
+        return result;
     } catch (const std::bad_alloc&) {
-        m_lastError = "Not enough memory for the image\n";
-        return nullptr;
+        result.Fail(ImageStatus::kNoMemory, "Not enough memory for the image\n");
+        return result;
     }
 }
 
 JpegWriter::JpegWriter(int quality) : m_quality(std::clamp(quality, 1, 100)) {}
 
-bool JpegWriter::Write(const ImageBuffer& image, const std::string& path) {
-    m_lastError.clear();
-    if (image.BitsPerPixel() != 24 || image.Empty()) {
-        m_lastError =
-            "Image must be a 24-bit per pixel image to use this JPEG compression algorithm\n";
-        return false;
-    }
-    AtomicFile file(path);
-    if (!file.Open()) {
-        m_lastError = file.Error() + "\n";
-        return false;
-    }
-    std::unique_ptr<FileDestination> dest(new (std::nothrow) FileDestination);
-    if (!dest) {
-        m_lastError = "Not enough memory to write the image\n";
-        return false;
-    }
-    dest->file = &file;
-    jpeg_compress_struct cinfo;
-    std::memset(&cinfo, 0, sizeof cinfo);
-    ErrorManager err;
-    InitErrorManager(err);
-    cinfo.err = &err.pub;
-    CompressCleanup cleanup{&cinfo};
-
-    try {
-        std::vector<JSAMPROW> rows(static_cast<std::size_t>(image.Height()));
-        for (int r = 0; r < image.Height(); ++r) rows[r] = const_cast<std::uint8_t*>(image.Row(r));
-
-        if (!GuardedStartWriting(&cinfo, &err, dest.get(), image.Width(), image.Height(),
-                                 m_quality))
-            throw LibraryError(err);
+ImageResult JpegWriter::Write(const ImageBuffer& image, const std::string& path) const {
+    const char* notRgb =
+        "Image must be a 24-bit per pixel image to use this JPEG compression algorithm\n";
+    return WriteEncodedFile(image, path, notRgb, [&](AtomicFile& file, std::uint8_t** rows) {
+        auto dest = std::make_unique<FileDestination>();
+        dest->file = &file;
+        jpeg_compress_struct cinfo;
+        std::memset(&cinfo, 0, sizeof cinfo);
+        ErrorManager err;
+        InitErrorManager(err);
+        cinfo.err = &err.pub;
+        CompressCleanup cleanup{&cinfo};
         const auto height = static_cast<JDIMENSION>(image.Height());
-        if (!GuardedWriteLines(&cinfo, &err, rows.data(), height)) throw LibraryError(err);
-        if (cinfo.next_scanline < height) {
-            m_lastError = FormatText("Only able to scan %d lines out of %d lines\n",
-                                     static_cast<int>(cinfo.next_scanline), image.Height());
-            return false;  // the temporary file is dropped, the old file stays
+        try {
+            if (!GuardedStartWriting(&cinfo, &err, dest.get(), image.Width(), image.Height(),
+                                     m_quality))
+                throw LibraryError(err);
+            if (!GuardedWriteLines(&cinfo, &err, rows, height)) throw LibraryError(err);
+            if (cinfo.next_scanline < height) {
+                return FormatText("Only able to scan %d lines out of %d lines\n",
+                                  static_cast<int>(cinfo.next_scanline), image.Height());
+            }
+            if (!GuardedFinishCompress(&cinfo, &err)) throw LibraryError(err);
+        } catch (const JPEGException& e) {
+            return e.Text();
         }
-        if (!GuardedFinishCompress(&cinfo, &err)) throw LibraryError(err);
-    } catch (const JPEGException& e) {
-        m_lastError = file.Failed() ? file.Error() + "\n" : e.Text();
-        return false;
-    } catch (const std::bad_alloc&) {
-        m_lastError = "Not enough memory to write the image\n";
-        return false;
-    }
-    if (!file.Commit()) {
-        m_lastError = file.Error() + "\n";
-        return false;
-    }
-    return true;
+        return std::string();
+    });
 }
 
 }  // namespace quillon

@@ -24,14 +24,25 @@ std::string LowerExtension(const std::string& path) {
     return ext;
 }
 
-// Strips the trailing line feed the readers' and writers' texts carry.
-std::string Sentence(std::string text) {
+// The readers' and writers' texts may end in a line feed; messages here
+// are one sentence.
+template <class Result>
+Result Sentence(Result result) {
+    std::string& text = result.message;
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-    return text;
+    return result;
 }
 
-void SetError(std::string* error, std::string text) {
-    if (error) *error = Sentence(std::move(text));
+// An indexed or grey image expanded through its palette.
+PictureRead ExpandedToRgb(PictureRead read, const Palette& palette) {
+    auto rgb = std::make_unique<ImageBuffer>(*read.image, palette);
+    if (rgb->Empty()) {
+        read.Fail(ImageStatus::kNoMemory, "Not enough memory for the image");
+        return read;
+    }
+    read.image = std::move(rgb);
+    read.palette.clear();
+    return read;
 }
 
 }  // namespace
@@ -57,114 +68,72 @@ PictureFormat DetectPictureFormat(const std::string& path) {
     return PictureFormat::Unknown;
 }
 
-std::unique_ptr<ImageBuffer> ReadPictureRgb(const std::string& path, PictureFormat format,
-                                            std::string* error) {
+PictureRead ReadPictureRgb(const std::string& path, PictureFormat format) {
     if (format == PictureFormat::Unknown) format = DetectPictureFormat(path);
     switch (format) {
         case PictureFormat::Bmp: {
-            BitmapReadResult result = ReadBitmapFile(path);
-            if (!result.Ok()) {
-                SetError(error, BitmapStatusText(result.status) + ": " + path);
-                return nullptr;
-            }
-            if (result.image->BytesPerPixel() == 3) return std::move(result.image);
-            auto rgb = std::make_unique<ImageBuffer>(*result.image, result.palette);
-            if (rgb->Empty()) {
-                SetError(error, "Not enough memory for the image");
-                return nullptr;
-            }
-            return rgb;
+            BitmapReadResult bitmap = ReadBitmapFile(path);
+            PictureRead read = std::move(bitmap);
+            if (!read.Ok() || read.image->BytesPerPixel() == 3) return read;
+            const Palette palette = read.palette;
+            return ExpandedToRgb(std::move(read), palette);
         }
         case PictureFormat::Jpeg: {
-            JpegReader reader;
-            auto image = reader.Read(path);
-            if (!image) {
-                SetError(error, reader.LastError());
-                return nullptr;
-            }
-            if (image->BytesPerPixel() == 3) return image;
+            PictureRead read = Sentence(JpegReader().Read(path));
+            if (!read.Ok() || read.image->BytesPerPixel() == 3) return read;
             Palette grey(256);
             for (int i = 0; i < 256; ++i) {
                 auto v = static_cast<std::uint8_t>(i);
                 grey[i] = {v, v, v};
             }
-            auto rgb = std::make_unique<ImageBuffer>(*image, grey);
-            if (rgb->Empty()) {
-                SetError(error, "Not enough memory for the image");
-                return nullptr;
-            }
-            return rgb;
+            return ExpandedToRgb(std::move(read), grey);
         }
-        case PictureFormat::Png: {
-            PngReader reader;
-            auto image = reader.Read(path);
-            if (!image) SetError(error, reader.LastError());
-            return image;
-        }
-        case PictureFormat::Unknown: break;
+        case PictureFormat::Png:
+            return Sentence(PngReader().Read(path));
+        case PictureFormat::Unknown:
+            break;
     }
+    PictureRead read;
     std::FILE* probe = std::fopen(path.c_str(), "rb");
     if (!probe) {
-        SetError(error, "Unable to open file " + path);
+        read.Fail(ImageStatus::kCannotOpen, "Unable to open file " + path);
     } else {
         std::fclose(probe);
-        SetError(error, "Not a bitmap, JPEG or PNG file: " + path);
+        read.Fail(ImageStatus::kUnsupported, "Not a bitmap, JPEG or PNG file: " + path);
     }
-    return nullptr;
+    return read;
 }
 
-bool SavePicture(const DisplayBitmap& picture, const std::string& path, SaveFormat format,
-                 int jpegQuality, std::string* error) {
+ImageResult SavePicture(const DisplayBitmap& picture, const std::string& path, SaveFormat format,
+                        int jpegQuality) {
     if (picture.Empty() || picture.BitsPerPixel() != 24) {
-        SetError(error, "Nothing to save");
-        return false;
+        return ImageResult::Failure(ImageStatus::kUnsupported, "Nothing to save");
     }
-    if (format == SaveFormat::Bitmap24) {
-        std::string reason;
-        bool ok = picture.SaveAsBitmapFile(path, &reason);
-        if (!ok) SetError(error, reason);
-        return ok;
-    }
+    if (format == SaveFormat::Bitmap24) return picture.SaveAsBitmapFile(path);
     // The writers take the top row first, which is what ToImage gives.
     auto image = picture.ToImage();
     if (!image) {
-        SetError(error, "Not enough memory to save the picture");
-        return false;
+        return ImageResult::Failure(ImageStatus::kNoMemory,
+                                    "Not enough memory to save the picture");
     }
     switch (format) {
         case SaveFormat::Bitmap256: {
             Palette palette;
             auto indexed = ReduceToPalette(*image, 256, palette);
             if (!indexed) {
-                SetError(error, "Not enough memory to save the picture");
-                return false;
+                return ImageResult::Failure(ImageStatus::kNoMemory,
+                                            "Not enough memory to save the picture");
             }
-            std::string reason;
-            if (WriteBitmapFile(*indexed, palette, path, &reason) != BitmapWriteStatus::Ok) {
-                SetError(error, reason);
-                return false;
-            }
-            return true;
+            return WriteBitmapFile(*indexed, palette, path);
         }
-        case SaveFormat::Jpeg: {
-            JpegWriter writer(jpegQuality);
-            if (!writer.Write(*image, path)) {
-                SetError(error, writer.LastError());
-                return false;
-            }
-            return true;
-        }
-        case SaveFormat::Png: {
-            PngWriter writer;
-            if (!writer.Write(*image, path)) {
-                SetError(error, writer.LastError());
-                return false;
-            }
-            return true;
-        }
-        case SaveFormat::Bitmap24: break;
+        case SaveFormat::Jpeg:
+            return Sentence(JpegWriter(jpegQuality).Write(*image, path));
+        case SaveFormat::Png:
+            return Sentence(PngWriter().Write(*image, path));
+        case SaveFormat::Bitmap24:
+            break;
     }
-    return false;
+    return ImageResult::Failure(ImageStatus::kUnsupported, "Nothing to save");
 }
 
 }  // namespace quillon

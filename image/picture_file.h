@@ -5,6 +5,7 @@
 
 #include "image/display_bitmap.h"
 #include "image/image_buffer.h"
+#include "image/image_result.h"
 
 namespace quillon {
 
@@ -18,9 +19,8 @@ PictureFormat DetectPictureFormat(const std::string& path);
 // Reads a bitmap, JPEG or PNG file as a 3-byte R G B image with row 0 the
 // bottom row, the form the bitmap layer keeps: palettes and greys are
 // expanded to R = G = B. With format Unknown the file's content decides.
-// Null on failure, with a message in error when given.
-std::unique_ptr<ImageBuffer> ReadPictureRgb(const std::string& path, PictureFormat format,
-                                            std::string* error = nullptr);
+// Messages here are one sentence without a line feed.
+PictureRead ReadPictureRgb(const std::string& path, PictureFormat format);
 
 enum class SaveFormat {
     Bitmap24,   // 24-bit bitmap file
@@ -30,9 +30,9 @@ enum class SaveFormat {
 };
 
 // Saves a 24-bit display bitmap (a synthesized picture) in one of the save
-// formats. The old file is replaced only after a complete write. False on
-// failure, with a message in error when given.
-bool SavePicture(const DisplayBitmap& picture, const std::string& path, SaveFormat format,
-                 int jpegQuality = 75, std::string* error = nullptr);
+// formats. The old file is replaced only after a complete write; a failure
+// names the file and the system's reason.
+ImageResult SavePicture(const DisplayBitmap& picture, const std::string& path, SaveFormat format,
+                        int jpegQuality = 75);
 
 }  // namespace quillon

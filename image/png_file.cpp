@@ -1,7 +1,6 @@
 #include "image/png_file.h"
 
 #include <png.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <csetjmp>
@@ -11,8 +10,8 @@
 #include <new>
 #include <vector>
 
-#include "image/atomic_file.h"
 #include "image/format_text.h"
+#include "image/picture_io.h"
 
 namespace quillon {
 
@@ -50,13 +49,6 @@ struct ReadInfo {
 // that share of its rows cannot hold them, so its size claim is refused
 // before a picture's worth of memory is taken.
 constexpr std::uint64_t kMaxInflateRatio = 1032;
-
-// Unknown (a pipe, a device) counts as unlimited.
-std::uint64_t FileLength(std::FILE* file) {
-    struct stat info {};
-    if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode)) return UINT64_MAX;
-    return static_cast<std::uint64_t>(info.st_size);
-}
 
 bool GuardedReadInfo(png_structp png, png_infop info, std::FILE* file, ReadInfo* out) {
     if (setjmp(png_jmpbuf(png))) return false;
@@ -113,14 +105,10 @@ bool GuardedWrite(png_structp png, png_infop info, AtomicFile* file, int width, 
 
 }  // namespace
 
-std::unique_ptr<ImageBuffer> PngReader::Read(const std::string& path) {
-    m_lastError.clear();
-    m_lastWarning.clear();
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) {
-        m_lastError = FormatText("Unable to open file %s\n", path.c_str());
-        return nullptr;
-    }
+PictureRead PngReader::Read(const std::string& path) const {
+    PictureRead result;
+    std::FILE* file = OpenForReading(path, result);
+    if (!file) return result;
     PngMessages messages{};
     png_structp png =
         png_create_read_struct(PNG_LIBPNG_VER_STRING, &messages, ErrorHook, WarningHook);
@@ -135,33 +123,35 @@ std::unique_ptr<ImageBuffer> PngReader::Read(const std::string& path) {
         }
     } cleanup{&png, &info, file};
     if (!info) {
-        m_lastError = "Not enough memory to read the image\n";
-        return nullptr;
+        result.Fail(ImageStatus::kNoMemory, "Not enough memory to read the image\n");
+        return result;
     }
 
     try {
         ReadInfo header;
         if (!GuardedReadInfo(png, info, file, &header)) {
-            m_lastError = std::string(messages.error) + "\n";
-            return nullptr;
+            result.Fail(ImageStatus::kDamaged, std::string(messages.error) + "\n");
+            return result;
         }
         if (header.storedBytes / kMaxInflateRatio > FileLength(file)) {
-            m_lastError = FormatText("PNG image data too short for %u x %u pixels\n", header.width,
-                                     header.height);
-            return nullptr;
+            result.Fail(ImageStatus::kDamaged,
+                        FormatText("PNG image data too short for %u x %u pixels\n", header.width,
+                                   header.height));
+            return result;
         }
         if (!IsValidImageSize(header.width, header.height) ||
             (header.channels != 3 && header.channels != 4)) {
-            m_lastError = FormatText("Unsupported PNG image (%u x %u pixels, %d channels)\n",
-                                     header.width, header.height, header.channels);
-            return nullptr;
+            result.Fail(ImageStatus::kUnsupported,
+                        FormatText("Unsupported PNG image (%u x %u pixels, %d channels)\n",
+                                   header.width, header.height, header.channels));
+            return result;
         }
         const int width = static_cast<int>(header.width);
         const int height = static_cast<int>(header.height);
         auto image = std::make_unique<ImageBuffer>();
         if (!image->Allocate(width, height, 3, 24)) {
-            m_lastError = "Not enough memory for the image\n";
-            return nullptr;
+            result.Fail(ImageStatus::kNoMemory, "Not enough memory for the image\n");
+            return result;
         }
         // With alpha, decode into a 4-byte buffer first and composite.
         std::unique_ptr<std::uint8_t[]> rgba;
@@ -170,8 +160,8 @@ std::unique_ptr<ImageBuffer> PngReader::Read(const std::string& path) {
             rgba.reset(new (std::nothrow)
                            std::uint8_t[rowBytes * static_cast<std::size_t>(height)]);
             if (!rgba) {
-                m_lastError = "Not enough memory for the image\n";
-                return nullptr;
+                result.Fail(ImageStatus::kNoMemory, "Not enough memory for the image\n");
+                return result;
             }
         }
         std::vector<png_bytep> rows(static_cast<std::size_t>(height));
@@ -181,9 +171,9 @@ std::unique_ptr<ImageBuffer> PngReader::Read(const std::string& path) {
             rows[s] = rgba ? rgba.get() + static_cast<std::size_t>(r) * rowBytes : image->Row(r);
         }
         if (!GuardedReadImage(png, rows.data())) {
-            m_lastError = std::string(messages.error) + "\n";
-            m_lastWarning = messages.warning;
-            return nullptr;
+            result.Fail(ImageStatus::kDamaged, std::string(messages.error) + "\n");
+            result.warning = messages.warning;
+            return result;
         }
         if (rgba) {
             const std::uint8_t* src = rgba.get();
@@ -196,60 +186,39 @@ std::unique_ptr<ImageBuffer> PngReader::Read(const std::string& path) {
                     dst[c] = static_cast<std::uint8_t>((src[c] * a + 127) / 255);
             }
         }
-        m_lastWarning = messages.warning;
-        return image;
+        result.warning = messages.warning;
+        result.image = std::move(image);
+        return result;
     } catch (const std::bad_alloc&) {
-        m_lastError = "Not enough memory for the image\n";
-        return nullptr;
+        result.Fail(ImageStatus::kNoMemory, "Not enough memory for the image\n");
+        return result;
     }
 }
 
 PngWriter::PngWriter(int compressionLevel)
     : m_compressionLevel(std::clamp(compressionLevel, 0, 9)) {}
 
-bool PngWriter::Write(const ImageBuffer& image, const std::string& path) {
-    m_lastError.clear();
-    if (image.BitsPerPixel() != 24 || image.Empty()) {
-        m_lastError = "Image must be a 24-bit per pixel image to write a PNG file\n";
-        return false;
-    }
-    AtomicFile file(path);
-    if (!file.Open()) {
-        m_lastError = file.Error() + "\n";
-        return false;
-    }
-    PngMessages messages{};
-    png_structp png =
-        png_create_write_struct(PNG_LIBPNG_VER_STRING, &messages, ErrorHook, WarningHook);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    struct Cleanup {
-        png_structp* png;
-        png_infop* info;
-        ~Cleanup() {
-            if (*png) png_destroy_write_struct(png, info);
-        }
-    } cleanup{&png, &info};
-    if (!info) {
-        m_lastError = "Not enough memory to write the image\n";
-        return false;
-    }
-    try {
-        std::vector<png_bytep> rows(static_cast<std::size_t>(image.Height()));
-        for (int r = 0; r < image.Height(); ++r) rows[r] = const_cast<std::uint8_t*>(image.Row(r));
+ImageResult PngWriter::Write(const ImageBuffer& image, const std::string& path) const {
+    const char* notRgb = "Image must be a 24-bit per pixel image to write a PNG file\n";
+    return WriteEncodedFile(image, path, notRgb, [&](AtomicFile& file, std::uint8_t** rows) {
+        PngMessages messages{};
+        png_structp png =
+            png_create_write_struct(PNG_LIBPNG_VER_STRING, &messages, ErrorHook, WarningHook);
+        png_infop info = png ? png_create_info_struct(png) : nullptr;
+        struct Cleanup {
+            png_structp* png;
+            png_infop* info;
+            ~Cleanup() {
+                if (*png) png_destroy_write_struct(png, info);
+            }
+        } cleanup{&png, &info};
+        if (!info) throw std::bad_alloc();
         if (!GuardedWrite(png, info, &file, image.Width(), image.Height(), m_compressionLevel,
-                          rows.data())) {
-            m_lastError = (file.Failed() ? file.Error() : std::string(messages.error)) + "\n";
-            return false;
+                          rows)) {
+            return std::string(messages.error) + "\n";
         }
-    } catch (const std::bad_alloc&) {
-        m_lastError = "Not enough memory to write the image\n";
-        return false;
-    }
-    if (!file.Commit()) {
-        m_lastError = file.Error() + "\n";
-        return false;
-    }
-    return true;
+        return std::string();
+    });
 }
 
 }  // namespace quillon

@@ -114,8 +114,9 @@ LoadedPicture LoadPicture(const std::string& path, const EffectWeights& weights,
         return loaded;
     }
     // Pictures by their content: a PNG or JPEG under any name still shows.
-    std::unique_ptr<ImageBuffer> image =
-        ReadPictureRgb(path, PictureFormat::Unknown, &loaded.error);
+    PictureRead read = ReadPictureRgb(path, PictureFormat::Unknown);
+    loaded.error = read.message;
+    std::unique_ptr<ImageBuffer> image = std::move(read.image);
     if (!image || image->BytesPerPixel() != 3) {
         if (loaded.error.empty()) loaded.error = path + ": unreadable picture";
         return loaded;

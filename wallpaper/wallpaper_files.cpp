@@ -76,8 +76,12 @@ bool WriteWallpaperBitmap(const DisplayBitmap& picture, int displayDepth, const 
         if (ec) return fail("Cannot create the folder " + folder.string() + ": " + ec.message());
     }
 
+    auto done = [&](const ImageResult& result) {
+        if (!result.Ok() && error) *error = result.message;
+        return result.Ok();
+    };
     if (displayDepth >= 16 && picture.BitsPerPixel() == 24)
-        return picture.SaveAsBitmapFile(path, error);
+        return done(picture.SaveAsBitmapFile(path));
 
     Palette palette;
     std::unique_ptr<ImageBuffer> image = picture.ToImage(&palette);
@@ -88,12 +92,11 @@ bool WriteWallpaperBitmap(const DisplayBitmap& picture, int displayDepth, const 
         image = std::move(rgb);
     }
     if (displayDepth >= 16) {
-        if (WriteBitmapFile(*image, Palette{}, path, error) != BitmapWriteStatus::Ok) return false;
-        return true;
+        return done(WriteBitmapFile(*image, Palette{}, path));
     }
     std::unique_ptr<ImageBuffer> indexed = ReduceToPalette(*image, 256, palette);
     if (!indexed) return fail("Not enough memory to write the wallpaper.");
-    return WriteBitmapFile(*indexed, palette, path, error) == BitmapWriteStatus::Ok;
+    return done(WriteBitmapFile(*indexed, palette, path));
 }
 
 bool BuildTilePicture(std::span<const float> tileRgb, int tileWidth, int tileHeight, int width,

@@ -77,7 +77,8 @@ bool BitmapPropPageDlg::ImportFile(const QString& path) {
     const char* failure = format == PictureFormat::Jpeg  ? "Unable to load JPEG image."
                           : format == PictureFormat::Png ? "Unable to load PNG image."
                                                          : "Unable to load BMP image.";
-    auto image = ReadPictureRgb(file, PictureFormat::Unknown);
+    const PictureRead read = ReadPictureRgb(file, PictureFormat::Unknown);
+    const ImageBuffer* image = read.image.get();
     auto picture = std::make_shared<RgbPicture>();
     if (!image || image->BytesPerPixel() != 3 ||
         !picture->Assign(image->Width(), image->Height(), image->Pixels())) {

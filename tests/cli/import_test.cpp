@@ -69,7 +69,8 @@ void WriteGreyJpeg(const std::string& path, int width, int height) {
     jpeg_start_compress(&cinfo, TRUE);
     std::vector<JSAMPLE> row(static_cast<std::size_t>(width));
     for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) row[static_cast<std::size_t>(x)] = static_cast<JSAMPLE>(x * 16 + y);
+        for (int x = 0; x < width; ++x)
+            row[static_cast<std::size_t>(x)] = static_cast<JSAMPLE>(x * 16 + y);
         JSAMPROW p = row.data();
         jpeg_write_scanlines(&cinfo, &p, 1);
     }
@@ -102,18 +103,23 @@ TEST(ImportOptions, OnlyOutputAndQuietGoWithIt) {
     EXPECT_EQ(options.importPicture, "p.png");
     EXPECT_EQ(options.outputFile, "d.qln");
 
-    EXPECT_EQ(ImportError({"--import", "p.png"}), "--import needs -o DOCUMENT.qln for the new texture document");
+    EXPECT_EQ(ImportError({"--import", "p.png"}),
+              "--import needs -o DOCUMENT.qln for the new texture document");
     EXPECT_EQ(ImportError({"--import", "p.png", "-d", "out"}),
               "--import needs -o DOCUMENT.qln for the new texture document");
     EXPECT_EQ(ImportError({"--import", "p.png", "-o", "d.qln", "a.qln"}),
               "--import takes no document: the picture becomes the document given with -o");
-    EXPECT_EQ(ImportError({"--import", "p.png", "-o", "d.qln", "--check"}), "--check cannot be used with --import");
-    for (const std::vector<std::string>& extra :
-         {std::vector<std::string>{"--format", "png"}, {"--size", "10x10"}, {"--mirror", "x"}, {"--seed", "4"}}) {
+    EXPECT_EQ(ImportError({"--import", "p.png", "-o", "d.qln", "--check"}),
+              "--check cannot be used with --import");
+    for (const std::vector<std::string>& extra : {std::vector<std::string>{"--format", "png"},
+                                                  {"--size", "10x10"},
+                                                  {"--mirror", "x"},
+                                                  {"--seed", "4"}}) {
         std::vector<std::string> withExtra{"--import", "p.png", "-o", "d.qln"};
         withExtra.insert(withExtra.end(), extra.begin(), extra.end());
         EXPECT_EQ(ImportError(withExtra),
-                  "--import writes a texture document; --format, --seed, --size and --mirror cannot be used with it");
+                  "--import writes a texture document; --format, --seed, --size and --mirror "
+                  "cannot be used with it");
     }
     EXPECT_EQ(ImportError({"--import", "p.png", "-o", "d.PNG"}),
               "--import writes a texture document, not a picture: 'd.PNG' should end in .qln");
@@ -125,7 +131,7 @@ TEST(Import, APngBecomesADocumentThatRendersThePictureBack) {
     TempDir dir;
     const std::string png = dir.File("tile.png");
     const std::string document = dir.File("tile.qln");
-    ASSERT_TRUE(PngWriter().Write(TopDownPicture(7, 5), png));
+    ASSERT_TRUE(PngWriter().Write(TopDownPicture(7, 5), png).Ok());
 
     ProgramResult r = RunRender({"--import", png, "-o", document});
     ASSERT_EQ(r.status, 0) << r.err;
@@ -145,10 +151,11 @@ TEST(Import, APngBecomesADocumentThatRendersThePictureBack) {
     const std::string rendered = dir.File("rendered.png");
     r = RunRender({"-q", "-o", rendered, document});
     ASSERT_EQ(r.status, 0) << r.err;
-    PngReader reader;
-    const auto back = reader.Read(rendered);
-    const auto original = reader.Read(png);
-    ASSERT_TRUE(back && original);
+    const PictureRead rendering = PngReader().Read(rendered);
+    const PictureRead picture = PngReader().Read(png);
+    ASSERT_TRUE(rendering.Ok() && picture.Ok());
+    const auto& back = rendering.image;
+    const auto& original = picture.image;
     EXPECT_EQ(std::vector<std::uint8_t>(back->Pixels(), back->Pixels() + back->Size()),
               std::vector<std::uint8_t>(original->Pixels(), original->Pixels() + original->Size()));
 }
@@ -161,7 +168,7 @@ TEST(Import, APalettizedBitmapIsExpandedThroughItsPalette) {
     ASSERT_TRUE(indexed.Store(indices, 0, sizeof indices));
     const Palette palette = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {17, 34, 51}};
     const std::string bmp = dir.File("pal.bmp");
-    ASSERT_EQ(WriteBitmapFile(indexed, palette, bmp), BitmapWriteStatus::Ok);
+    ASSERT_TRUE(WriteBitmapFile(indexed, palette, bmp).Ok());
 
     const std::string document = dir.File("pal.qln");
     const ProgramResult r = RunRender({"-q", "--import", bmp, "-o", document});
@@ -220,13 +227,13 @@ TEST(Import, FailuresLeaveTheDocumentAlone) {
 
     // The document cannot be written.
     const std::string png = dir.File("ok.png");
-    ASSERT_TRUE(PngWriter().Write(TopDownPicture(2, 2), png));
+    ASSERT_TRUE(PngWriter().Write(TopDownPicture(2, 2), png).Ok());
     const ProgramResult r = RunRender({"--import", png, "-o", dir.File("no/such/folder/d.qln")});
     EXPECT_EQ(r.status, 4) << r.err;
 
     // The picture itself is never overwritten.
     const std::string qlnPicture = dir.File("picture.qln");
-    ASSERT_TRUE(PngWriter().Write(TopDownPicture(2, 2), qlnPicture));
+    ASSERT_TRUE(PngWriter().Write(TopDownPicture(2, 2), qlnPicture).Ok());
     const std::string before = ReadFile(qlnPicture);
     const ProgramResult same = RunRender({"--import", qlnPicture, "-o", qlnPicture});
     EXPECT_EQ(same.status, 2) << same.err;

@@ -45,10 +45,9 @@ PaletteEntry TopPixel(const ImageBuffer& image, int x, int y) {
 }
 
 std::unique_ptr<ImageBuffer> ReadPng(const std::string& path) {
-    PngReader reader;
-    auto image = reader.Read(path);
-    EXPECT_TRUE(image) << reader.LastError();
-    return image;
+    PictureRead read = PngReader().Read(path);
+    EXPECT_TRUE(read.Ok()) << read.message;
+    return std::move(read.image);
 }
 
 TEST_F(RenderProgram, AFixedSeedRendersTheSameBytesTwiceInEveryFormat) {
@@ -74,10 +73,9 @@ TEST_F(RenderProgram, AFixedSeedRendersTheSameBytesTwiceInEveryFormat) {
     ASSERT_TRUE(bmp8.Ok());
     EXPECT_EQ(bmp8.image->BitsPerPixel(), 8);
     EXPECT_LE(bmp8.palette.size(), 256u);
-    JpegReader jpeg;
-    auto jpegImage = jpeg.Read(File("first-jpeg"));
-    ASSERT_TRUE(jpegImage) << jpeg.LastError();
-    EXPECT_EQ(jpegImage->Width(), 48);
+    const PictureRead jpeg = JpegReader().Read(File("first-jpeg"));
+    ASSERT_TRUE(jpeg.Ok()) << jpeg.message;
+    EXPECT_EQ(jpeg.image->Width(), 48);
     // The same seed gives the same picture whatever the format: the 24-bit
     // bitmap and the PNG hold identical pixels.
     auto png = ReadPng(File("first-png"));

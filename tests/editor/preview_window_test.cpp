@@ -165,7 +165,7 @@ TEST_F(PreviewWindowTest, SaveAsJpegWithoutOkWritesAtQuality100AndFailuresAreRep
     });
     ASSERT_TRUE(window->SavePictureAs(Path("saved.jpg"), 2));
     const std::string reference = Path("reference.jpg").toStdString();
-    ASSERT_TRUE(SavePicture(window->Picture(), reference, SaveFormat::Jpeg, 100));
+    ASSERT_TRUE(SavePicture(window->Picture(), reference, SaveFormat::Jpeg, 100).Ok());
     QFile saved(Path("saved.jpg")), expected(QString::fromStdString(reference));
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly) && expected.open(QIODevice::ReadOnly));
     EXPECT_EQ(saved.readAll(), expected.readAll());

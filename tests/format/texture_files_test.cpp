@@ -248,6 +248,12 @@ TEST(TextureFiles, LayerFilesUseCrLfBothWays) {
     // A document loaded as a layer is read as bytes and yields its texture.
     ASSERT_EQ(LoadLayerFile(DataPath("granite.qln"), back), LoadStatus::Ok);
     EXPECT_EQ(back->Keyword(), "TEXTURE");
+
+    // A layer saved under a document's name is bytes, so it reads back whole.
+    ASSERT_TRUE(SaveLayerFile(folder / "grain.QLN", layer));
+    EXPECT_EQ(ReadBytes(folder / "grain.QLN"), DocumentText(layer));
+    ASSERT_EQ(LoadLayerFile(folder / "grain.QLN", back), LoadStatus::Ok);
+    EXPECT_EQ(back->Description(), layer.Description());
 }
 
 // Picture bytes pass the line-end translation of layer files unchanged,

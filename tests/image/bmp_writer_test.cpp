@@ -23,7 +23,7 @@ TEST(BmpWriter, HeaderFieldsAndBottomRowFirst) {
     const std::uint8_t pixels[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};  // row 0 = top
     image.Store(pixels, 0, sizeof pixels);
     Bytes out;
-    ASSERT_EQ(EncodeBitmap(image, {}, out), BitmapWriteStatus::Ok);
+    ASSERT_TRUE(EncodeBitmap(image, {}, out).Ok());
     ASSERT_EQ(out.size(), 54u + 16u);
     EXPECT_EQ(out[0], 'B');
     EXPECT_EQ(out[1], 'M');
@@ -42,21 +42,21 @@ TEST(BmpWriter, HeaderFieldsAndBottomRowFirst) {
 TEST(BmpWriter, ColourTables) {
     // 8 bits: 256 entries from the palette, black where it is short.
     Bytes out;
-    ASSERT_EQ(EncodeBitmap(Indexed(1, 1, 8, {0}), {{10, 20, 30}}, out), BitmapWriteStatus::Ok);
+    ASSERT_TRUE(EncodeBitmap(Indexed(1, 1, 8, {0}), {{10, 20, 30}}, out).Ok());
     EXPECT_EQ(out.size(), 54u + 1024u + 4u);
     EXPECT_EQ(le::Get32(&out[10]), 54u + 1024u);
     EXPECT_EQ(Bytes(out.begin() + 54, out.begin() + 62), (Bytes{30, 20, 10, 0, 0, 0, 0, 0}));
     // 1 bit: black and white whatever the palette; any non-zero byte is white.
-    ASSERT_EQ(EncodeBitmap(Indexed(9, 1, 1, {0, 7, 0, 1, 0, 0, 0, 0, 255}), {{1, 2, 3}}, out),
-              BitmapWriteStatus::Ok);
+    ASSERT_TRUE(
+        EncodeBitmap(Indexed(9, 1, 1, {0, 7, 0, 1, 0, 0, 0, 0, 255}), {{1, 2, 3}}, out).Ok());
     EXPECT_EQ(Bytes(out.begin() + 54, out.begin() + 62), (Bytes{0, 0, 0, 0, 255, 255, 255, 0}));
     EXPECT_EQ(Bytes(out.begin() + 62, out.end()), (Bytes{0b01010000, 0b10000000, 0, 0}));
     // 4 bits: 16 entries, two pixels a byte, the first high.
-    ASSERT_EQ(EncodeBitmap(Indexed(3, 1, 4, {1, 2, 15}), {}, out), BitmapWriteStatus::Ok);
+    ASSERT_TRUE(EncodeBitmap(Indexed(3, 1, 4, {1, 2, 15}), {}, out).Ok());
     EXPECT_EQ(out.size(), 54u + 64u + 4u);
     EXPECT_EQ(Bytes(out.begin() + 118, out.end()), (Bytes{0x12, 0xF0, 0, 0}));
 
-    EXPECT_EQ(EncodeBitmap(ImageBuffer(), {}, out), BitmapWriteStatus::UnsupportedImage);
+    EXPECT_EQ(EncodeBitmap(ImageBuffer(), {}, out).status, ImageStatus::kUnsupported);
 }
 
 TEST(BmpWriter, RoundTripsAtEveryDepth) {
@@ -68,10 +68,11 @@ TEST(BmpWriter, RoundTripsAtEveryDepth) {
         int bpp = bits == 24 ? 3 : 1;
         ASSERT_TRUE(image.Allocate(13, 5, bpp, bits));
         for (std::size_t i = 0; i < image.Size(); ++i) {
-            image.Pixels()[i] = static_cast<std::uint8_t>((i * 37 + 11) % (bits == 24 ? 256 : 1 << bits));
+            image.Pixels()[i] =
+                static_cast<std::uint8_t>((i * 37 + 11) % (bits == 24 ? 256 : 1 << bits));
         }
         std::string path = dir.File("depth" + std::to_string(bits) + ".bmp");
-        ASSERT_EQ(WriteBitmapFile(image, palette, path), BitmapWriteStatus::Ok) << bits;
+        ASSERT_TRUE(WriteBitmapFile(image, palette, path).Ok()) << bits;
         BitmapReadResult r = ReadBitmapFile(path);
         ASSERT_TRUE(r.Ok()) << bits;
         EXPECT_EQ(r.image->BitsPerPixel(), bits);
@@ -94,18 +95,19 @@ TEST(BmpWriter, FailedSaveKeepsTheOldFile) {
     test::TempDir dir;
     const std::string path = dir.File("keep.bmp");
     test::WriteBytes(path, Bytes{'o', 'l', 'd'});
-    std::string error;
+    ImageResult result;
     {
         test::FileSizeLimit limit(1000);  // the picture needs about 30 kB
-        EXPECT_EQ(WriteBitmapFile(test::TestPicture(100, 100), {}, path, &error),
-                  BitmapWriteStatus::WriteFailed);
+        result = WriteBitmapFile(test::TestPicture(100, 100), {}, path);
     }
-    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(result.status, ImageStatus::kWriteFailed);
+    EXPECT_EQ(result.message, "Error writing file " + path + ": File too large");
     EXPECT_EQ(test::ReadBytes(path), (Bytes{'o', 'l', 'd'}));
     EXPECT_EQ(dir.Count(), 1u);  // no temporary file left behind
-    EXPECT_EQ(WriteBitmapFile(test::TestPicture(2, 2), {}, dir.File("no/such/dir.bmp"), &error),
-              BitmapWriteStatus::WriteFailed);
-    EXPECT_NE(error.find("no/such/dir.bmp"), std::string::npos);
+    result = WriteBitmapFile(test::TestPicture(2, 2), {}, dir.File("no/such/dir.bmp"));
+    EXPECT_EQ(result.status, ImageStatus::kCannotOpen);
+    EXPECT_EQ(result.message, "Unable to create file " + dir.File("no/such/dir.bmp") +
+                                  ": No such file or directory");
 }
 
 }  // namespace

@@ -14,12 +14,13 @@ TEST(PictureFile, FormatsByNameAndByContent) {
     test::TempDir dir;
     DisplayBitmap dib;
     ASSERT_TRUE(dib.Create(8, 8, 24));
-    const std::pair<SaveFormat, PictureFormat> kinds[] = {{SaveFormat::Bitmap24, PictureFormat::Bmp},
-                                                          {SaveFormat::Bitmap256, PictureFormat::Bmp},
-                                                          {SaveFormat::Jpeg, PictureFormat::Jpeg},
-                                                          {SaveFormat::Png, PictureFormat::Png}};
+    const std::pair<SaveFormat, PictureFormat> kinds[] = {
+        {SaveFormat::Bitmap24, PictureFormat::Bmp},
+        {SaveFormat::Bitmap256, PictureFormat::Bmp},
+        {SaveFormat::Jpeg, PictureFormat::Jpeg},
+        {SaveFormat::Png, PictureFormat::Png}};
     for (const auto& [save, format] : kinds) {
-        ASSERT_TRUE(SavePicture(dib, dir.File("misnamed.txt"), save));
+        ASSERT_TRUE(SavePicture(dib, dir.File("misnamed.txt"), save).Ok());
         EXPECT_EQ(DetectPictureFormat(dir.File("misnamed.txt")), format);
     }
     EXPECT_EQ(DetectPictureFormat(dir.File("absent")), PictureFormat::Unknown);
@@ -48,10 +49,11 @@ TEST(PictureFile, SavedPicturesReadBackTheSameWayUp) {
                                                    {SaveFormat::Png, 0.0}};
     for (const auto& [save, tolerance] : kinds) {
         const std::string path = dir.File("pic");
-        std::string error;
-        ASSERT_TRUE(SavePicture(dib, path, save, 95, &error)) << error;
-        auto image = ReadPictureRgb(path, PictureFormat::Unknown, &error);
-        ASSERT_TRUE(image) << error;
+        const ImageResult saved = SavePicture(dib, path, save, 95);
+        ASSERT_TRUE(saved.Ok()) << saved.message;
+        const PictureRead read = ReadPictureRgb(path, PictureFormat::Unknown);
+        ASSERT_TRUE(read.Ok()) << read.message;
+        const auto& image = read.image;
         ASSERT_EQ(image->BitsPerPixel(), 24);
         ASSERT_EQ(image->Width(), w);
         double total = 0;
@@ -71,18 +73,36 @@ TEST(PictureFile, IndexedAndGreyPicturesArriveAsRgb) {
     ImageBuffer indexed;
     indexed.Allocate(2, 1, 1, 8);
     indexed.Pixels()[1] = 1;
-    ASSERT_EQ(WriteBitmapFile(indexed, {{1, 2, 3}, {4, 5, 6}}, dir.File("pal.bmp")),
-              BitmapWriteStatus::Ok);
-    auto image = ReadPictureRgb(dir.File("pal.bmp"), PictureFormat::Bmp);
-    ASSERT_TRUE(image);
-    EXPECT_EQ(test::Bytes(image->Pixels(), image->Pixels() + 6), (test::Bytes{1, 2, 3, 4, 5, 6}));
+    ASSERT_TRUE(WriteBitmapFile(indexed, {{1, 2, 3}, {4, 5, 6}}, dir.File("pal.bmp")).Ok());
+    PictureRead read = ReadPictureRgb(dir.File("pal.bmp"), PictureFormat::Bmp);
+    ASSERT_TRUE(read.Ok());
+    EXPECT_TRUE(read.palette.empty());
+    EXPECT_EQ(test::Bytes(read.image->Pixels(), read.image->Pixels() + 6),
+              (test::Bytes{1, 2, 3, 4, 5, 6}));
 
-    std::string error;
-    EXPECT_FALSE(ReadPictureRgb(dir.File("pal.bmp"), PictureFormat::Jpeg, &error));
-    EXPECT_EQ(error.rfind("Not a JPEG file", 0), 0u) << error;
+    // Messages are one sentence, without the libraries' line feed.
+    read = ReadPictureRgb(dir.File("pal.bmp"), PictureFormat::Jpeg);
+    EXPECT_EQ(read.image, nullptr);
+    EXPECT_EQ(read.message.rfind("Not a JPEG file", 0), 0u) << read.message;
+    EXPECT_NE(read.message.back(), '\n');
     test::WriteBytes(dir.File("junk"), {1, 2, 3});
-    EXPECT_FALSE(ReadPictureRgb(dir.File("junk"), PictureFormat::Unknown, &error));
-    EXPECT_NE(error.find("Not a bitmap, JPEG or PNG file"), std::string::npos);
+    read = ReadPictureRgb(dir.File("junk"), PictureFormat::Unknown);
+    EXPECT_EQ(read.status, ImageStatus::kUnsupported);
+    EXPECT_EQ(read.message, "Not a bitmap, JPEG or PNG file: " + dir.File("junk"));
+
+    // Every save format names the file and the system's reason.
+    DisplayBitmap dib;
+    ASSERT_TRUE(dib.Create(64, 64, 24));
+    for (SaveFormat save :
+         {SaveFormat::Bitmap24, SaveFormat::Bitmap256, SaveFormat::Jpeg, SaveFormat::Png}) {
+        const ImageResult full = SavePicture(dib, "/dev/full", save);
+        EXPECT_EQ(full.status, ImageStatus::kWriteFailed);
+        EXPECT_EQ(full.message, "Error writing file /dev/full: No space left on device");
+        const ImageResult missing = SavePicture(dib, dir.File("no/pic"), save);
+        EXPECT_EQ(missing.status, ImageStatus::kCannotOpen);
+        EXPECT_EQ(missing.message,
+                  "Unable to create file " + dir.File("no/pic") + ": No such file or directory");
+    }
 }
 
 }  // namespace

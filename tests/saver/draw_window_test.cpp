@@ -133,7 +133,7 @@ TEST_F(SaverWindows, ARenderingThatCannotFinishIsDropped) {
 TEST_F(SaverWindows, ClosingDuringALoadDoesNotWaitForIt) {
     DisplayBitmap big;
     ASSERT_TRUE(big.Create(4000, 3000, 24));
-    ASSERT_TRUE(SavePicture(big, (folder / "big.png").string(), SaveFormat::Png));
+    ASSERT_TRUE(SavePicture(big, (folder / "big.png").string(), SaveFormat::Png).Ok());
     auto* window = new DrawWindow(settings, false);
     window->resize(64, 48);
     window->Start();

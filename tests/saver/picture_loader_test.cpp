@@ -107,7 +107,7 @@ TEST_F(ImageEffects, LoadingFilesByKindAndContent) {
     // A PNG under a JPEG name still shows; the picture's size is the stack's.
     DisplayBitmap bitmap;
     bitmap.Create(9, 7, 24);
-    ASSERT_TRUE(SavePicture(bitmap, (folder / "photo.jpg").string(), SaveFormat::Png));
+    ASSERT_TRUE(SavePicture(bitmap, (folder / "photo.jpg").string(), SaveFormat::Png).Ok());
     LoadedPicture photo = LoadPicture((folder / "photo.jpg").string(), {100, 0, 0}, {});
     ASSERT_TRUE(photo.stack) << photo.error;
     EXPECT_EQ(photo.mode, DisplayMode::Image);
