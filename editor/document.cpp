@@ -30,6 +30,7 @@ Document::~Document() = default;
 
 void Document::InitNew(const QString& name, int width, int height) {
     m_texture = std::make_unique<TextureMap>();
+    m_texture->RemoveAll();  // a new document starts empty
     m_texture->SetName(name.toStdString());
     m_texture->SetSize(width, height);
     m_path.clear();
@@ -40,12 +41,20 @@ void Document::InitNew(const QString& name, int width, int height) {
 }
 
 bool Document::Open(const QString& path) {
-    // A fresh map: what a failed parse leaves behind never reaches the document.
-    auto texture = std::make_unique<TextureMap>();
+    // A document made for this file reads into the map it was made with, so
+    // that a seed gives the same draws as in quillon-render (a new texture
+    // map draws for its noise layer); the caller discards it on failure.
+    // Otherwise a fresh map: what a failed parse leaves behind never
+    // reaches the document.
+    const bool madeForFile = m_path.isEmpty() && m_untitledNumber == 0 && !m_modified;
+    auto texture = madeForFile ? std::move(m_texture) : std::make_unique<TextureMap>();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     LoadStatus status = LoadDocument(ToPath(path), *texture);
     QApplication::restoreOverrideCursor();
-    if (status != LoadStatus::kOk) return false;
+    if (status != LoadStatus::kOk) {
+        if (madeForFile) m_texture = std::move(texture);
+        return false;
+    }
     m_texture = std::move(texture);
     m_path = QFileInfo(path).absoluteFilePath();
     m_modified = false;

@@ -3,6 +3,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "editor/preview_window.h"
+
 class QGroupBox;
 class QMenu;
 class QPushButton;
@@ -14,7 +16,6 @@ class BaseLayer;
 class Document;
 class LayerTree;
 class MultiBaseLayer;
-class PreviewWindow;
 class TextureLayerDlg;
 class TexturePropDlg;
 
@@ -115,8 +116,7 @@ class DocumentView : public QWidget {
     QPushButton* m_reset;
     QMenu* m_menu;
     BaseLayer* m_shownObject = nullptr;
-    QPointer<QWidget> m_preview;
-    BaseLayer* m_previewObject = nullptr;
+    QPointer<PreviewWindow> m_preview;
     bool m_xMirror = false;
     bool m_yMirror = false;
 };

@@ -55,20 +55,20 @@ void PreviewFrames::Release() {
     m_pending = false;
 }
 
-void PreviewFrames::OnComposite(const float* rgb, bool final) {
+void PreviewFrames::OnComposite(const float* rgb) {
     // Nested texture maps report their own buffers: the picture is unchanged.
     if (rgb == nullptr || rgb != m_source) return;
     const auto now = std::chrono::steady_clock::now();
-    if (final || now - m_lastConversion >= m_interval) {
+    if (now - m_lastConversion >= m_interval) {
         Convert();
     } else {
         m_pending = true;
     }
 }
 
-void PreviewFrames::OnWorkerNotification() {
+void PreviewFrames::OnWorkerNotification(bool finishing) {
     if (!m_pending.load(std::memory_order_relaxed)) return;
-    if (std::chrono::steady_clock::now() - m_lastConversion < m_interval) return;
+    if (!finishing && std::chrono::steady_clock::now() - m_lastConversion < m_interval) return;
     Convert();
 }
 
@@ -211,10 +211,12 @@ bool ChooseWithFileDialog(QWidget* parent, const QString& suggestedName, QString
 }  // namespace
 
 PreviewWindow::PreviewWindow(QWidget* owner, bool xMirror, bool yMirror)
-    : QDialog(owner), m_owner(owner), m_xMirror(xMirror), m_yMirror(yMirror), m_sink([this] {
-          // On the worker: a conversion put off by the frame rate is done
-          // now, and the window is woken once for whatever has queued.
-          m_frames.OnWorkerNotification();
+    : QDialog(owner),
+      m_owner(owner),
+      m_xMirror(xMirror),
+      m_yMirror(yMirror),
+      m_sink(m_frames, [this] {
+          // On the worker: the window is woken once for whatever has queued.
           if (!m_wakePending.exchange(true)) {
               QMetaObject::invokeMethod(
                   this, [this] { DrainNotifications(); }, Qt::QueuedConnection);
@@ -374,7 +376,7 @@ void PreviewWindow::StartJob(BaseLayer* layer, float xScale, float yScale) {
     m_job.texture = layer;
     m_job.callbackArg = 0;
     m_job.onComposite = [this](RenderContext&, float* rgb, std::uintptr_t) {
-        m_frames.OnComposite(rgb, false);
+        m_frames.OnComposite(rgb);
     };
     m_progress->setValue(0);
     m_cancelButton->setText(Tr("&Cancel"));
@@ -407,6 +409,7 @@ DisplayBitmap PreviewWindow::Picture() const {
 
 void PreviewWindow::DrainNotifications() {
     m_wakePending = false;
+    if (m_closing) return;
     for (Notification n : m_sink.TakeAll()) HandleMessage(kEditorMessages.Of(n));
     if (m_frames.Serial() != m_paintedSerial) ScheduleRepaint();
 }
@@ -466,13 +469,17 @@ void PreviewWindow::OnSynthesisDone() {
 }
 
 void PreviewWindow::PlaceForImage() {
+    // The window grows by what the picture needs beyond the picture area it
+    // has: at least as wide as the picture plus the margins, and as high as
+    // the controls above it plus the picture.
     layout()->activate();
-    const QRect bar = m_progress->geometry();
-    const int left = bar.left();
-    const int top = bar.bottom() + 1 + kImageGap;
     const QSize image = m_image->size();
-    int width = std::max(this->width(), image.width() + 2 * left);
-    int height = top + image.height() + left;
+    // The scroll area has no frame: without scroll bars it is all picture.
+    const QSize around = size() - m_scroll->size();
+    // Before the first showing the window has no width of its own yet.
+    const int current = isVisible() ? this->width() : std::max(minimumSizeHint().width(), 320);
+    int width = std::max(current, image.width() + around.width());
+    int height = image.height() + around.height();
     // A picture larger than the screen scrolls inside the window.
     if (const QScreen* shown = screen() ? screen() : QGuiApplication::primaryScreen()) {
         const QRect room = shown->availableGeometry();

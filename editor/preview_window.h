@@ -44,8 +44,10 @@ class PreviewFrames {
 
     // Worker side. rgb holds 3 floats per pixel of the picture's size.
     void SetSource(const float* rgb) { m_source = rgb; }
-    void OnComposite(const float* rgb, bool final);
-    void OnWorkerNotification();
+    void OnComposite(const float* rgb);
+    // Any notification the worker posts: a conversion that was put off is
+    // done now if a frame interval has passed, or at once when finishing.
+    void OnWorkerNotification(bool finishing);
     void SetFrameInterval(std::chrono::microseconds interval) { m_interval = interval; }
 
     // UI side: the front picture, held for the length of the call.
@@ -74,6 +76,23 @@ class PreviewFrames {
     std::chrono::microseconds m_interval{16667};
     std::atomic<unsigned> m_serial{0};
     std::atomic<unsigned> m_conversions{0};
+};
+
+// The window's notification sink: the engine's queue, plus the put-off
+// conversions, which must happen on the worker before SynthesisDone leaves.
+class PreviewSink : public NotificationSink {
+  public:
+    PreviewSink(PreviewFrames& frames, std::function<void()> wake)
+        : m_frames(frames), m_queue(std::move(wake)) {}
+    void Post(Notification notification) override {
+        m_frames.OnWorkerNotification(notification == Notification::SynthesisDone);
+        m_queue.Post(notification);
+    }
+    std::vector<Notification> TakeAll() { return m_queue.TakeAll(); }
+
+  private:
+    PreviewFrames& m_frames;
+    QueuedNotificationSink m_queue;
 };
 
 // The modeless window in which a texture or one layer is synthesized: a
@@ -152,7 +171,7 @@ class PreviewWindow : public QDialog {
     FloatBuffer m_rgb;
     FloatBuffer m_alpha;
     PreviewFrames m_frames;
-    QueuedNotificationSink m_sink;
+    PreviewSink m_sink;
     std::atomic<bool> m_wakePending{false};
     SynthesisJob m_job;
     BaseLayer* m_layer = nullptr;
