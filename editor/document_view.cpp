@@ -300,12 +300,12 @@ void DocumentView::StartPreview(BaseLayer* object) {
     emit CommandStateChanged();
 }
 
-void DocumentView::AdoptPreview(PreviewWindow* window, BaseLayer* object) {
+void DocumentView::AdoptPreview(PreviewWindow* window) {
     m_preview = window;
-    m_previewObject = object;
+    m_synthesize->setEnabled(false);
     connect(window, &PreviewWindow::PreviewClosed, this, [this] {
         m_preview = nullptr;
-        m_previewObject = nullptr;
+        m_synthesize->setEnabled(true);
         emit CommandStateChanged();
     });
     emit CommandStateChanged();

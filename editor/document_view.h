@@ -47,9 +47,8 @@ class DocumentView : public QWidget {
     // Stops the preview as its Cancel would (the worker is joined).
     void CancelPreview();
     // Makes a window that another command opened (Generate Desktop) the
-    // view's open preview until it closes; object is what it renders of the
-    // document, or null when it renders a copy.
-    void AdoptPreview(PreviewWindow* window, BaseLayer* object);
+    // view's open preview until it closes.
+    void AdoptPreview(PreviewWindow* window);
     bool XMirror() const { return m_xMirror; }
     bool YMirror() const { return m_yMirror; }
 

@@ -83,7 +83,7 @@ class GenerateDesktopTest : public testing::Test {
     DisplayBitmap RenderCopy(int seed, const RenderRequest& request) const {
         TextureMap texture;
         DisplayBitmap picture;
-        if (LoadDocument(Path("document.qln").toStdString(), texture) != LoadStatus::kOk)
+        if (LoadDocument(Path("document.qln").toStdString(), texture) != LoadStatus::Ok)
             return picture;
         RandomGenerator::Instance().Seed(seed);
         std::unique_ptr<BaseLayer> copy = texture.Clone();
@@ -190,7 +190,7 @@ TEST_F(GenerateDesktopTest, CurrentSizeRendersACopyAndLeavesTheDocumentAlone) {
 
 TEST_F(GenerateDesktopTest, ExpandedScalesACopyAndTheTextureKeepsItsSize) {
     TextureMap texture;
-    ASSERT_EQ(LoadDocument(Path("document.qln").toStdString(), texture), LoadStatus::kOk);
+    ASSERT_EQ(LoadDocument(Path("document.qln").toStdString(), texture), LoadStatus::Ok);
     RandomGenerator::Instance().Seed(78);
     // 64 x 32 to 256 x 192: xScale 4, yScale 6, scale 4.
     QPointer<PreviewWindow> window = new PreviewWindow(nullptr, false, false);
