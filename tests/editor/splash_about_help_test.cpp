@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "editor/data_directory.h"
 #include "editor/dialogs/about_dlg.h"
 #include "editor/dialogs/hyperlink.h"
 #include "editor/dialogs/splash_window.h"
@@ -146,6 +147,15 @@ TEST(HelpTest, TopicsOpenTheirPagesAndAMissingFileIsReported) {
     SetUrlOpener(previous);
     EXPECT_TRUE(opened.isEmpty());
     EXPECT_NE(reporter.Last().find("tutorials.html cannot be found"), std::string::npos);
+}
+
+TEST(DataDirectoryTest, BuildTreeUsesTheSourceDataUnlessToldOtherwise) {
+    qunsetenv("QUILLON_DATA_DIR");
+    EXPECT_EQ(DataDirectory(), QDir::cleanPath(QStringLiteral(QUILLON_SOURCE_DIR "/data")));
+    EXPECT_TRUE(QFileInfo(DataPath(QStringLiteral("tips.txt"))).isFile());
+    qputenv("QUILLON_DATA_DIR", "/elsewhere/data/");
+    EXPECT_EQ(DataPath(QStringLiteral("help")), "/elsewhere/data/help");
+    qunsetenv("QUILLON_DATA_DIR");
 }
 
 }  // namespace
