@@ -14,6 +14,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 libgl-dev
   # end-to-end tests and documentation screenshots under a virtual X server
   xvfb xauth openbox xdotool x11-utils imagemagick
+  # the Debian package (cpack -G DEB and its test)
+  dpkg-dev file
 )
 
 missing=()
