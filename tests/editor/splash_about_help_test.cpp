@@ -128,12 +128,13 @@ TEST(HelpTest, TopicsOpenTheirPagesAndAMissingFileIsReported) {
         return true;
     });
     qputenv("QUILLON_DATA_DIR", QUILLON_SOURCE_DIR "/data");
-    for (int topic : {kHelpContents, kHelpTutorials, kHelpFirstTutorial, kHelpPreviewCancel,
-                      kHelpPreviewSave, kHelpPreviewProgress}) {
+    for (int topic :
+         {kHelpContents, kHelpTutorials, kHelpFirstTutorial, kHelpPreviewCancel, kHelpPreviewSave,
+          kHelpPreviewProgress, kHelpAboutDialog, kHelpTipDialog, kHelpDesktopDialog}) {
         ASSERT_TRUE(ShowHelp(topic)) << topic;
         EXPECT_TRUE(QFileInfo::exists(opened.toLocalFile())) << opened.toString().toStdString();
     }
-    EXPECT_EQ(opened.fragment(), "progress");
+    EXPECT_EQ(opened.fragment(), "desktop");
 
     QTemporaryDir empty;
     qputenv("QUILLON_DATA_DIR", empty.path().toUtf8());
