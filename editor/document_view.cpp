@@ -107,15 +107,24 @@ DocumentView::DocumentView(Document* document, QWidget* parent)
     connect(m_textureDlg, &TexturePropDlg::ChangesPending, this, &DocumentView::ChangesPending);
     connect(m_layerDlg, &TextureLayerDlg::ChangesPending, this, &DocumentView::ChangesPending);
     connect(m_layerDlg, &TextureLayerDlg::ChangeKindRequested, this, &DocumentView::ChangeType);
-    m_layerDlg->SetPreviewQuery(
-        [this](const BaseLayer* layer) { return m_document->IsBeingPreviewed(layer); });
+    auto isBeingPreviewed = [this](const BaseLayer* layer) {
+        return m_document->IsBeingPreviewed(layer);
+    };
+    m_layerDlg->SetPreviewQuery(isBeingPreviewed);
+    m_textureDlg->SetPreviewQuery(isBeingPreviewed);
+    // Changes the dialogs make at once (combine function, screen-saver bits).
+    connect(m_layerDlg, &TextureLayerDlg::LayerModified, this,
+            [this] { m_document->SetModified(); });
+    connect(m_textureDlg, &TexturePropDlg::TextureModified, this,
+            [this] { m_document->SetModified(); });
     m_document->SetPreviewSource(this, [this]() -> const BaseLayer* {
         return m_preview && m_preview->IsRendering() ? m_preview->RenderedLayer() : nullptr;
     });
 
     SetButtonsEnabled(false);
     Rebuild();
-    m_tree->setFocus();
+    // The document window gives the keyboard to the tree when it is activated.
+    setFocusProxy(m_tree);
 }
 
 DocumentView::~DocumentView() {
@@ -300,7 +309,8 @@ void DocumentView::StartPreview(BaseLayer* object) {
     emit CommandStateChanged();
 }
 
-void DocumentView::AdoptPreview(PreviewWindow* window) {
+void DocumentView::AdoptPreview(PreviewWindow* window, BaseLayer*) {
+    // What it renders is asked of the window itself (a copy is never the document's).
     m_preview = window;
     m_synthesize->setEnabled(false);
     connect(window, &PreviewWindow::PreviewClosed, this, [this] {

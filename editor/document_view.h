@@ -47,8 +47,9 @@ class DocumentView : public QWidget {
     // Stops the preview as its Cancel would (the worker is joined).
     void CancelPreview();
     // Makes a window that another command opened (Generate Desktop) the
-    // view's open preview until it closes.
-    void AdoptPreview(PreviewWindow* window);
+    // view's open preview until it closes; object is what it renders of the
+    // document, or null when it renders a copy.
+    void AdoptPreview(PreviewWindow* window, BaseLayer* object);
     bool XMirror() const { return m_xMirror; }
     bool YMirror() const { return m_yMirror; }
 

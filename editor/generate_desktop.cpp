@@ -76,7 +76,7 @@ PreviewWindow* GenerateDesktop(DocumentView* view) {
             [depth, copy = DisplayBitmap(picture)] { InstallDesktopPicture(copy, depth); });
     });
     // The window renders a copy of its own: nothing of the document is busy.
-    view->AdoptPreview(window);
+    view->AdoptPreview(window, nullptr);
     window->PlaceForImage();
     window->StartSynthesis(object);
     return window;
