@@ -4,6 +4,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QKeySequence>
+#include <QShortcut>
+#include <QWidget>
 
 #include "editor/data_directory.h"
 #include "engine/error_reporter.h"
@@ -31,6 +34,12 @@ QString HelpPage(int topic) {
             return QStringLiteral("preview.html#save");
         case kHelpPreviewProgress:
             return QStringLiteral("preview.html#progress");
+        case kHelpAboutDialog:
+            return QStringLiteral("dialogs.html#about");
+        case kHelpTipDialog:
+            return QStringLiteral("dialogs.html#tips");
+        case kHelpDesktopDialog:
+            return QStringLiteral("dialogs.html#desktop");
         default:
             return QStringLiteral("index.html");
     }
@@ -53,6 +62,12 @@ bool ShowHelp(int topic, QWidget*) {
         return false;
     }
     return true;
+}
+
+void SetHelpKey(QWidget* dialog, int topic) {
+    auto* key = new QShortcut(QKeySequence::HelpContents, dialog);
+    QObject::connect(key, &QShortcut::activated, dialog,
+                     [dialog, topic] { ShowHelp(topic, dialog); });
 }
 
 UrlOpener SetUrlOpener(UrlOpener opener) {

@@ -16,6 +16,9 @@ enum HelpTopic : int {
     kHelpPreviewCancel = 291,    // the preview window's Cancel/Done button
     kHelpPreviewSave = 292,      // its Save/Next button
     kHelpPreviewProgress = 293,  // its progress bar
+    kHelpAboutDialog = 100,      // F1 in the dialogs, by their numbers
+    kHelpTipDialog = 113,
+    kHelpDesktopDialog = 170,
 };
 
 // The help page (and anchor) of a topic, relative to the help folder;
@@ -25,6 +28,10 @@ QString HelpPage(int topic);
 // Opens a topic of the HTML help in the user's browser. A missing help
 // file or a failing browser is reported to the user (false).
 bool ShowHelp(int topic, QWidget* parent = nullptr);
+
+// Makes F1 in a dialog open its topic (the main window's F1 does not
+// reach a modal dialog).
+void SetHelpKey(QWidget* dialog, int topic);
 
 // Replaces the way a help URL is opened (tests); null restores
 // QDesktopServices. Returns the previous opener.

@@ -15,6 +15,8 @@ packages=(
   libxcb1-dev  # lumadrift follows the X window it draws in
   # end-to-end tests and documentation screenshots under a virtual X server
   xvfb xauth openbox xdotool x11-utils imagemagick
+  # the Debian package (cpack -G DEB and its test)
+  dpkg-dev file
 )
 
 missing=()

@@ -222,6 +222,9 @@ class PlasmaSetter : public WallpaperSetter {
             " var d = all[i];"
             " d.wallpaperPlugin = \"org.kde.image\";"
             " d.currentConfigGroup = [\"Wallpaper\", \"org.kde.image\", \"General\"];"
+            // The file keeps its name from one picture to the next: clearing
+            // the address first makes the desktop load it again.
+            " d.writeConfig(\"Image\", \"\");"
             " d.writeConfig(\"Image\", " +
             ScriptString(FileUri(styledPath)) +
             ");"

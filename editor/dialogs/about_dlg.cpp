@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "editor/dialogs/hyperlink.h"
+#include "editor/help.h"
 
 #ifndef QUILLON_VERSION
 #define QUILLON_VERSION "2.0"
@@ -63,6 +64,7 @@ AboutDlg::AboutDlg(QWidget* parent) : QDialog(parent) {
     layout->addLayout(top);
     layout->addWidget(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+    SetHelpKey(this, kHelpAboutDialog);
 }
 
 std::optional<std::uint64_t> AboutDlg::AvailableMemory() {

@@ -5,6 +5,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "editor/help.h"
+
 namespace quillon {
 
 DesktopPropertiesDialog::DesktopPropertiesDialog(QWidget* parent) : QDialog(parent) {
@@ -31,6 +33,7 @@ DesktopPropertiesDialog::DesktopPropertiesDialog(QWidget* parent) : QDialog(pare
     layout->addWidget(group);
     layout->addWidget(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
+    SetHelpKey(this, kHelpDesktopDialog);
 }
 
 }  // namespace quillon

@@ -120,6 +120,7 @@ void TipDlg::BuildWindow() {
     m_startup = new QCheckBox(tr("&Show Tips on StartUp"), this);
     m_startup->setChecked(ShowAtStartup());
     m_startup->setWhatsThis(tr("Shows a tip each time Quillon starts."));
+    SetHelpKey(this, kHelpTipDialog);
 
     m_next = new QPushButton(tr("&Next Tip"), this);
     m_close = new QPushButton(tr("&Close"), this);

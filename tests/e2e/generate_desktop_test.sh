@@ -27,7 +27,9 @@ while xdotool search --onlyvisible --name "Tip of the Day" >/dev/null 2>&1; do
   sleep 0.5
 done
 
-main=$(e2e_wait_window "Quillon")
+# The main window's title holds the document's name and a dash: found by class.
+main=$(xdotool search --onlyvisible --class quillon | head -n 1)
+[ -n "$main" ] || { echo "no main window"; cat "$E2E_TMP/quillon.log"; exit 1; }
 sleep 1  # the document opens inside the main window
 xdotool windowactivate --sync "$main"
 # The Layer menu (the second of the menu bar), then its Generate Desktop.

@@ -24,6 +24,12 @@ for path in ./usr/bin/quillon-render ./usr/share/quillon/tips.txt ./usr/share/qu
     ./usr/share/doc/quillon/copyright; do
   grep -qx "$path" "$work/contents" || { echo "missing from the package: $path"; exit 1; }
 done
+# The editor and the screen saver, when this build has them.
+for program in quillon lumadrift; do
+  if [ -x "$QUILLON_BIN_DIR/$program" ] && ! grep -qx "./usr/bin/$program" "$work/contents"; then
+    echo "missing from the package: /usr/bin/$program"; exit 1
+  fi
+done
 if grep -q '^\./usr/share/quillon/SlideShow/.*\.qln$' "$work/contents"; then :; else
   echo "no slideshow textures in the package"; exit 1
 fi

@@ -108,6 +108,7 @@ TEST_F(WallpaperSetterTest, PlasmaAndLxqt) {
         "qdbus [org.kde.plasmashell] [/PlasmaShell] [org.kde.PlasmaShell.evaluateScript] ["));
     EXPECT_TRUE(plasma.contains("\"file:///pics/it's%20A.bmp\"")) << plasma.toStdString();
     EXPECT_TRUE(plasma.contains("\"FillMode\", 3")) << plasma.toStdString();
+    EXPECT_TRUE(plasma.contains("writeConfig(\"Image\", \"\")")) << plasma.toStdString();
 
     m_environment.currentDesktop = "LXQt";
     ASSERT_EQ(Install(WallpaperStyle::kCenter), WallpaperInstallStatus::kInstalled);
