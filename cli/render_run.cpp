@@ -7,13 +7,14 @@
 #include <ctime>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <span>
 
 #include "cli/import_picture.h"
 #include "cli/progress_bar.h"
-#include "engine/float_buffer.h"
 #include "engine/error_reporter.h"
+#include "engine/float_buffer.h"
 #include "engine/parallel.h"
 #include "engine/random.h"
 #include "engine/synthesis_job.h"
@@ -31,34 +32,58 @@ namespace {
 
 constexpr const char* kProgram = "quillon-render";
 
-// Text from a file or the command line, safe to show on a terminal.
-std::string Printable(const std::string& text) {
+// Text from a file or the command line, safe to show on a terminal; line
+// feeds are kept when a message means to have them.
+std::string Printable(const std::string& text, bool keepLineFeeds = false) {
     std::string out;
     out.reserve(text.size());
-    for (unsigned char c : text) out += (c < 0x20 || c == 0x7f) ? '?' : static_cast<char>(c);
+    for (unsigned char c : text) {
+        const bool control = (c < 0x20 && !(keepLineFeeds && c == '\n')) || c == 0x7f;
+        out += control ? '?' : static_cast<char>(c);
+    }
     return out;
 }
 
-std::string Quoted(const std::string& text) { return "'" + Printable(text) + "'"; }
+std::string Quoted(const std::string& text) {
+    return "'" + Printable(text) + "'";
+}
 
 // Sends the parser's and the engine's reports to the run's error stream and
 // counts them, so that a failure that reported nothing still gets a line.
+// The parser's reports name their file themselves; while
+// a document renders, the engine's get the program's and the document's
+// name in front, as every other message has.
 class RunReporter : public ErrorReporter {
-public:
+  public:
     RunReporter(std::FILE* err, bool clearLine) : m_err(err), m_clearLine(clearLine) {}
 
     void Report(const std::string& message) override {
         m_count.fetch_add(1, std::memory_order_relaxed);
+        std::string prefix;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            prefix = m_prefix;
+        }
         // A progress line may stand where the message goes.
-        std::fprintf(m_err, "%s%s\n", m_clearLine ? "\r\033[K" : "", message.c_str());
+        std::fprintf(m_err, "%s%s%s\n", m_clearLine ? "\r\033[K" : "", prefix.c_str(),
+                     Printable(message, true).c_str());
         std::fflush(m_err);
     }
     int Count() const { return m_count.load(std::memory_order_relaxed); }
 
-private:
+    // Names the document that renders; an empty name ends the rendering.
+    void SetRendering(const std::string& document) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_prefix = document.empty() ? std::string()
+                                    : std::string(kProgram) + ": " + Quoted(document) + ": ";
+    }
+
+  private:
     std::FILE* m_err;
     bool m_clearLine;
     std::atomic<int> m_count{0};
+    std::mutex m_mutex;
+    std::string m_prefix;
 };
 
 void PrintError(const RunIo& io, const std::string& message) {
@@ -66,14 +91,20 @@ void PrintError(const RunIo& io, const std::string& message) {
     std::fflush(io.err);
 }
 
-bool Interrupted(const std::atomic<bool>* flag) { return flag && flag->load(); }
+bool Interrupted(const std::atomic<bool>* flag) {
+    return flag && flag->load();
+}
 
 SaveFormat ToSaveFormat(OutputFormat format) {
     switch (format) {
-        case OutputFormat::Bmp: return SaveFormat::Bitmap24;
-        case OutputFormat::Bmp8: return SaveFormat::Bitmap256;
-        case OutputFormat::Jpeg: return SaveFormat::Jpeg;
-        case OutputFormat::Png: return SaveFormat::Png;
+        case OutputFormat::Bmp:
+            return SaveFormat::Bitmap24;
+        case OutputFormat::Bmp8:
+            return SaveFormat::Bitmap256;
+        case OutputFormat::Jpeg:
+            return SaveFormat::Jpeg;
+        case OutputFormat::Png:
+            return SaveFormat::Png;
     }
     return SaveFormat::Png;
 }
@@ -107,11 +138,13 @@ struct RenderTick {
     ProgressBar* bar;
 };
 
-void DrawProgress(void* arg) { static_cast<RenderTick*>(arg)->bar->Draw(); }
+void DrawProgress(void* arg) {
+    static_cast<RenderTick*>(arg)->bar->Draw();
+}
 
 int RenderOne(const RenderOptions& options, int seed, OutputFormat format,
-              const std::string& document, const std::string& output,
-              const RunReporter& reporter, const RunIo& io) {
+              const std::string& document, const std::string& output, RunReporter& reporter,
+              const RunIo& io) {
     // The editor's order after start-up: seed, a new document, then the file.
     RandomGenerator::Instance().Seed(seed);
     TextureMap texture;
@@ -143,7 +176,9 @@ int RenderOne(const RenderOptions& options, int seed, OutputFormat format,
     }
     DisplayBitmap picture;
     std::string error;
+    reporter.SetRendering(document);
     status = RenderTexture(texture, request, picture, error);
+    reporter.SetRendering({});
     if (bar) bar->Clear();
     if (status != kExitOk) {
         PrintError(io, status == kExitInterrupted ? error : Quoted(document) + ": " + error);
@@ -190,7 +225,7 @@ bool SameFile(const std::string& a, const std::string& b) {
     return fs::exists(a, ec) && fs::exists(b, ec) && fs::equivalent(a, b, ec);
 }
 
-int RunRender(const RenderOptions& options, const RunReporter& reporter, const RunIo& io) {
+int RunRender(const RenderOptions& options, RunReporter& reporter, const RunIo& io) {
     // The pool's limit is process-wide: put it back for whoever runs next.
     struct ThreadLimit {
         explicit ThreadLimit(int threads) { SetMaxThreads(threads); }
@@ -257,13 +292,9 @@ int RunPrint(const RenderOptions& options, const RunReporter& reporter, const Ru
     TextureMap texture;
     const int status = ReadReported(options.documents.front(), texture, reporter, io);
     if (status != kExitOk) return status;
-    const std::string text = DocumentText(texture);
-    errno = 0;
-    const bool written = std::fwrite(text.data(), 1, text.size(), io.out) == text.size() &&
-                         std::fflush(io.out) == 0 && !std::ferror(io.out);
-    if (!written) {
-        PrintError(io, std::string("cannot write to standard output") +
-                           (errno ? std::string(": ") + std::strerror(errno) : ""));
+    std::string error;
+    if (!WriteDocument(io.out, "standard output", texture, &error)) {
+        PrintError(io, Printable(error));
         return kExitWriteError;
     }
     return kExitOk;
@@ -382,29 +413,6 @@ int RenderTexture(TextureMap& texture, const RenderRequest& request, DisplayBitm
     return kExitOk;
 }
 
-bool MirrorExpand(const DisplayBitmap& source, bool mirrorX, bool mirrorY, DisplayBitmap& result) {
-    if (source.Empty() || source.BitsPerPixel() != 24) return false;
-    const int width = source.Width();
-    const int height = source.Height();
-    const int outWidth = mirrorX ? 2 * width : width;
-    const int outHeight = mirrorY ? 2 * height : height;
-    DisplayBitmap out;
-    if (!out.Create(outWidth, outHeight, 24)) return false;
-    // Rows are counted from the top here and stored bottom row first.
-    for (int r = 0; r < outHeight; ++r) {
-        const int sourceTopRow = r < height ? r : 2 * height - 1 - r;
-        const std::uint8_t* from = source.BitmapRow(height - 1 - sourceTopRow);
-        std::uint8_t* to = out.BitmapRow(outHeight - 1 - r);
-        std::memcpy(to, from, static_cast<std::size_t>(width) * 3);
-        for (int c = width; c < outWidth; ++c) {
-            std::memcpy(to + 3 * static_cast<std::size_t>(c),
-                        from + 3 * static_cast<std::size_t>(2 * width - 1 - c), 3);
-        }
-    }
-    result = std::move(out);
-    return true;
-}
-
 int RunRenderCommand(const RenderOptions& options, const RunIo& io) {
     switch (options.mode) {
         case RunMode::Help:
@@ -413,15 +421,20 @@ int RunRenderCommand(const RenderOptions& options, const RunIo& io) {
         case RunMode::Version:
             std::fputs(VersionText().c_str(), io.out);
             return kExitOk;
-        default: break;
+        default:
+            break;
     }
     RunReporter reporter(io.err, io.progress);
     ScopedErrorReporter scope(reporter);
     switch (options.mode) {
-        case RunMode::Check: return RunCheck(options, reporter, io);
-        case RunMode::Print: return RunPrint(options, reporter, io);
-        case RunMode::Import: return RunImport(options, io);
-        default: return RunRender(options, reporter, io);
+        case RunMode::Check:
+            return RunCheck(options, reporter, io);
+        case RunMode::Print:
+            return RunPrint(options, reporter, io);
+        case RunMode::Import:
+            return RunImport(options, io);
+        default:
+            return RunRender(options, reporter, io);
     }
 }
 

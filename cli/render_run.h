@@ -51,10 +51,4 @@ struct RenderRequest {
 int RenderTexture(TextureMap& texture, const RenderRequest& request, DisplayBitmap& picture,
                   std::string& error);
 
-// The preview's mirrored expansion: with mirrorX the picture doubles in
-// width, its right half the left half reflected; with mirrorY it doubles in
-// height, the lower half the upper half reflected. False (result untouched)
-// for a picture that is not 24-bit, or when the result would be too large.
-bool MirrorExpand(const DisplayBitmap& source, bool mirrorX, bool mirrorY, DisplayBitmap& result);
-
 }  // namespace quillon

@@ -46,7 +46,7 @@ inline constexpr long long kMaxLayerPixels = 1LL << 28;
 // the common properties and the layer's lock. A plain BaseLayer renders an
 // all-zero value field through its colour map.
 class BaseLayer {
-public:
+  public:
     BaseLayer();
     BaseLayer(int width, int height, std::string name);
     BaseLayer(const BaseLayer& other);
@@ -118,7 +118,11 @@ public:
 
     // The per-pixel values of the current rendering (null outside one).
     float* Values() { return m_values.Data(); }
-    const std::vector<int>& RowOffsets() const { return m_rowOffsets; }
+    // Where row r starts in the per-pixel buffers; computed, so that a
+    // declared size costs nothing until a rendering wants its buffers.
+    std::size_t RowOffset(int row) const {
+        return static_cast<std::size_t>(row) * static_cast<std::size_t>(m_width);
+    }
 
     LayerLock& Lock() const { return m_lock; }
     // True while some thread holds the layer (a rendering, an edit).
@@ -129,7 +133,7 @@ public:
     static std::span<const PropertyEntry<BaseLayer>> CommonProperties();
     void WriteCommonProperties(std::ostream& out, const std::string& indent) const;
 
-protected:
+  protected:
     // The start of a rendering: takes the lock and the buffers and posts
     // LayerStarted. When the buffers cannot be had, what was allocated is
     // released and the layer renders as a plain layer instead: the returned
@@ -142,11 +146,8 @@ protected:
 
     FloatBuffer m_values;
 
-private:
-    void RebuildRowOffsets();
-
+  private:
     std::string m_name = "layer";
-    std::vector<int> m_rowOffsets;
     int m_width = 64;
     int m_height = 64;
     int m_size = 64 * 64;

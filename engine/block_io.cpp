@@ -96,7 +96,9 @@ std::string FormatFloat(float value) {
     return FormatGeneral(static_cast<double>(value));
 }
 
-std::string_view BooleanKeyword(bool value) { return value ? "TRUE" : "FALSE"; }
+std::string_view BooleanKeyword(bool value) {
+    return value ? "TRUE" : "FALSE";
+}
 
 std::string CleanFileText(std::string_view text) {
     std::string clean(text.substr(0, kMaxFileTextLength));
@@ -163,37 +165,48 @@ bool BlockReader::ReadColorMapping(std::unique_ptr<BaseColorFunctor>& functor) {
     int v = 0;
     if (!ReadEnumeration(FileEnumeration::ColorMapping, v)) return false;
     switch (v) {
-        case 1: functor = std::make_unique<CosineColorFunctor>(2.0f, 0.0f); break;
-        case 2: functor = std::make_unique<ModulusColorFunctor>(1.0f); break;
-        default: functor = std::make_unique<ScaleColorFunctor>(); break;
+        case 1:
+            functor = std::make_unique<CosineColorFunctor>(2.0f, 0.0f);
+            break;
+        case 2:
+            functor = std::make_unique<ModulusColorFunctor>(1.0f);
+            break;
+        default:
+            functor = std::make_unique<ScaleColorFunctor>();
+            break;
     }
     return true;
 }
 
-namespace {
-
-bool ApplyLayerSize(const BlockReader& reader, BaseLayer& layer, int value, long long width,
-                    long long height, const char* message) {
-    if (value < 1 || width * height > kMaxLayerPixels) {
-        reader.ReportErrorFormat(message, value);
+bool LayerSizeReader::Read(int& side, const char* message) {
+    int value = 0;
+    if (!m_reader.ReadInteger(value)) return false;
+    if (value < 1) {
+        m_reader.ReportErrorFormat(message, value);
         return false;
     }
-    layer.SetSize(static_cast<int>(width), static_cast<int>(height));
+    side = value;
+    m_applied = false;
+    return m_width == 0 || m_height == 0 || Apply(m_width, m_height);
+}
+
+bool LayerSizeReader::Finish() {
+    if (m_applied || (m_width == 0 && m_height == 0)) return true;
+    return Apply(m_width ? m_width : m_layer.Width(), m_height ? m_height : m_layer.Height());
+}
+
+bool LayerSizeReader::Apply(int width, int height) {
+    if (static_cast<long long>(width) * height > kMaxLayerPixels) {
+        if (width >= height) {
+            m_reader.ReportErrorFormat(m_widthMessage, width);
+        } else {
+            m_reader.ReportErrorFormat(m_heightMessage, height);
+        }
+        return false;
+    }
+    m_layer.SetSize(width, height);
+    m_applied = true;
     return true;
-}
-
-}  // namespace
-
-bool BlockReader::ReadLayerWidth(BaseLayer& layer, const char* message) {
-    int value = 0;
-    return ReadInteger(value) &&
-           ApplyLayerSize(*this, layer, value, value, layer.Height(), message);
-}
-
-bool BlockReader::ReadLayerHeight(BaseLayer& layer, const char* message) {
-    int value = 0;
-    return ReadInteger(value) &&
-           ApplyLayerSize(*this, layer, value, layer.Width(), value, message);
 }
 
 bool BlockReader::ReadScreenSaverType(int& bit) {

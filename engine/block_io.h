@@ -124,7 +124,7 @@ using KeywordReader = std::function<KeywordResult(std::string_view keyword)>;
 // message in the form "Error <file>(line <n>): <message>"; callers above
 // it fail without a further message.
 class BlockReader {
-public:
+  public:
     // LAYERS lists nested deeper than this are refused.
     static constexpr int kMaxNestingDepth = 64;
 
@@ -139,7 +139,7 @@ public:
 
     virtual bool ReadInteger(int& value) = 0;  // saturates at the int range
     virtual bool ReadReal(double& value) = 0;
-    virtual bool ReadBoolean(bool& value) = 0;  // TRUE or FALSE
+    virtual bool ReadBoolean(bool& value) = 0;        // TRUE or FALSE
     virtual bool ReadString(std::string& value) = 0;  // a quoted string
     // An identifier: a keyword of a nested block such as LIGHT. A lexical
     // failure shows the lexer's text.
@@ -168,12 +168,6 @@ public:
     virtual bool ReadLayerBlock(BaseLayer& layer, const BlockMessages& messages,
                                 const KeywordReader& ownKeyword) = 0;
 
-    // WIDTH or HEIGHT of a layer: an integer, applied at once with SetSize
-    // and the other dimension kept. A size the layer cannot take (below 1,
-    // too many pixels) shows message, which holds one %d, and fails.
-    bool ReadLayerWidth(BaseLayer& layer, const char* message);
-    bool ReadLayerHeight(BaseLayer& layer, const char* message);
-
     // Raw access, for blocks that carry bytes (pictures).
     // The next significant character, left in the input (-1 at the end).
     virtual int PeekChar() = 0;
@@ -184,6 +178,40 @@ public:
     // No more bytes than this can still come: check sizes against it before
     // allocating.
     virtual std::uint64_t RemainingBytesBound() const = 0;
+};
+
+// WIDTH and HEIGHT of one layer block, in either order. Each must be at
+// least 1 when read; the pair is checked (at most kMaxLayerPixels) and
+// applied once both are known: at the second of them, or at the block's
+// end when the block gives only one (the layer's other side is kept). A
+// pair that is too large shows the message of the larger side (the width
+// when both are equal). The
+// messages hold one %d.
+class LayerSizeReader {
+  public:
+    LayerSizeReader(BlockReader& reader, BaseLayer& layer, const char* widthMessage,
+                    const char* heightMessage)
+        : m_reader(reader),
+          m_layer(layer),
+          m_widthMessage(widthMessage),
+          m_heightMessage(heightMessage) {}
+
+    bool ReadWidth() { return Read(m_width, m_widthMessage); }
+    bool ReadHeight() { return Read(m_height, m_heightMessage); }
+    // After the block's closing brace.
+    bool Finish();
+
+  private:
+    bool Read(int& side, const char* message);
+    bool Apply(int width, int height);
+
+    BlockReader& m_reader;
+    BaseLayer& m_layer;
+    const char* m_widthMessage;
+    const char* m_heightMessage;
+    int m_width = 0;  // 0 until read
+    int m_height = 0;
+    bool m_applied = false;
 };
 
 }  // namespace quillon

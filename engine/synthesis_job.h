@@ -8,13 +8,13 @@
 
 namespace quillon {
 
-class TextureMap;
+class BaseLayer;
 
 // One synthesis shared between a user interface and its worker thread.
 // The caller fills in the fields, calls Start, follows the notifications
 // and may Cancel; the worker sets the done event in every case.
 class SynthesisJob {
-public:
+  public:
     SynthesisJob() = default;
     ~SynthesisJob();  // cancels and joins a running worker
     SynthesisJob(const SynthesisJob&) = delete;
@@ -26,7 +26,9 @@ public:
     float scale = 1.0f;
     float xScale = 1.0f;
     float yScale = 1.0f;
-    TextureMap* texture = nullptr;
+    // What to render: a texture map, or any single layer (the editor's
+    // preview of one layer renders it through the same operation).
+    BaseLayer* texture = nullptr;
     // Converts the float picture into the window's image; called on the worker.
     CompositeCallback onComposite;
     std::uintptr_t callbackArg = 0;
@@ -51,7 +53,7 @@ public:
     // The worker's work, on the calling thread (the command line uses it).
     bool RunHere();
 
-private:
+  private:
     void Join();
 
     ManualResetEvent m_cancel;

@@ -42,13 +42,11 @@ bool TextureMap::ReadBlock(BlockReader& reader) {
         "Syntax Error(missing  '}') in Texture Map",
     };
     RemoveAll();
+    LayerSizeReader size(reader, *this, "Invalid WIDTH(%d) in Texture Map",
+                         "Invalid HEIGHT(%d) in Texture Map");
     return reader.ReadLayerBlock(*this, kMessages, [&](std::string_view keyword) {
-        if (keyword == "WIDTH") {
-            return ReadResult(reader.ReadLayerWidth(*this, "Invalid WIDTH(%d) in Texture Map"));
-        }
-        if (keyword == "HEIGHT") {
-            return ReadResult(reader.ReadLayerHeight(*this, "Invalid HEIGHT(%d) in Texture Map"));
-        }
+        if (keyword == "WIDTH") return ReadResult(size.ReadWidth());
+        if (keyword == "HEIGHT") return ReadResult(size.ReadHeight());
         if (keyword == "ZOOM") return ReadResult(reader.ReadRandomNumber(m_zoom));
         if (keyword == "SSTYPE") {
             int bit = 0;
@@ -58,7 +56,7 @@ bool TextureMap::ReadBlock(BlockReader& reader) {
         }
         if (keyword == "LAYERS") return ReadResult(reader.ReadLayerList(*this));
         return KeywordResult::Unknown;
-    });
+    }) && size.Finish();
 }
 
 void MaskLayer::Write(std::ostream& out, const std::string& indent) const {

@@ -122,7 +122,9 @@ std::vector<std::vector<Segment>> KernelRows(int r, bool rounded) {
 
 // Splits [0, count) into about 64 blocks, so that a loop can post progress
 // and test the stop event between blocks while each block runs in parallel.
-std::size_t BlockSize(std::size_t count) { return std::max<std::size_t>(1, (count + 63) / 64); }
+std::size_t BlockSize(std::size_t count) {
+    return std::max<std::size_t>(1, (count + 63) / 64);
+}
 
 }  // namespace
 
@@ -239,8 +241,8 @@ bool TilingLayer::Render(RenderContext& context) {
         std::copy(colour, colour + 3 * n, context.rgb);
     } else {
         for (std::size_t p = 0; p < n; ++p) {
-            context.rgb[p] = 0.299f * colour[3 * p] + 0.587f * colour[3 * p + 1] +
-                             0.114f * colour[3 * p + 2];
+            context.rgb[p] =
+                0.299f * colour[3 * p] + 0.587f * colour[3 * p + 1] + 0.114f * colour[3 * p + 2];
         }
     }
     FreeBuffers();
@@ -312,8 +314,8 @@ TilingLayer::Step TilingLayer::ChooseSource(RenderContext& context, Source*& cho
     return Step::Done;
 }
 
-void TilingLayer::CopyPiece(const Source& source, int x, int y, int w, int h, int piece,
-                            int onlyPiece, float* alpha) {
+std::pair<int, int> TilingLayer::CopyPiece(const Source& source, int x, int y, int w, int h,
+                                           int piece, int onlyPiece, float* alpha) {
     const int width = Width();
     const int height = Height();
     // A piece never reads outside the child's picture, however large.
@@ -327,7 +329,8 @@ void TilingLayer::CopyPiece(const Source& source, int x, int y, int w, int h, in
     float* colourOut = m_colour.Data();
     const int x0 = Wrap(x, width);
     for (int j = 0; j < h; ++j) {
-        const std::size_t destRow = static_cast<std::size_t>(Wrap(static_cast<long long>(y) + j, height)) * width;
+        const std::size_t destRow =
+            static_cast<std::size_t>(Wrap(static_cast<long long>(y) + j, height)) * width;
         const std::size_t sourceRow = static_cast<std::size_t>(sourceY + j) * width + sourceX;
         int dx = x0;
         for (int i = 0; i < w; ++i, ++dx) {
@@ -342,6 +345,7 @@ void TilingLayer::CopyPiece(const Source& source, int x, int y, int w, int h, in
             if (onlyPiece < 0) m_pieces[d] = piece;
         }
     }
+    return {sourceX, sourceY};
 }
 
 // Rows of bricks (or columns, when the bricks come out taller than wide);
@@ -409,7 +413,8 @@ TilingLayer::Step TilingLayer::PlaceBricks(RenderContext& context) {
                           context.alpha);
             }
             ++m_pieceCount;
-            if (length > 0) progress.Advance(static_cast<std::size_t>(std::min(length, along)) * rowHeight);
+            if (length > 0)
+                progress.Advance(static_cast<std::size_t>(std::min(length, along)) * rowHeight);
             if (context.IsCancelled()) return Step::Cancelled;
             position = Wrap(static_cast<long long>(position) + length, along);
         }
@@ -637,25 +642,70 @@ bool TilingLayer::SmoothRocks(const RenderContext& context) {
     return true;
 }
 
-// Every rock takes a window of its source the size of its box. Smoothing
-// may move a rock's rim a few pixels past the region it grew, so the box
-// reaches that far too: no pixel of the rock is left without colour.
+// Every rock takes a window of its source the size of the box it grew.
+// Smoothing may have moved a few of its rim pixels outside that box; they
+// come through the same window afterwards, from the box's nearer side, so
+// no pixel stays black and no window draw changes.
 TilingLayer::Step TilingLayer::FillRocks(RenderContext& context) {
-    const int margin = m_rocks.size() > 1 ? kSmoothingRadius : 0;
+    const int width = Width();
+    const int height = Height();
+    struct Window {
+        const Source* source;
+        int x0, y0, w, h, sourceX, sourceY;
+    };
+    std::vector<Window> windows;
+    windows.reserve(m_rocks.size());
     for (std::size_t k = 0; k < m_rocks.size(); ++k) {
         Source* source = nullptr;
         const Step step = ChooseSource(context, source);
         if (step != Step::Done) return step;
         const Rock& rock = m_rocks[k];
-        const long long w = static_cast<long long>(rock.maxDx) - rock.minDx + 1 + 2 * margin;
-        const long long h = static_cast<long long>(rock.maxDy) - rock.minDy + 1 + 2 * margin;
-        CopyPiece(*source, Wrap(static_cast<long long>(rock.seedX) + rock.minDx - margin, Width()),
-                  Wrap(static_cast<long long>(rock.seedY) + rock.minDy - margin, Height()),
-                  static_cast<int>(std::min<long long>(w, Width())),
-                  static_cast<int>(std::min<long long>(h, Height())), static_cast<int>(k),
-                  static_cast<int>(k), context.alpha);
+        Window window;
+        window.source = source;
+        window.x0 = Wrap(static_cast<long long>(rock.seedX) + rock.minDx, width);
+        window.y0 = Wrap(static_cast<long long>(rock.seedY) + rock.minDy, height);
+        window.w = static_cast<int>(
+            std::min<long long>(static_cast<long long>(rock.maxDx) - rock.minDx + 1, width));
+        window.h = static_cast<int>(
+            std::min<long long>(static_cast<long long>(rock.maxDy) - rock.minDy + 1, height));
+        const auto [sx, sy] = CopyPiece(*source, window.x0, window.y0, window.w, window.h,
+                                        static_cast<int>(k), static_cast<int>(k), context.alpha);
+        window.sourceX = sx;
+        window.sourceY = sy;
+        windows.push_back(window);
         if (context.IsCancelled()) return Step::Cancelled;
     }
+
+    // The offset of a pixel from its box's start, negative when the pixel
+    // lies nearer the start than the end.
+    const auto offsetOf = [](int p, int start, int size, int n) {
+        const int r = Wrap(static_cast<long long>(p) - start, n);
+        return r >= size && r - size >= n - r ? r - n : r;
+    };
+    const std::int32_t* pieces = m_pieces.get();
+    float* colourOut = m_colour.Data();
+    ParallelFor(static_cast<std::size_t>(height), 1, [&](std::size_t begin, std::size_t end) {
+        for (std::size_t y = begin; y < end; ++y) {
+            for (int x = 0; x < width; ++x) {
+                const std::size_t d = y * width + static_cast<std::size_t>(x);
+                const int k = pieces[d];
+                if (k < 0) continue;
+                const Window& window = windows[static_cast<std::size_t>(k)];
+                const int rx = offsetOf(x, window.x0, window.w, width);
+                const int ry = offsetOf(static_cast<int>(y), window.y0, window.h, height);
+                if (rx >= 0 && rx < window.w && ry >= 0 && ry < window.h) continue;  // copied
+                const int sx = std::clamp(window.sourceX + rx, 0, width - 1);
+                const int sy = std::clamp(window.sourceY + ry, 0, height - 1);
+                const std::size_t s =
+                    static_cast<std::size_t>(sy) * width + static_cast<std::size_t>(sx);
+                const Source& source = *window.source;
+                colourOut[3 * d] = source.colour.Data()[3 * s];
+                colourOut[3 * d + 1] = source.colour.Data()[3 * s + 1];
+                colourOut[3 * d + 2] = source.colour.Data()[3 * s + 2];
+                context.alpha[d] = source.alpha.Data()[s];
+            }
+        }
+    });
     return Step::Done;
 }
 
@@ -729,7 +779,8 @@ TilingLayer::Step TilingLayer::EdgeHeights(RenderContext& context, int radius) {
         const std::size_t base = static_cast<std::size_t>(y) * width;
         runEnd[base + width - 1] = width;
         for (int x = width - 2; x >= 0; --x) {
-            runEnd[base + x] = pieces[base + x] == pieces[base + x + 1] ? runEnd[base + x + 1] : x + 1;
+            runEnd[base + x] =
+                pieces[base + x] == pieces[base + x + 1] ? runEnd[base + x + 1] : x + 1;
         }
     }
     // Pixels of piece p in columns lo .. hi (inside the row) of one row.
@@ -744,7 +795,8 @@ TilingLayer::Step TilingLayer::EdgeHeights(RenderContext& context, int radius) {
     };
     // The same for any span of columns, wrapped or cut at the border.
     const auto countSpan = [&](std::size_t base, int p, long long lo, long long hi) {
-        if (lo >= 0 && hi < width) return countIn(base, p, static_cast<int>(lo), static_cast<int>(hi));
+        if (lo >= 0 && hi < width)
+            return countIn(base, p, static_cast<int>(lo), static_cast<int>(hi));
         if (!wrap) {
             lo = std::max(lo, 0LL);
             hi = std::min(hi, static_cast<long long>(width) - 1);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "engine/bump_map_layer.h"
@@ -18,7 +19,7 @@ namespace quillon {
 // uses, its REDUCTION the cost of one use, and MORTAR makes it fill the
 // joints instead of the pieces.
 class TilingLayer : public BumpMapLayer {
-public:
+  public:
     // Piece numbers in the piece map besides the pieces' own.
     static constexpr int kUnassigned = -1;
     static constexpr int kMortarPiece = -16;
@@ -78,7 +79,7 @@ public:
     // Bricks placed or rocks made by the last rendering.
     int PieceCount() const { return m_pieceCount; }
 
-private:
+  private:
     // A usable child and its rendering for this synthesis.
     struct Source {
         BaseLayer* child = nullptr;
@@ -104,9 +105,9 @@ private:
                      FloatBuffer& alpha);
     // Copies a w x h window of the source to (x, y), wrapping; with
     // onlyPiece >= 0 only pixels of that piece are written, otherwise
-    // they are given `piece`.
-    void CopyPiece(const Source& source, int x, int y, int w, int h, int piece, int onlyPiece,
-                   float* alpha);
+    // they are given `piece`. Returns the source window's top-left.
+    std::pair<int, int> CopyPiece(const Source& source, int x, int y, int w, int h, int piece,
+                                  int onlyPiece, float* alpha);
     Step PlaceBricks(RenderContext& context);
     Step GrowRocks(RenderContext& context);
     bool SmoothRocks(const RenderContext& context);
@@ -130,7 +131,7 @@ private:
     RandomNumber m_threshold = RandomNumber(0.0f);
 
     // Buffers of one rendering.
-    FloatBuffer m_colour;             // the pieces' colours, 3 floats per pixel
+    FloatBuffer m_colour;                      // the pieces' colours, 3 floats per pixel
     std::unique_ptr<std::int32_t[]> m_pieces;  // piece number per pixel
     std::vector<Source> m_sources;
     float m_totalWeight = 0.0f;

@@ -11,8 +11,12 @@ namespace quillon {
 
 namespace {
 
-bool IsDigit(int c) { return c >= '0' && c <= '9'; }
-bool IsLetter(int c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
+bool IsDigit(int c) {
+    return c >= '0' && c <= '9';
+}
+bool IsLetter(int c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+}
 
 std::uint64_t StreamSize(std::streambuf* buf) {
     const auto end = buf->pubseekoff(0, std::ios_base::end, std::ios_base::in);
@@ -101,7 +105,9 @@ bool SimpleLexer::Store(int c) {
     return true;
 }
 
-void SimpleLexer::Terminate() { m_token[m_tokenLength] = '\0'; }
+void SimpleLexer::Terminate() {
+    m_token[m_tokenLength] = '\0';
+}
 
 TokenStatus SimpleLexer::Fail(const char* text) {
     m_lastError = text;
@@ -201,7 +207,11 @@ std::uint64_t SimpleLexer::RemainingBytesBound() const {
 
 void SimpleLexer::ReportError(std::string_view message) const {
     if (message.size() >= kMessageCapacity) message = message.substr(0, kMessageCapacity - 1);
-    std::string text = "Error " + m_fileName + "(line " + std::to_string(m_line) + "): ";
+    // A line feed or escape in a file name must not break the message up.
+    std::string name = m_fileName;
+    for (char& c : name)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+    std::string text = "Error " + name + "(line " + std::to_string(m_line) + "): ";
     text.append(message);
     quillon::ReportError(text);
 }

@@ -32,14 +32,18 @@ inline std::uint8_t FloatToByte(float v) {
 
 }  // namespace
 
-DisplayBitmap::DisplayBitmap(const DisplayBitmap& other) { Assign(other); }
+DisplayBitmap::DisplayBitmap(const DisplayBitmap& other) {
+    Assign(other);
+}
 
 DisplayBitmap& DisplayBitmap::operator=(const DisplayBitmap& other) {
     if (this != &other && !Assign(other)) Clear();
     return *this;
 }
 
-DisplayBitmap::DisplayBitmap(DisplayBitmap&& other) noexcept { *this = std::move(other); }
+DisplayBitmap::DisplayBitmap(DisplayBitmap&& other) noexcept {
+    *this = std::move(other);
+}
 
 DisplayBitmap& DisplayBitmap::operator=(DisplayBitmap&& other) noexcept {
     if (this == &other) return *this;
@@ -114,7 +118,8 @@ const std::uint8_t* DisplayBitmap::BitmapRow(int r) const {
 }
 
 bool DisplayBitmap::FillFromImage(const ImageBuffer& image) {
-    if (!m_data || m_bitsPerPixel != 24 || image.Empty() || image.BytesPerPixel() != 3) return false;
+    if (!m_data || m_bitsPerPixel != 24 || image.Empty() || image.BytesPerPixel() != 3)
+        return false;
     const int rows = std::min(m_height, image.Height());
     const int cols = std::min(m_width, image.Width());
     for (int r = 0; r < rows; ++r) {
@@ -174,9 +179,15 @@ std::unique_ptr<ImageBuffer> DisplayBitmap::ToImage(Palette* palette) const {
                     dst[3 * x + 1] = src[3 * x + 1];
                     dst[3 * x + 2] = src[3 * x];
                     break;
-                case 8: dst[x] = src[x]; break;
-                case 4: dst[x] = (src[x / 2] >> (x % 2 == 0 ? 4 : 0)) & 0x0F; break;
-                default: dst[x] = (src[x / 8] >> (7 - x % 8)) & 1; break;
+                case 8:
+                    dst[x] = src[x];
+                    break;
+                case 4:
+                    dst[x] = (src[x / 2] >> (x % 2 == 0 ? 4 : 0)) & 0x0F;
+                    break;
+                default:
+                    dst[x] = (src[x / 8] >> (7 - x % 8)) & 1;
+                    break;
             }
         }
     }
@@ -224,6 +235,29 @@ bool DisplayBitmap::SaveAsBitmapFile(const std::string& path, std::string* error
               file.Commit();
     if (!ok && error) *error = file.Error();
     return ok;
+}
+
+bool MirrorExpand(const DisplayBitmap& source, bool mirrorX, bool mirrorY, DisplayBitmap& result) {
+    if (source.Empty() || source.BitsPerPixel() != 24) return false;
+    const int width = source.Width();
+    const int height = source.Height();
+    const int outWidth = mirrorX ? 2 * width : width;
+    const int outHeight = mirrorY ? 2 * height : height;
+    DisplayBitmap out;
+    if (!out.Create(outWidth, outHeight, 24)) return false;
+    // Rows are counted from the top here and stored bottom row first.
+    for (int r = 0; r < outHeight; ++r) {
+        const int sourceTopRow = r < height ? r : 2 * height - 1 - r;
+        const std::uint8_t* from = source.BitmapRow(height - 1 - sourceTopRow);
+        std::uint8_t* to = out.BitmapRow(outHeight - 1 - r);
+        std::memcpy(to, from, static_cast<std::size_t>(width) * 3);
+        for (int c = width; c < outWidth; ++c) {
+            std::memcpy(to + 3 * static_cast<std::size_t>(c),
+                        from + 3 * static_cast<std::size_t>(2 * width - 1 - c), 3);
+        }
+    }
+    result = std::move(out);
+    return true;
 }
 
 }  // namespace quillon

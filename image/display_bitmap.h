@@ -17,7 +17,7 @@ namespace quillon {
 // bottom row first, each padded to a multiple of 4 bytes, B G R for 24 bits.
 // The GUI paints straight from Data(); a synthesis fills it from floats.
 class DisplayBitmap {
-public:
+  public:
     static constexpr std::size_t kInfoHeaderSize = 40;
 
     DisplayBitmap() = default;
@@ -72,7 +72,7 @@ public:
     std::uint8_t* BitmapRow(int r);
     const std::uint8_t* BitmapRow(int r) const;
 
-private:
+  private:
     std::size_t PixelOffset() const { return kInfoHeaderSize + 4 * ColorTableEntries(); }
 
     std::unique_ptr<std::uint8_t[]> m_data;
@@ -82,5 +82,11 @@ private:
     std::size_t m_stride = 0;
     int m_bitsPerPixel = 0;
 };
+
+// The preview's mirrored expansion: with mirrorX the picture doubles in
+// width, its right half the left half reflected; with mirrorY it doubles in
+// height, the lower half the upper half reflected. False (result untouched)
+// for a picture that is not 24-bit, or when the result would be too large.
+bool MirrorExpand(const DisplayBitmap& source, bool mirrorX, bool mirrorY, DisplayBitmap& result);
 
 }  // namespace quillon

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <deque>
 #include <map>
 #include <memory>
 #include <vector>
@@ -79,7 +81,8 @@ TEST(Tiling, ChildrenAreMarkedAsSubLayersAndCopiesKeepTheMark) {
     auto copy = tiling->Clone();
     auto* clone = dynamic_cast<TilingLayer*>(copy.get());
     ASSERT_NE(clone, nullptr);
-    for (const TilingLayer* layer : {static_cast<const TilingLayer*>(tiling.get()), static_cast<const TilingLayer*>(clone)}) {
+    for (const TilingLayer* layer :
+         {static_cast<const TilingLayer*>(tiling.get()), static_cast<const TilingLayer*>(clone)}) {
         ASSERT_EQ(layer->Count(), 2);
         EXPECT_TRUE(layer->Child(0)->IsTilingSubLayer());
         EXPECT_TRUE(layer->Child(1)->IsTilingSubLayer());
@@ -90,8 +93,8 @@ TEST(Tiling, ChildrenAreMarkedAsSubLayersAndCopiesKeepTheMark) {
 
 // Four children used once each: every brick of the row has its own grey.
 TEST(Tiling, RegularBricksShareTheSpareColumnsFromTheLeft) {
-    for (const auto& [width, expected] :
-         std::vector<std::pair<int, std::vector<int>>>{{256, {64, 64, 64, 64}}, {258, {65, 65, 64, 64}}}) {
+    for (const auto& [width, expected] : std::vector<std::pair<int, std::vector<int>>>{
+             {256, {64, 64, 64, 64}}, {258, {65, 65, 64, 64}}}) {
         auto tiling = Tiling(width, 8);
         tiling->SetBricksWide(4.0f);
         tiling->SetRandomPlacement(false);
@@ -128,7 +131,7 @@ TEST(Tiling, ProbabilityIsABudgetAndReductionItsCost) {
         tiling->SetRandomPlacement(false);
         AddStone(*tiling, 1.0f, 2.0f, 2.0f);  // one brick at most
         AddStone(*tiling, 0.5f, 3.0f, 0.0f);
-        AddStone(*tiling, 0.0f, 0.0f, 0.0f);  // never
+        AddStone(*tiling, 0.0f, 0.0f, 0.0f);    // never
         AddStone(*tiling, 0.25f, -4.0f, 0.0f);  // never
         const Picture pic = RenderLayer(*tiling);
         ASSERT_TRUE(pic.ok);
@@ -192,8 +195,11 @@ TEST(Tiling, RocksOfGrowthOneGrowAsDiamonds) {
 
     // Grid seeds of five rocks: rows at 1/3 and 1/3 + 1/2 of the height,
     // two seeds in the first row and three in the second.
-    const std::vector<std::pair<int, int>> seeds = {{40, 40}, {100, 40}, {30, 100}, {70, 100}, {110, 100}};
-    const auto torus = [&](int a, int b) { return std::min(std::abs(a - b), size - std::abs(a - b)); };
+    const std::vector<std::pair<int, int>> seeds = {
+        {40, 40}, {100, 40}, {30, 100}, {70, 100}, {110, 100}};
+    const auto torus = [&](int a, int b) {
+        return std::min(std::abs(a - b), size - std::abs(a - b));
+    };
     int checked = 0;
     int discriminating = 0;
     for (int y = 0; y < size; ++y) {
@@ -232,6 +238,150 @@ TEST(Tiling, RocksCoverEveryPixelWhateverTheGrowth) {
             EXPECT_EQ(tiling->PieceCount(), 7);
             for (float v : pic.rgb) ASSERT_NE(v, 0.0f) << random << " " << growth;
         }
+    }
+}
+
+// Colours that name the child (1, 2, 3 ...) and the source pixel.
+class SourceCodeLayer : public BaseLayer {
+  public:
+    explicit SourceCodeLayer(int code) : m_code(code) {}
+    bool Render(RenderContext& context) override {
+        const std::size_t n = static_cast<std::size_t>(Size());
+        for (std::size_t p = 0; p < n; ++p) {
+            const float v = static_cast<float>(m_code * n + p + 1) / 4096.0f;
+            for (int c = 0; c < 3; ++c) context.rgb[3 * p + c] = v;
+            context.alpha[p] = 1.0f;
+        }
+        return true;
+    }
+    std::unique_ptr<BaseLayer> Clone() const override {
+        return std::make_unique<SourceCodeLayer>(*this);
+    }
+
+  private:
+    int m_code;
+};
+
+// Three rocks on an 8 x 8 torus: smoothing moves rim pixels out of the
+// boxes the rocks grew. The boxes and their window draws stay as grown;
+// the stray pixels come through the same window from the nearer side.
+TEST(Tiling, RockPixelsOutsideTheirBoxComeThroughTheirWindow) {
+    const int size = 8;
+    auto tiling = Rocks(size, size, 3.0f, false, 1.0f);
+    for (int code = 1; code <= 3; ++code) {
+        auto child = std::make_unique<SourceCodeLayer>(code);
+        child->SetProbability(1.0f);
+        child->SetReduction(1.0f);
+        tiling->AddLast(std::move(child));
+    }
+    RandomGenerator::Instance().Seed(7);
+    const Picture pic = RenderLayer(*tiling);
+    ASSERT_TRUE(pic.ok);
+
+    // The growth as the rocks grew it (grid seeds, four neighbours a step).
+    struct Item {
+        int x, y, dx, dy, rock;
+    };
+    struct Box {
+        int minDx = 0, maxDx = 0, minDy = 0, maxDy = 0;
+    };
+    const Item seeds[] = {{4, 3, 0, 0, 2}, {3, 7, 0, 0, 1}, {7, 7, 0, 0, 0}};
+    std::vector<int> grown(size * size, -1);
+    std::vector<Box> boxes(3);
+    std::deque<Item> queue;
+    for (const Item& s : seeds) {
+        grown[s.y * size + s.x] = s.rock;
+        queue.push_back(s);
+    }
+    while (!queue.empty()) {
+        const Item it = queue.front();
+        queue.pop_front();
+        const Item next[4] = {{(it.x + size - 1) % size, it.y, it.dx - 1, it.dy, it.rock},
+                              {(it.x + 1) % size, it.y, it.dx + 1, it.dy, it.rock},
+                              {it.x, (it.y + size - 1) % size, it.dx, it.dy - 1, it.rock},
+                              {it.x, (it.y + 1) % size, it.dx, it.dy + 1, it.rock}};
+        for (const Item& g : next) {
+            if (grown[g.y * size + g.x] >= 0) continue;
+            grown[g.y * size + g.x] = g.rock;
+            queue.push_back(g);
+            Box& b = boxes[static_cast<std::size_t>(g.rock)];
+            b.minDx = std::min(b.minDx, g.dx);
+            b.maxDx = std::max(b.maxDx, g.dx);
+            b.minDy = std::min(b.minDy, g.dy);
+            b.maxDy = std::max(b.maxDy, g.dy);
+        }
+    }
+
+    // The draws of the rocks in number order: the source choice, then the
+    // window's x and y over the unwidened box.
+    RandomGenerator& gen = RandomGenerator::Instance();
+    gen.Seed(7);
+    float weights[3] = {1, 1, 1};  // entries of the children 3, 2, 1
+    float total = 3;
+    int childOf[3], x0[3], y0[3], w[3], h[3], ox[3], oy[3];
+    for (int k = 0; k < 3; ++k) {
+        double a = gen.Uniform(0.0, total);
+        int e = 2;
+        for (int i = 0; i < 3; ++i) {
+            if ((a -= weights[i]) < 0.0) {
+                e = i;
+                break;
+            }
+        }
+        weights[e] = 0;
+        total -= 1;
+        childOf[k] = 3 - e;
+        const Item& s = seeds[2 - k];
+        const Box& b = boxes[static_cast<std::size_t>(k)];
+        x0[k] = (s.x + b.minDx + size) % size;
+        y0[k] = (s.y + b.minDy + size) % size;
+        w[k] = std::min(b.maxDx - b.minDx + 1, size);
+        h[k] = std::min(b.maxDy - b.minDy + 1, size);
+        ox[k] = static_cast<int>(gen.Uniform(0.0, size - w[k]));
+        oy[k] = static_cast<int>(gen.Uniform(0.0, size - h[k]));
+    }
+
+    const auto offsetOf = [size](int p, int start, int length) {
+        const int r = ((p - start) % size + size) % size;
+        return r >= length && r - length >= size - r ? r - size : r;
+    };
+    int strays = 0;
+    for (int y = 0; y < size; ++y) {
+        for (int x = 0; x < size; ++x) {
+            const int code = static_cast<int>(std::lround(pic.Red(x, y) * 4096.0f)) - 1;
+            ASSERT_GE(code, size * size) << "black at " << x << "," << y;
+            const int child = code / (size * size);
+            const int k = static_cast<int>(std::find(childOf, childOf + 3, child) - childOf);
+            ASSERT_LT(k, 3);
+            const int rx = offsetOf(x, x0[k], w[k]);
+            const int ry = offsetOf(y, y0[k], h[k]);
+            strays += rx < 0 || rx >= w[k] || ry < 0 || ry >= h[k];
+            const int sx = std::clamp(ox[k] + rx, 0, size - 1);
+            const int sy = std::clamp(oy[k] + ry, 0, size - 1);
+            EXPECT_EQ(code % (size * size), sy * size + sx)
+                << "rock " << k << " at " << x << "," << y;
+        }
+    }
+    EXPECT_GT(strays, 0);
+}
+
+// Budgets spent to the last crumb, with a float residue of
+// 0.2 + 0.1 - 0.1 - 0.2: the walk runs out and every further brick takes
+// the last entry, the first child.
+TEST(Tiling, SpentBudgetsLeaveTheRestToTheFirstChild) {
+    for (int seed = 1; seed <= 10; ++seed) {
+        RandomGenerator::Instance().Seed(seed);
+        auto tiling = Tiling(64, 8);
+        tiling->SetBricksWide(8.0f);
+        tiling->SetRandomPlacement(false);
+        AddStone(*tiling, 0.25f, 0.1f, 0.1f);
+        AddStone(*tiling, 0.75f, 0.2f, 0.2f);
+        const Picture pic = RenderLayer(*tiling);
+        ASSERT_TRUE(pic.ok);
+        std::map<float, int> bricks;
+        for (int k = 0; k < 8; ++k) ++bricks[pic.Red(8 * k, 0)];
+        EXPECT_EQ(bricks[0.25f], 7);
+        EXPECT_EQ(bricks[0.75f], 1);
     }
 }
 

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <cfloat>
 #include <cmath>
+#include <cstdlib>
+#include <fstream>
 #include <locale>
 #include <sstream>
 
@@ -82,6 +85,26 @@ TEST(TextureWriter, ColoursKeepTheirByteValues) {
     EXPECT_EQ(one.str(), "(3, 255, 0, 0, 1)");
 }
 
+// Whatever a document holds, the first save's text is the text of every
+// later save (negative components once drifted up by one per save).
+TEST(TextureWriter, ColourComponentsOfAnySignAndSizeAreStable) {
+    for (int k : {-2147483647 - 1, -70000000, -1000, -256, -1, 256, 1000, 8388607, 2147483647}) {
+        std::ostringstream out;
+        Color(k * (1.0 / 255), 0.0, 0.0, RandomNumber(1.0f)).Write(out);
+        if (std::abs(static_cast<long long>(k)) < 8388608) {
+            EXPECT_EQ(out.str(), "(" + std::to_string(k) + ", 0, 0, 1)");
+        }
+    }
+    RoundTrip(
+        "VERSION 2\nWHITENOISELAYER \"w\" {\n COLORMAP SIZE 3\n RANDOM TRUE\n"
+        " (0, -1000, -1, 256, 1, 2147483647, -2147483648, -70000001, 1)\n"
+        " (5, -999, 999999, 123456789, 1, -3, -255, 100000007, 1)\n"
+        " (9, 0, 255, 254, 1, 1, 2, 3, 1)\n}\n");
+    RoundTrip(
+        "VERSION 0.5\nWHITENOISELAYER \"w\" {\n COLORMAP SIZE 2\n"
+        " (0, -3.9215686, 0.999, 1e9, 1)\n (1, -0.0039215, 1.0000001, -1e30, 1)\n}\n");
+}
+
 TEST(TextureWriter, CommonPropertiesInTheirOrder) {
     BaseLayer layer;
     layer.SetName("plain");
@@ -129,7 +152,8 @@ TEST(TextureWriter, IgnoresTheGlobalLocale) {
     texture.RemoveAll();
     texture.SetSize(1000, 2000);
     texture.SetZoom(RandomNumber(1.5f));
-    const std::locale previous = std::locale::global(std::locale(std::locale::classic(), new GroupingPunct));
+    const std::locale previous =
+        std::locale::global(std::locale(std::locale::classic(), new GroupingPunct));
     const std::string text = DocumentText(texture);
     std::locale::global(previous);
     EXPECT_NE(text.find("\tWIDTH 1000\n\tHEIGHT 2000\n\tZOOM 1.5\n"), std::string::npos) << text;
@@ -231,7 +255,7 @@ TEST(TextureFiles, LayerFilesUseCrLfBothWays) {
 TEST(TextureFiles, PictureBytesSurviveBothKindsOfFile) {
     TempFolder folder;
     const std::uint8_t bytes[] = {'\n', '\r', '\r', '\n', '}', '{', '\r', 0,  255,
-                                  '\n', '\n', '\r', ' ',  ';', '"', 10, 13, '\n'};
+                                  '\n', '\n', '\r', ' ',  ';', '"', 10,   13, '\n'};
     RgbPicture picture;
     ASSERT_TRUE(picture.Assign(3, 2, bytes));
     TextureMap texture;
@@ -313,11 +337,18 @@ TEST(TextureFiles, FailedSavesKeepTheOldFile) {
     TextureMap texture;
     BaseLayer layer;
 
-    EXPECT_FALSE(SaveDocument(folder / "no" / "such" / "folder.qln", texture));
+    // Each failure names the file and the system's reason.
+    const std::string missing = ": No such file or directory";
+    std::string error;
+    EXPECT_FALSE(SaveDocument(folder / "no" / "such" / "folder.qln", texture, &error));
+    EXPECT_EQ(error, "Unable to create file " + (folder / "no/such/folder.qln").string() + missing);
     EXPECT_FALSE(SaveLayerFile(folder / "no" / "layer.qlr", layer));
-    EXPECT_FALSE(SaveColorMapFile(folder / "no" / "map.cmp", layer.GetColorMap()));
+    EXPECT_FALSE(SaveColorMapFile(folder / "no" / "map.cmp", layer.GetColorMap(), &error));
+    EXPECT_EQ(error, "Unable to create file " + (folder / "no/map.cmp").string() + missing);
     EXPECT_EQ(reporter.Messages(),
-              (std::vector<std::string>{"Unable to write layer file", "Unable to write color map"}));
+              (std::vector<std::string>{"Unable to write layer file\n\nUnable to create file " +
+                                            (folder / "no/layer.qlr").string() + missing,
+                                        "Unable to write color map\n\n" + error}));
 
     // A save over a folder fails and leaves the folder as it was.
     std::filesystem::create_directory(folder / "taken.qln");
@@ -330,6 +361,69 @@ TEST(TextureFiles, FailedSavesKeepTheOldFile) {
     ASSERT_TRUE(SaveDocument(folder / "old.qln", texture));
     EXPECT_EQ(ReadBytes(folder / "old.qln"), DocumentText(texture));
     EXPECT_EQ(folder.EntryCount(), 2u);
+}
+
+// Address space for this process: what it uses now and some headroom.
+void LimitMemory(std::size_t headroom) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    std::size_t usedKb = 0;
+    while (std::getline(status, line))
+        if (line.rfind("VmSize:", 0) == 0) usedKb = std::stoul(line.substr(7));
+    const rlimit limit{usedKb * 1024 + headroom, usedKb * 1024 + headroom};
+    setrlimit(RLIMIT_AS, &limit);
+}
+
+// Whether the file holds exactly text (with CR LF line ends when crlf),
+// read without a copy of either.
+bool FileHolds(const std::filesystem::path& path, const std::string& text, bool crlf) {
+    std::ifstream in(path, std::ios::binary);
+    std::size_t at = 0;
+    bool pendingLf = false;
+    for (char c; in.get(c);) {
+        if (pendingLf) {
+            if (c != '\n') return false;
+            pendingLf = false;
+        } else if (at < text.size() && crlf && text[at] == '\n') {
+            if (c != '\r') return false;
+            pendingLf = true;
+            ++at;
+        } else if (at >= text.size() || text[at++] != c) {
+            return false;
+        }
+    }
+    return at == text.size() && !pendingLf;
+}
+
+// Memory too short to hold a large document's text: the text comes back
+// empty rather than cut, and a save streams the whole file anyway.
+TEST(TextureFiles, ShortMemoryNeverGivesACutDocument) {
+    TempFolder folder;
+    TextureMap texture;
+    auto bitmap = std::make_unique<BitmapLayer>();
+    std::vector<std::uint8_t> bytes(3 * 2048 * 2048);
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 7);
+    RgbPicture picture;
+    ASSERT_TRUE(picture.Assign(2048, 2048, bytes.data()));
+    bitmap->SetPicture(std::move(picture));
+    texture.AddLast(std::move(bitmap));
+    const std::string whole = DocumentText(texture);
+    ASSERT_GT(whole.size(), bytes.size());
+    const auto path = folder / "big.qln";
+    const auto layerPath = folder / "big.qlr";
+
+    // A fresh process, so that no memory freed by earlier tests is at hand.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            WriteBytes(path, "old");
+            LimitMemory(8u << 20);
+            const bool cut = !DocumentText(texture).empty();
+            const bool saved = SaveDocument(path, texture) && SaveLayerFile(layerPath, texture);
+            const bool complete = FileHolds(path, whole, false) && FileHolds(layerPath, whole, true);
+            std::_Exit(cut ? 1 : !saved ? 2 : !complete ? 3 : 0);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
