@@ -348,7 +348,7 @@ TEST(Tiling, RockPixelsOutsideTheirBoxComeThroughTheirWindow) {
     int strays = 0;
     for (int y = 0; y < size; ++y) {
         for (int x = 0; x < size; ++x) {
-            const int code = static_cast<int>(std::lround(pic.Red(x, y) * 4096.0f)) - 1;
+            const int code = static_cast<int>(std::lround(pic.At(x, y) * 4096.0f)) - 1;
             ASSERT_GE(code, size * size) << "black at " << x << "," << y;
             const int child = code / (size * size);
             const int k = static_cast<int>(std::find(childOf, childOf + 3, child) - childOf);
@@ -379,7 +379,7 @@ TEST(Tiling, SpentBudgetsLeaveTheRestToTheFirstChild) {
         const Picture pic = RenderLayer(*tiling);
         ASSERT_TRUE(pic.ok);
         std::map<float, int> bricks;
-        for (int k = 0; k < 8; ++k) ++bricks[pic.Red(8 * k, 0)];
+        for (int k = 0; k < 8; ++k) ++bricks[pic.At(8 * k, 0)];
         EXPECT_EQ(bricks[0.25f], 7);
         EXPECT_EQ(bricks[0.75f], 1);
     }
