@@ -301,11 +301,12 @@ void DocumentView::StartPreview(BaseLayer* object) {
 }
 
 void DocumentView::AdoptPreview(PreviewWindow* window, BaseLayer* object) {
+    Q_UNUSED(object);
     m_preview = window;
-    m_previewObject = object;
+    m_synthesize->setEnabled(false);
     connect(window, &PreviewWindow::PreviewClosed, this, [this] {
         m_preview = nullptr;
-        m_previewObject = nullptr;
+        m_synthesize->setEnabled(true);
         emit CommandStateChanged();
     });
     emit CommandStateChanged();

@@ -367,7 +367,7 @@ void PreviewWindow::StartJob(BaseLayer* layer, float xScale, float yScale) {
     m_rgb.Fill(0.0f);
     m_alpha.Fill(1.0f);
     m_frames.SetSource(m_rgb.Data());
-    m_job.window = &m_sink;
+    m_job.sink = &m_sink;
     m_job.rgb = m_rgb.Data();
     m_job.alpha = m_alpha.Data();
     m_job.xScale = xScale;
@@ -586,7 +586,7 @@ void PreviewWindow::SlideshowStep() {
         std::unique_ptr<TextureMap> texture;
         // An unreadable file has been reported by the parser; the next one follows.
         if (LoadTextureDocument(QFile::encodeName(path).toStdString(), texture) !=
-                LoadStatus::kOk ||
+                LoadStatus::Ok ||
             !texture) {
             continue;
         }

@@ -179,7 +179,7 @@ bool DrawWindow::StartRendering() {
     if (m_stack->Width() != plan.width || m_stack->Height() != plan.height) return false;
 
     m_sink.TakeAll();
-    m_job.window = &m_sink;
+    m_job.sink = &m_sink;
     m_job.rgb = target;
     m_job.alpha = m_weights.Data();
     m_job.scale = plan.scale;

@@ -409,9 +409,9 @@ void ColorPropPage::LoadColorMap() {
     if (path.isEmpty()) return;
     ColorMap loaded;
     const LoadStatus status = LoadColorMapFile(std::filesystem::path(path.toStdString()), loaded);
-    if (status != LoadStatus::kOk) {
+    if (status != LoadStatus::Ok) {
         // A parse error has been shown by the parser.
-        if (status != LoadStatus::kFailed) {
+        if (status != LoadStatus::Failed) {
             ReportError("No color map found in " + path.toStdString());
         }
         return;

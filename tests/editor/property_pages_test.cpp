@@ -94,7 +94,7 @@ TEST_F(PropertyPagesTest, ApplyingUntouchedPagesWritesTheSameBlock) {
     for (const auto& file : std::filesystem::directory_iterator(examples)) {
         if (file.path().extension() != ".qln") continue;
         TextureMap texture;
-        ASSERT_EQ(LoadDocument(file.path(), texture), LoadStatus::kOk) << file.path();
+        ASSERT_EQ(LoadDocument(file.path(), texture), LoadStatus::Ok) << file.path();
         const std::string before = Block(texture);
         ForEachLayer(texture, [&](BaseLayer& layer) {
             if (&layer == &texture) return;
