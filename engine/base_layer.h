@@ -4,6 +4,7 @@
 #include <iosfwd>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +19,8 @@ namespace quillon {
 
 class BlockReader;
 class MultiBaseLayer;
+template <class Owner>
+struct PropertyEntry;
 
 // How a container composites a layer onto what lies below it.
 enum class CombineFunc : int {
@@ -29,6 +32,8 @@ enum class CombineFunc : int {
     Multiply = 5,
     Disable = 6,  // mask layers: rendered, not composited
 };
+// Tables indexed by the function check their size against this.
+inline constexpr std::size_t kCombineFuncCount = static_cast<std::size_t>(CombineFunc::Disable) + 1;
 
 // Bits of BaseLayer::Flags.
 inline constexpr int kLayerTilingSubLayer = 1;
@@ -56,7 +61,8 @@ class BaseLayer {
     virtual void SetSize(int width, int height);
     virtual std::unique_ptr<BaseLayer> Clone() const;
     // The keyword of the layer's block in texture files.
-    virtual std::string_view Keyword() const { return "BASELAYER"; }
+    static constexpr std::string_view kKeyword = "BASELAYER";
+    virtual std::string_view Keyword() const { return kKeyword; }
     // Writes the layer's block, each line after indent (a run of tabs).
     virtual void Write(std::ostream& out, const std::string& indent) const;
     // Reads the layer's block after its keyword (engine/block_io.h).
@@ -127,7 +133,9 @@ class BaseLayer {
     // True while some thread holds the layer (a rendering, an edit).
     bool IsBusy() const { return m_lock.IsHeld(); }
 
-    // The common properties, DESCRIPTION to TRANSPARENCY, in file order.
+    // The common properties, DESCRIPTION to TRANSPARENCY, in file order:
+    // what every block writes after its name and reads among its keywords.
+    static std::span<const PropertyEntry<BaseLayer>> CommonProperties();
     void WriteCommonProperties(std::ostream& out, const std::string& indent) const;
 
   protected:

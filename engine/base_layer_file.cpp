@@ -3,6 +3,7 @@
 
 #include "engine/base_layer.h"
 #include "engine/block_io.h"
+#include "engine/property_table.h"
 
 namespace quillon {
 
@@ -12,35 +13,42 @@ void BaseLayer::SetDescription(std::string_view description) {
     m_description = CleanFileText(description);
 }
 
+std::span<const PropertyEntry<BaseLayer>> BaseLayer::CommonProperties() {
+    using L = BaseLayer;
+    static constexpr auto setMortar = [](L& layer, bool mortar) {
+        layer.SetFlags(mortar ? layer.Flags() | kLayerMortar : layer.Flags() & ~kLayerMortar);
+    };
+    static constexpr bool (*hasDescription)(const L&) = [](const L& layer) {
+        return !layer.Description().empty();
+    };
+    static constexpr bool (*isSubLayer)(const L&) = [](const L& layer) {
+        return layer.IsTilingSubLayer();
+    };
+    static constexpr bool (*isTransparent)(const L&) = [](const L& layer) {
+        return layer.GetCombineFunc() == CombineFunc::Transparent;
+    };
+    static constexpr PropertyEntry<L> kTable[] = {
+        TextProperty<L, &L::Description, &L::SetDescription>("DESCRIPTION", hasDescription),
+        BooleanProperty<L, &L::IsEnabled, &L::SetEnabled>("ENABLED"),
+        RandomProperty<L, &L::Usage, &L::SetUsage>("USAGE"),
+        RandomProperty<L, &L::UseProbability, &L::SetUseProbability>("USEPROBABILITY"),
+        RandomProperty<L, &L::Probability, &L::SetProbability>("PROBABILITY", isSubLayer),
+        RandomProperty<L, &L::Reduction, &L::SetReduction>("REDUCTION", isSubLayer),
+        BooleanProperty<L, &L::IsMortar, setMortar>("MORTAR", isSubLayer),
+        CombineProperty<L, &L::GetCombineFunc, &L::SetCombineFunc>("COMBINEFUNC"),
+        RandomProperty<L, &L::Transparency, &L::SetTransparency>("TRANSPARENCY", isTransparent),
+    };
+    return kTable;
+}
+
 void BaseLayer::WriteCommonProperties(std::ostream& out, const std::string& indent) const {
-    if (!m_description.empty()) {
-        out << indent << "\tDESCRIPTION\n\"" << CleanFileText(m_description) << "\"\n";
-    }
-    out << indent << "\tENABLED " << BooleanKeyword(m_enabled) << '\n';
-    out << indent << "\tUSAGE ";
-    m_usage.Write(out);
-    out << '\n' << indent << "\tUSEPROBABILITY ";
-    m_useProbability.Write(out);
-    out << '\n';
-    if (IsTilingSubLayer()) {
-        out << indent << "\tPROBABILITY ";
-        m_probability.Write(out);
-        out << '\n' << indent << "\tREDUCTION ";
-        m_reduction.Write(out);
-        out << '\n' << indent << "\tMORTAR " << BooleanKeyword(IsMortar()) << '\n';
-    }
-    out << indent << "\tCOMBINEFUNC " << CombineFuncName(m_combineFunc) << '\n';
-    if (m_combineFunc == CombineFunc::Transparent) {
-        out << indent << "\tTRANSPARENCY ";
-        m_transparency.Write(out);
-        out << '\n';
-    }
+    WriteProperties(out, indent, CommonProperties(), *this);
 }
 
 // A plain layer renders its colour map's colour at value 0, so the map is
 // written too; the reader takes it as a common property.
 void BaseLayer::Write(std::ostream& out, const std::string& indent) const {
-    WriteBlockStart(out, indent, "BASELAYER", m_name);
+    WriteBlockStart(out, indent, kKeyword, m_name);
     WriteCommonProperties(out, indent);
     WriteColorMapLine(out, indent, m_colorMap);
     out << indent << "}\n";

@@ -62,7 +62,8 @@ public:
 
     bool Render(RenderContext& context) override;
     std::unique_ptr<BaseLayer> Clone() const override;
-    std::string_view Keyword() const override { return "BITMAPLAYER"; }
+    static constexpr std::string_view kKeyword = "BITMAPLAYER";
+    std::string_view Keyword() const override { return kKeyword; }
     void Write(std::ostream& out, const std::string& indent) const override;
     bool ReadBlock(BlockReader& reader) override;
     bool IsSameKind(const BaseLayer& other) const override;

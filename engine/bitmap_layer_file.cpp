@@ -103,7 +103,7 @@ bool ReadPictureData(BlockReader& reader, int width, int height, RgbPicture& pic
 }  // namespace
 
 void BitmapLayer::Write(std::ostream& out, const std::string& indent) const {
-    WriteBlockStart(out, indent, "BITMAPLAYER", Name());
+    WriteBlockStart(out, indent, kKeyword, Name());
     WriteCommonProperties(out, indent);
     if (m_picture) {
         out << indent << "\tBITMAP_WIDTH " << m_picture->Width() << "\tBITMAP_HEIGHT "

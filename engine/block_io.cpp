@@ -1,52 +1,53 @@
 #include "engine/block_io.h"
 
-#include <array>
 #include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <iterator>
 #include <span>
 
 #include "engine/base_layer.h"
 #include "engine/color.h"
 #include "engine/multi_base_layer.h"
+#include "engine/noise_function_layer.h"
 
 namespace quillon {
 
 namespace {
 
-constexpr std::array<std::string_view, 7> kCombineNames = {
-    "OPAQUE", "TRANSPARENT", "SHADE", "ADDITIVE", "SUBTRACTIVE", "MULTIPLY", "DISABLE"};
-constexpr std::array<std::string_view, 4> kCoordinateNames = {"NONE", "LINEAR", "CYLINDRICAL",
-                                                              "SPHERICAL"};
-constexpr std::array<std::string_view, 4> kCutNames = {"PLANE", "CYLINDER", "YCYLINDER", "TOROID"};
-constexpr std::array<std::string_view, 6> kNoiseNames = {"VALUE",       "GRADIENT",   "VALGRAD",
-                                                         "CONVOLUTION", "SPARSECONV", "GRID"};
-constexpr std::array<std::string_view, 4> kTurbulenceNames = {"NONE", "NOISE", "TURBULENCE",
-                                                              "FRACTALSUM"};
-constexpr std::array<std::string_view, 3> kColorMappingNames = {"SCALE", "TRIG", "MODULUS"};
-constexpr std::array<std::string_view, 5> kScreenSaverNames = {"EXPAND", "TILE", "XMIRROR",
-                                                               "YMIRROR", "CURRENT"};
+// Keyword tables, in the order of the values they name; each is tied to its
+// enum's count so that a new value cannot index past its table.
+constexpr std::string_view kCombineNames[] = {"OPAQUE",      "TRANSPARENT", "SHADE",  "ADDITIVE",
+                                              "SUBTRACTIVE", "MULTIPLY",    "DISABLE"};
+constexpr std::string_view kCoordinateNames[] = {"NONE", "LINEAR", "CYLINDRICAL", "SPHERICAL"};
+constexpr std::string_view kCutNames[] = {"PLANE", "CYLINDER", "YCYLINDER", "TOROID"};
+constexpr std::string_view kNoiseNames[] = {"VALUE",       "GRADIENT",   "VALGRAD",
+                                            "CONVOLUTION", "SPARSECONV", "GRID"};
+constexpr std::string_view kTurbulenceNames[] = {"NONE", "NOISE", "TURBULENCE", "FRACTALSUM"};
+constexpr std::string_view kColorMappingNames[] = {"SCALE", "TRIG", "MODULUS"};
+constexpr std::string_view kScreenSaverNames[] = {"EXPAND", "TILE", "XMIRROR", "YMIRROR",
+                                                  "CURRENT"};
+// TextureMap::ScreenSaverType bits of the screen-saver keywords above.
+constexpr int kScreenSaverBits[] = {8, 4, 1, 2, 0};
+
+static_assert(std::size(kCombineNames) == kCombineFuncCount);
+static_assert(std::size(kCoordinateNames) == kCoordFunctionCount);
+static_assert(std::size(kCutNames) == kCutTypeCount);
+static_assert(std::size(kNoiseNames) == kNoiseFunctionCount);
+static_assert(std::size(kTurbulenceNames) == kTurbulenceTypeCount);
+static_assert(std::size(kScreenSaverBits) == std::size(kScreenSaverNames));
+
+// Indexed by FileEnumeration.
+constexpr std::span<const std::string_view> kTables[] = {
+    kCombineNames, kCoordinateNames, kCutNames,         kNoiseNames,
+    kTurbulenceNames, kColorMappingNames, kScreenSaverNames};
+static_assert(std::size(kTables) == static_cast<std::size_t>(FileEnumeration::Count));
 
 std::span<const std::string_view> Table(FileEnumeration kind) {
-    switch (kind) {
-        case FileEnumeration::CombineFunction:
-            return kCombineNames;
-        case FileEnumeration::CoordinateFunction:
-            return kCoordinateNames;
-        case FileEnumeration::CutType:
-            return kCutNames;
-        case FileEnumeration::NoiseFunction:
-            return kNoiseNames;
-        case FileEnumeration::TurbulenceType:
-            return kTurbulenceNames;
-        case FileEnumeration::ColorMapping:
-            return kColorMappingNames;
-        case FileEnumeration::ScreenSaverType:
-            return kScreenSaverNames;
-    }
-    return {};
+    const auto k = static_cast<std::size_t>(kind);
+    return k < std::size(kTables) ? kTables[k] : std::span<const std::string_view>();
 }
 
 std::string FormatGeneral(double value) {
@@ -78,9 +79,9 @@ std::string_view CombineFuncName(CombineFunc function) {
 }
 
 std::string_view ColorMappingName(const BaseColorFunctor& functor) {
-    if (dynamic_cast<const ModulusColorFunctor*>(&functor)) return "MODULUS";
-    if (dynamic_cast<const CosineColorFunctor*>(&functor)) return "TRIG";
-    return "SCALE";
+    if (dynamic_cast<const ModulusColorFunctor*>(&functor)) return kColorMappingNames[2];
+    if (dynamic_cast<const CosineColorFunctor*>(&functor)) return kColorMappingNames[1];
+    return kColorMappingNames[0];
 }
 
 std::string FormatReal(double value) {
@@ -118,6 +119,13 @@ void RandomNumber::Write(std::ostream& out) const {
         out << FormatFloat(m_numbers[k]);
     }
     out << ')';
+}
+
+void WriteRandomLine(std::ostream& out, const std::string& indent, std::string_view keyword,
+                     const RandomNumber& value) {
+    out << indent << '\t' << keyword << ' ';
+    value.Write(out);
+    out << '\n';
 }
 
 void WriteBlockStart(std::ostream& out, const std::string& indent, std::string_view keyword,
@@ -202,10 +210,11 @@ bool LayerSizeReader::Apply(int width, int height) {
 }
 
 bool BlockReader::ReadScreenSaverType(int& bit) {
-    static constexpr int kBits[] = {8, 4, 1, 2, 0};  // EXPAND, TILE, XMIRROR, YMIRROR, CURRENT
     int v = 0;
     if (!ReadEnumeration(FileEnumeration::ScreenSaverType, v)) return false;
-    bit = (v >= 0 && v < 5) ? kBits[v] : 0;
+    bit = (v >= 0 && static_cast<std::size_t>(v) < std::size(kScreenSaverBits))
+              ? kScreenSaverBits[static_cast<std::size_t>(v)]
+              : 0;
     return true;
 }
 

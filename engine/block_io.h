@@ -9,15 +9,7 @@
 // format/layer_parser.h implements over the lexer, so the engine never
 // depends on format/.
 //
-// Adding a layer kind:
-//   1. override `Write` and `ReadBlock` in the layer's *_file.cpp: the writer
-//      uses WriteBlockStart, WriteCommonProperties and the helpers below; the
-//      reader calls reader.ReadLayerBlock with the kind's three messages and a
-//      function that reads the kind's own keywords;
-//   2. add one line for the kind to kLayerKinds in engine/layer_kinds.cpp.
-// Nothing else names the kinds. (The table is explicit on purpose: static
-// registration objects in a static library are dropped by the linker when
-// nothing else references their object file.)
+// Adding a layer kind: see "Adding a layer kind" in docs/architecture.md.
 //
 // A sketch of a reader, for a kind with one own keyword:
 //
@@ -71,6 +63,7 @@ enum class FileEnumeration {
     TurbulenceType,
     ColorMapping,
     ScreenSaverType,
+    Count,  // not a table: the number of them
 };
 
 // The keyword of a value; empty when the value is out of range.
@@ -101,6 +94,9 @@ void WriteBlockStart(std::ostream& out, const std::string& indent, std::string_v
 // indent, tab, "LAYERS {", every child written with indent plus two tabs,
 // indent, tab, "}".
 void WriteLayerList(std::ostream& out, const std::string& indent, const MultiBaseLayer& layer);
+// indent, tab, keyword, blank, the number, LF.
+void WriteRandomLine(std::ostream& out, const std::string& indent, std::string_view keyword,
+                     const RandomNumber& value);
 // indent, tab, "COLORMAP ", then the map.
 void WriteColorMapLine(std::ostream& out, const std::string& indent, const ColorMap& map);
 

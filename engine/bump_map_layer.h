@@ -59,7 +59,8 @@ public:
     bool Render(RenderContext& context) override;
     void SetSize(int width, int height) override;
     std::unique_ptr<BaseLayer> Clone() const override;
-    std::string_view Keyword() const override { return "BUMPMAPLAYER"; }
+    static constexpr std::string_view kKeyword = "BUMPMAPLAYER";
+    std::string_view Keyword() const override { return kKeyword; }
     void Write(std::ostream& out, const std::string& indent) const override;
     bool ReadBlock(BlockReader& reader) override;
     bool IsSameKind(const BaseLayer& other) const override;

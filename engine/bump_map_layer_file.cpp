@@ -76,7 +76,7 @@ KeywordResult BumpMapLayer::ReadLightKeyword(BlockReader& reader, BumpLightSrc& 
 }
 
 void BumpMapLayer::Write(std::ostream& out, const std::string& indent) const {
-    WriteBlockStart(out, indent, "BUMPMAPLAYER", Name());
+    WriteBlockStart(out, indent, kKeyword, Name());
     WriteCommonProperties(out, indent);
     out << indent << "\tGREYIFY " << BooleanKeyword(m_greyify) << '\n';
     out << indent << "\tTILEABLE " << BooleanKeyword(m_tileable) << '\n';

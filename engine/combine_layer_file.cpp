@@ -8,7 +8,7 @@ namespace quillon {
 
 // No CMAP line: a combine layer never applies its colour function.
 void CombineLayer::Write(std::ostream& out, const std::string& indent) const {
-    WriteBlockStart(out, indent, "NOISECOMBINELAYER", Name());
+    WriteBlockStart(out, indent, kKeyword, Name());
     WriteCommonProperties(out, indent);
     out << indent << "\tWIDTH " << Width() << '\n';
     out << indent << "\tHEIGHT " << Height() << '\n';

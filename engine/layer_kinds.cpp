@@ -19,20 +19,25 @@ std::unique_ptr<BaseLayer> Create() {
     return std::make_unique<Layer>();
 }
 
-// One line per kind. The class reads its block in ReadBlock and writes it in
-// Write; the keyword here is the one ReadBlock is called after.
+template <class Layer>
+constexpr LayerKind Kind() {
+    return {Layer::kKeyword, true, &Create<Layer>};
+}
+
+// One line per kind. The class declares its keyword (kKeyword), reads its
+// block in ReadBlock and writes it in Write.
 constexpr LayerKind kLayerKinds[] = {
-    {"BASELAYER", true, &Create<BaseLayer>},
-    {"TEXTURE", true, &Create<TextureMap>},
-    {"WHITENOISELAYER", true, &Create<WhiteNoiseLayer>},
-    {"NOISEFUNCTIONLAYER", true, &Create<NoiseFunctionLayer>},
-    {"REACTIONDIFFUSIONLAYER", true, &Create<ReactionDiffusionLayer>},
-    {"BITMAPLAYER", true, &Create<BitmapLayer>},
-    {"MASKLAYER", true, &Create<MaskLayer>},
-    {"NOISECOMBINELAYER", true, &Create<CombineLayer>},
-    {"BUMPMAPLAYER", true, &Create<BumpMapLayer>},
-    {"BUMPMAP", false, &Create<BumpMapLayer>},
-    {"TILINGLAYER", true, &Create<TilingLayer>},
+    Kind<BaseLayer>(),
+    Kind<TextureMap>(),
+    Kind<WhiteNoiseLayer>(),
+    Kind<NoiseFunctionLayer>(),
+    Kind<ReactionDiffusionLayer>(),
+    Kind<BitmapLayer>(),
+    Kind<MaskLayer>(),
+    Kind<CombineLayer>(),
+    Kind<BumpMapLayer>(),
+    {"BUMPMAP", false, &Create<BumpMapLayer>},  // older files' top-level bump map
+    Kind<TilingLayer>(),
 };
 
 }  // namespace

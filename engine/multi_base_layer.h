@@ -19,7 +19,8 @@ public:
 
     void SetSize(int width, int height) override;
     std::unique_ptr<BaseLayer> Clone() const override;
-    std::string_view Keyword() const override { return "MULTIBASELAYER"; }
+    static constexpr std::string_view kKeyword = "MULTIBASELAYER";
+    std::string_view Keyword() const override { return kKeyword; }
 
     // Ownership passes to the container on success; on failure the layer
     // is handed back destroyed (false is returned and nothing changes).

@@ -12,10 +12,14 @@ namespace quillon {
 // What is added to the turbulence sum: nothing, the point's x, its distance
 // from the z axis, or from the origin.
 enum class CoordFunction { None = 0, Linear = 1, Cylindrical = 2, Spherical = 3 };
+// The counts below tie the file's keyword tables to these enums.
+inline constexpr std::size_t kCoordFunctionCount = static_cast<std::size_t>(CoordFunction::Spherical) + 1;
 // How pixels are laid on the noise: a plane, or a circle around x (CYLINDER),
 // around y (YCYLINDER) or both (TOROID), so the picture tiles.
 enum class CutType { Plane = 0, Cylinder = 1, YCylinder = 2, Toroid = 3 };
+inline constexpr std::size_t kCutTypeCount = static_cast<std::size_t>(CutType::Toroid) + 1;
 enum class TurbulenceType { None = 0, Noise = 1, Turbulence = 2, FractalSum = 3 };
+inline constexpr std::size_t kTurbulenceTypeCount = static_cast<std::size_t>(TurbulenceType::FractalSum) + 1;
 
 // A generator layer: each pixel becomes a 3-D point, transformed (scale x
 // rotation x translation), displaced by a coordinate noise, and valued by a
@@ -31,7 +35,8 @@ public:
 
     bool Render(RenderContext& context) override;
     std::unique_ptr<BaseLayer> Clone() const override;
-    std::string_view Keyword() const override { return "NOISEFUNCTIONLAYER"; }
+    static constexpr std::string_view kKeyword = "NOISEFUNCTIONLAYER";
+    std::string_view Keyword() const override { return kKeyword; }
     void Write(std::ostream& out, const std::string& indent) const override;
     bool ReadBlock(BlockReader& reader) override;
     bool IsSameKind(const BaseLayer& other) const override;

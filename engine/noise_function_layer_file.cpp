@@ -45,7 +45,7 @@ void WriteNoiseLines(std::ostream& out, const std::string& indent, const char* p
 }  // namespace
 
 void NoiseFunctionLayer::Write(std::ostream& out, const std::string& indent) const {
-    WriteBlockStart(out, indent, "NOISEFUNCTIONLAYER", Name());
+    WriteBlockStart(out, indent, kKeyword, Name());
     WriteCommonProperties(out, indent);
     out << indent << "\tCOORDFUNC "
         << EnumerationName(FileEnumeration::CoordinateFunction, static_cast<int>(m_coordFunction)) << '\n';

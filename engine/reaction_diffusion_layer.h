@@ -41,9 +41,12 @@ public:
     // Drops the working buffers when the pixel count changes.
     void SetSize(int width, int height) override;
     std::unique_ptr<BaseLayer> Clone() const override;
-    std::string_view Keyword() const override { return "REACTIONDIFFUSIONLAYER"; }
+    static constexpr std::string_view kKeyword = "REACTIONDIFFUSIONLAYER";
+    std::string_view Keyword() const override { return kKeyword; }
     void Write(std::ostream& out, const std::string& indent) const override;
     bool ReadBlock(BlockReader& reader) override;
+    // The eight rates of the two chemicals, DIFFA1 to THETAB, in file order.
+    static std::span<const PropertyEntry<ReactionDiffusionLayer>> RateProperties();
     bool IsSameKind(const BaseLayer& other) const override;
     bool AllocateBuffers() override;
     void FreeBuffers() override;

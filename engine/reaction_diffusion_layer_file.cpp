@@ -4,18 +4,12 @@
 #include <ostream>
 
 #include "engine/block_io.h"
+#include "engine/property_table.h"
 #include "engine/reaction_diffusion_layer.h"
 
 namespace quillon {
 
 namespace {
-
-void WriteRandomLine(std::ostream& out, const std::string& indent, const char* keyword,
-                     const RandomNumber& value) {
-    out << indent << '\t' << keyword << ' ';
-    value.Write(out);
-    out << '\n';
-}
 
 // A real from the file as a float; out-of-range values saturate instead of
 // becoming undefined.
@@ -28,17 +22,25 @@ float ToFloat(double value) {
 
 }  // namespace
 
+std::span<const PropertyEntry<ReactionDiffusionLayer>> ReactionDiffusionLayer::RateProperties() {
+    using L = ReactionDiffusionLayer;
+    static constexpr PropertyEntry<L> kTable[] = {
+        RandomField<L, [](auto& l) -> auto& { return l.m_chemicalA.xRate; }>("DIFFA1"),
+        RandomField<L, [](auto& l) -> auto& { return l.m_chemicalA.yRate; }>("DIFFA2"),
+        RandomField<L, [](auto& l) -> auto& { return l.m_chemicalA.dissipation; }>("DISSA"),
+        RandomField<L, [](auto& l) -> auto& { return l.m_chemicalA.angle; }>("THETAA"),
+        RandomField<L, [](auto& l) -> auto& { return l.m_chemicalB.xRate; }>("DIFFB1"),
+        RandomField<L, [](auto& l) -> auto& { return l.m_chemicalB.yRate; }>("DIFFB2"),
+        RandomField<L, [](auto& l) -> auto& { return l.m_chemicalB.dissipation; }>("DISSB"),
+        RandomField<L, [](auto& l) -> auto& { return l.m_chemicalB.angle; }>("THETAB"),
+    };
+    return kTable;
+}
+
 void ReactionDiffusionLayer::Write(std::ostream& out, const std::string& indent) const {
-    WriteBlockStart(out, indent, "REACTIONDIFFUSIONLAYER", Name());
+    WriteBlockStart(out, indent, kKeyword, Name());
     WriteCommonProperties(out, indent);
-    WriteRandomLine(out, indent, "DIFFA1", m_chemicalA.xRate);
-    WriteRandomLine(out, indent, "DIFFA2", m_chemicalA.yRate);
-    WriteRandomLine(out, indent, "DISSA", m_chemicalA.dissipation);
-    WriteRandomLine(out, indent, "THETAA", m_chemicalA.angle);
-    WriteRandomLine(out, indent, "DIFFB1", m_chemicalB.xRate);
-    WriteRandomLine(out, indent, "DIFFB2", m_chemicalB.yRate);
-    WriteRandomLine(out, indent, "DISSB", m_chemicalB.dissipation);
-    WriteRandomLine(out, indent, "THETAB", m_chemicalB.angle);
+    WriteProperties(out, indent, RateProperties(), *this);
     out << indent << "\tITERATIONS " << m_iterations << '\n';
     out << indent << "\tTIMESTEP " << FormatFloat(m_timeStep) << '\n';
     out << indent << "\tCMAP " << ColorMappingName(ColorFunction()) << '\n';
@@ -53,14 +55,8 @@ bool ReactionDiffusionLayer::ReadBlock(BlockReader& reader) {
         "Syntax Error(missing  '}') in Reaction Diffusion Layer",
     };
     return reader.ReadLayerBlock(*this, kMessages, [&](std::string_view keyword) {
-        if (keyword == "DIFFA1") return ReadResult(reader.ReadRandomNumber(m_chemicalA.xRate));
-        if (keyword == "DIFFA2") return ReadResult(reader.ReadRandomNumber(m_chemicalA.yRate));
-        if (keyword == "DISSA") return ReadResult(reader.ReadRandomNumber(m_chemicalA.dissipation));
-        if (keyword == "THETAA") return ReadResult(reader.ReadRandomNumber(m_chemicalA.angle));
-        if (keyword == "DIFFB1") return ReadResult(reader.ReadRandomNumber(m_chemicalB.xRate));
-        if (keyword == "DIFFB2") return ReadResult(reader.ReadRandomNumber(m_chemicalB.yRate));
-        if (keyword == "DISSB") return ReadResult(reader.ReadRandomNumber(m_chemicalB.dissipation));
-        if (keyword == "THETAB") return ReadResult(reader.ReadRandomNumber(m_chemicalB.angle));
+        const KeywordResult rate = ReadProperty(reader, RateProperties(), *this, keyword);
+        if (rate != KeywordResult::Unknown) return rate;
         if (keyword == "ITERATIONS") {
             int v = 0;
             if (!reader.ReadInteger(v)) return KeywordResult::Failed;

@@ -20,7 +20,8 @@ public:
     bool Render(RenderContext& context) override;
     void SetSize(int width, int height) override;
     std::unique_ptr<BaseLayer> Clone() const override;
-    std::string_view Keyword() const override { return "TEXTURE"; }
+    static constexpr std::string_view kKeyword = "TEXTURE";
+    std::string_view Keyword() const override { return kKeyword; }
     void Write(std::ostream& out, const std::string& indent) const override;
     bool ReadBlock(BlockReader& reader) override;
     bool IsSameKind(const BaseLayer& other) const override;
@@ -46,7 +47,8 @@ public:
 
     bool Render(RenderContext& context) override;
     std::unique_ptr<BaseLayer> Clone() const override;
-    std::string_view Keyword() const override { return "MASKLAYER"; }
+    static constexpr std::string_view kKeyword = "MASKLAYER";
+    std::string_view Keyword() const override { return kKeyword; }
     void Write(std::ostream& out, const std::string& indent) const override;
     bool ReadBlock(BlockReader& reader) override;
     bool IsSameKind(const BaseLayer& other) const override;

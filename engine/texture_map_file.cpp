@@ -21,7 +21,7 @@ constexpr struct {
 }  // namespace
 
 void TextureMap::Write(std::ostream& out, const std::string& indent) const {
-    WriteBlockStart(out, indent, "TEXTURE", Name());
+    WriteBlockStart(out, indent, kKeyword, Name());
     WriteCommonProperties(out, indent);
     out << indent << "\tWIDTH " << Width() << '\n';
     out << indent << "\tHEIGHT " << Height() << '\n';
@@ -60,7 +60,7 @@ bool TextureMap::ReadBlock(BlockReader& reader) {
 }
 
 void MaskLayer::Write(std::ostream& out, const std::string& indent) const {
-    WriteBlockStart(out, indent, "MASKLAYER", Name());
+    WriteBlockStart(out, indent, kKeyword, Name());
     WriteCommonProperties(out, indent);
     out << indent << "\tGREYIFY " << BooleanKeyword(m_greyify) << '\n';
     WriteLayerList(out, indent, *this);

@@ -6,21 +6,10 @@
 
 namespace quillon {
 
-namespace {
-
-void WriteRandomLine(std::ostream& out, const std::string& indent, const char* keyword,
-                     const RandomNumber& value) {
-    out << indent << '\t' << keyword << ' ';
-    value.Write(out);
-    out << '\n';
-}
-
-}  // namespace
-
 // Only the pair of numbers the layout uses is written: bricks across and
 // down for regular bricks, the rock count and growth for rocks.
 void TilingLayer::Write(std::ostream& out, const std::string& indent) const {
-    WriteBlockStart(out, indent, "TILINGLAYER", Name());
+    WriteBlockStart(out, indent, kKeyword, Name());
     WriteCommonProperties(out, indent);
     out << indent << "\tREGULAR " << BooleanKeyword(m_regular) << '\n';
     if (m_regular) {

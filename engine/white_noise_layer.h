@@ -12,7 +12,8 @@ public:
 
     bool Render(RenderContext& context) override;
     std::unique_ptr<BaseLayer> Clone() const override;
-    std::string_view Keyword() const override { return "WHITENOISELAYER"; }
+    static constexpr std::string_view kKeyword = "WHITENOISELAYER";
+    std::string_view Keyword() const override { return kKeyword; }
     void Write(std::ostream& out, const std::string& indent) const override;
     bool ReadBlock(BlockReader& reader) override;
     bool IsSameKind(const BaseLayer& other) const override;

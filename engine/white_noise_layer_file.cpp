@@ -7,7 +7,7 @@
 namespace quillon {
 
 void WhiteNoiseLayer::Write(std::ostream& out, const std::string& indent) const {
-    WriteBlockStart(out, indent, "WHITENOISELAYER", Name());
+    WriteBlockStart(out, indent, kKeyword, Name());
     WriteCommonProperties(out, indent);
     WriteColorMapLine(out, indent, GetColorMap());
     out << indent << "}\n";

@@ -5,6 +5,7 @@
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
+#include <iterator>
 #include <limits>
 #include <locale.h>
 
@@ -13,6 +14,7 @@
 #include "engine/error_reporter.h"
 #include "engine/layer_kinds.h"
 #include "engine/multi_base_layer.h"
+#include "engine/property_table.h"
 #include "engine/texture_map.h"
 
 namespace quillon {
@@ -27,6 +29,7 @@ constexpr const char* kEnumerationMessages[] = {
     "Unexpected Turbulence Type(%s)",    "Unexpected Color Mapping Function(%s)",
     "Unexpected screen saver type(%s)",
 };
+static_assert(std::size(kEnumerationMessages) == static_cast<std::size_t>(FileEnumeration::Count));
 
 constexpr const char* kUpgradeLine =
     "Please download the newest version of Quillon from the Veltrana web site.";
@@ -131,7 +134,7 @@ bool LayerParser::ParseFile(TextureMap* target) {
 bool LayerParser::ParseFileBlock(const std::string& word, TextureMap* target) {
     if (word == "VERSION") return ReadVersion("file");
     // The target is read as a texture map whatever class derives from it.
-    if (word == "TEXTURE" && target) return target->TextureMap::ReadBlock(*this);
+    if (word == TextureMap::kKeyword && target) return target->TextureMap::ReadBlock(*this);
     const LayerKind* kind = FindLayerKind(word, false);
     if (!kind) {
         ReportErrorFormat("Invalid Token(%s)", word.c_str());
@@ -246,7 +249,7 @@ bool LayerParser::ReadEnumeration(FileEnumeration kind, int& value) {
     const std::string name = TokenString();
     const int found = status == TokenStatus::Ok ? FindEnumerationValue(kind, name) : -1;
     if (found < 0) {
-        ReportErrorFormat(kEnumerationMessages[static_cast<int>(kind)], name.c_str());
+        ReportErrorFormat(kEnumerationMessages[static_cast<std::size_t>(kind)], name.c_str());
         return false;
     }
     value = found;
@@ -320,58 +323,10 @@ bool LayerParser::ReadColorMap(ColorMap& map) {
 }
 
 KeywordResult LayerParser::ReadCommonProperty(BaseLayer& layer, std::string_view keyword) {
+    // Each kind writes its colour map where its block has it; any block
+    // may hold one.
     if (keyword == "COLORMAP") return ReadResult(ReadColorMap(layer.GetColorMap()));
-    if (keyword == "DESCRIPTION") {
-        std::string text;
-        if (!ReadString(text)) return KeywordResult::Failed;
-        layer.SetDescription(text);
-        return KeywordResult::Read;
-    }
-    if (keyword == "ENABLED") {
-        bool enabled = true;
-        if (!ReadBoolean(enabled)) return KeywordResult::Failed;
-        layer.SetEnabled(enabled);
-        return KeywordResult::Read;
-    }
-    RandomNumber number;
-    if (keyword == "PROBABILITY") {
-        if (!ReadRandomNumber(number)) return KeywordResult::Failed;
-        layer.SetProbability(number);
-        return KeywordResult::Read;
-    }
-    if (keyword == "REDUCTION") {
-        if (!ReadRandomNumber(number)) return KeywordResult::Failed;
-        layer.SetReduction(number);
-        return KeywordResult::Read;
-    }
-    if (keyword == "MORTAR") {
-        bool mortar = false;
-        if (!ReadBoolean(mortar)) return KeywordResult::Failed;
-        layer.SetFlags(mortar ? layer.Flags() | kLayerMortar : layer.Flags() & ~kLayerMortar);
-        return KeywordResult::Read;
-    }
-    if (keyword == "COMBINEFUNC") {
-        CombineFunc function = CombineFunc::Opaque;
-        if (!ReadCombineFunction(function)) return KeywordResult::Failed;
-        layer.SetCombineFunc(function);
-        return KeywordResult::Read;
-    }
-    if (keyword == "TRANSPARENCY") {
-        if (!ReadRandomNumber(number)) return KeywordResult::Failed;
-        layer.SetTransparency(number);
-        return KeywordResult::Read;
-    }
-    if (keyword == "USAGE") {
-        if (!ReadRandomNumber(number)) return KeywordResult::Failed;
-        layer.SetUsage(number);
-        return KeywordResult::Read;
-    }
-    if (keyword == "USEPROBABILITY") {
-        if (!ReadRandomNumber(number)) return KeywordResult::Failed;
-        layer.SetUseProbability(number);
-        return KeywordResult::Read;
-    }
-    return KeywordResult::Unknown;
+    return ReadProperty(*this, BaseLayer::CommonProperties(), layer, keyword);
 }
 
 bool LayerParser::ReadLayerBlock(BaseLayer& layer, const BlockMessages& messages,

@@ -187,7 +187,7 @@ LoadStatus LoadTextureDocument(const std::filesystem::path& path,
         if (!parser.ParseFile(nullptr)) return LoadStatus::Failed;
         std::unique_ptr<BaseLayer> layer = parser.TakeResultLayer();
         // A mask layer is a texture map too, but not a document.
-        if (!layer || layer->Keyword() != "TEXTURE") return LoadStatus::Empty;
+        if (!layer || layer->Keyword() != TextureMap::kKeyword) return LoadStatus::Empty;
         auto* map = dynamic_cast<TextureMap*>(layer.get());
         if (!map) return LoadStatus::Empty;
         layer.release();

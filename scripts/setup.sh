@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 preset=${1:-default}
 
 packages=(
-  cmake ninja-build g++ pkg-config
+  cmake ninja-build g++ pkg-config clang-format
   libgtest-dev libgmock-dev libbenchmark-dev
   libjpeg62-turbo-dev libpng-dev libtbb-dev libhwy-dev
   libnoise-dev  # the peer benchmark of bench/compare.sh

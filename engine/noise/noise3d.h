@@ -13,6 +13,8 @@ namespace quillon {
 
 // The noise kinds a noise function layer can choose (values as stored).
 enum class NoiseFunction { Value = 0, Gradient = 1, ValGrad = 2, Convolution = 3, SparseConv = 4, Grid = 5 };
+// Tables indexed by the function check their size against this.
+inline constexpr std::size_t kNoiseFunctionCount = static_cast<std::size_t>(NoiseFunction::Grid) + 1;
 
 // A lattice noise of a three-dimensional point. The integer lattice is hashed
 // through a shuffled permutation into a table of random values, which each

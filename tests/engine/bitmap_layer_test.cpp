@@ -1,3 +1,4 @@
+#include "test_layers.h"
 #include "engine/bitmap_layer.h"
 
 #include <gtest/gtest.h>
@@ -53,26 +54,10 @@ RgbPicture Gradient(int w, int h) {
     return MakePicture(w, h, rgb);
 }
 
-struct Output {
-    bool ok = false;
-    std::vector<float> rgb;
-    std::vector<float> alpha;
-};
-
+using Output = testing::RenderedLayer;
 Output RenderLayer(BitmapLayer& layer, bool colour = true, NotificationSink* sink = nullptr,
                    const SynthesisJob* job = nullptr) {
-    Output out;
-    const std::size_t n = static_cast<std::size_t>(layer.Size());
-    out.rgb.assign(colour ? 3 * n : n, -9.0f);
-    out.alpha.assign(n, -9.0f);
-    RenderContext context;
-    context.rgb = out.rgb.data();
-    context.alpha = out.alpha.data();
-    context.wantColour = colour;
-    context.sink = sink;
-    context.job = job;
-    out.ok = layer.Render(context);
-    return out;
+    return testing::RenderLayer(layer, {colour, -9.0f, -9.0f, sink, job});
 }
 
 BitmapLayer LayerWith(RgbPicture picture, int w, int h) {
@@ -262,7 +247,7 @@ TEST(BitmapLayer, StretchesBothWaysAndDegenerateSizes) {
     for (const auto& [pw, ph, w, h] : {std::array{1, 1, 1, 1}, std::array{2, 2, 1, 1}, std::array{1, 1, 3, 2},
                                       std::array{5, 1, 1, 5}, std::array{1, 7, 9, 1},
                                       std::array{16, 4, 3, 11}}) {
-        SCOPED_TRACE(testing::Message() << pw << "x" << ph << " -> " << w << "x" << h);
+        SCOPED_TRACE(::testing::Message() << pw << "x" << ph << " -> " << w << "x" << h);
         BitmapLayer layer = LayerWith(Gradient(pw, ph), w, h);
         const Output out = RenderLayer(layer);
         ASSERT_TRUE(out.ok);

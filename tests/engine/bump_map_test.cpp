@@ -42,26 +42,9 @@ private:
     bool m_redOnly;
 };
 
-struct Picture {
-    std::vector<float> rgb, alpha;
-    bool ok = false;
-    float At(int w, int x, int y, int c) const {
-        return rgb[3 * (static_cast<std::size_t>(y) * w + x) + c];
-    }
-};
-
+using Picture = testing::RenderedLayer;
 Picture RenderLayer(BaseLayer& layer, bool wantColour = true, const SynthesisJob* job = nullptr) {
-    Picture out;
-    const std::size_t n = static_cast<std::size_t>(layer.Size());
-    out.rgb.assign(3 * n, 0.25f);
-    out.alpha.assign(n, 0.5f);
-    RenderContext context;
-    context.rgb = out.rgb.data();
-    context.alpha = out.alpha.data();
-    context.wantColour = wantColour;
-    context.job = job;
-    out.ok = layer.Render(context);
-    return out;
+    return testing::RenderLayer(layer, {wantColour, 0.25f, 0.5f, nullptr, job});
 }
 
 // A bump map of w x h over one child, with the default light.
@@ -146,16 +129,16 @@ TEST(BumpMap, TileableBordersWrap) {
     const float flat = 1.0f / std::sqrt(2.0f);
     // gx = 0 - 3 on column 0 when wrapped: (0.707 - 3 x 0.707) / sqrt(10) < 0.
     for (int y = 0; y < h; ++y) {
-        EXPECT_NEAR(clamped.At(w, 0, y, 0), flat, 1e-6f);
-        EXPECT_EQ(wrapped.At(w, 0, y, 0), 0.0f);
-        EXPECT_NEAR(clamped.At(w, 2, y, 1), flat, 1e-6f);
-        EXPECT_NEAR(wrapped.At(w, 2, y, 1), flat, 1e-6f);
+        EXPECT_NEAR(clamped.At(0, y, 0), flat, 1e-6f);
+        EXPECT_EQ(wrapped.At(0, y, 0), 0.0f);
+        EXPECT_NEAR(clamped.At(2, y, 1), flat, 1e-6f);
+        EXPECT_NEAR(wrapped.At(2, y, 1), flat, 1e-6f);
         // The last column's right neighbour is column 0 (low) when wrapped,
         // itself (high) when not; its left neighbour is low either way.
         const float lit = (flat + 3.0f * flat) / std::sqrt(10.0f);
-        EXPECT_NEAR(wrapped.At(w, w - 1, y, 2), flat, 1e-6f);
-        EXPECT_NEAR(clamped.At(w, w - 1, y, 2), lit, 1e-6f);
-        EXPECT_NEAR(wrapped.At(w, w - 2, y, 2), lit, 1e-6f);
+        EXPECT_NEAR(wrapped.At(w - 1, y, 2), flat, 1e-6f);
+        EXPECT_NEAR(clamped.At(w - 1, y, 2), lit, 1e-6f);
+        EXPECT_NEAR(wrapped.At(w - 2, y, 2), lit, 1e-6f);
     }
 }
 
@@ -214,7 +197,7 @@ TEST(BumpMap, DrawsScaleThenEveryLightsPositionInListOrder) {
         for (int x = 0; x < w; ++x) {
             const float dx = x - px;
             const float dy = py - y;
-            EXPECT_NEAR(pic.At(w, x, y, 0), pz / std::sqrt(dx * dx + dy * dy + pz * pz), 1e-5f);
+            EXPECT_NEAR(pic.At(x, y, 0), pz / std::sqrt(dx * dx + dy * dy + pz * pz), 1e-5f);
         }
     }
 }

@@ -16,22 +16,9 @@ namespace {
 using testing::RampLayer;
 using testing::SolidLayer;
 
-// Renders a layer on its own at its size; returns rgb (colour) or values.
-struct Rendered {
-    std::vector<float> rgb, alpha;
-    bool ok = false;
-};
+using Rendered = testing::RenderedLayer;
 Rendered RenderAlone(BaseLayer& layer, bool wantColour, float fill = 0.0f) {
-    Rendered out;
-    const std::size_t n = static_cast<std::size_t>(layer.Size());
-    out.rgb.assign(3 * n, fill);
-    out.alpha.assign(n, 1.0f);
-    RenderContext context;
-    context.rgb = out.rgb.data();
-    context.alpha = out.alpha.data();
-    context.wantColour = wantColour;
-    out.ok = layer.Render(context);
-    return out;
+    return testing::RenderLayer(layer, {.wantColour = wantColour, .rgbFill = fill});
 }
 
 std::unique_ptr<TextureMap> EmptyTexture(int w = 4, int h = 4) {

@@ -1,3 +1,4 @@
+#include "test_layers.h"
 #include "engine/noise_function_layer.h"
 
 #include <gtest/gtest.h>
@@ -29,16 +30,9 @@ public:
 // Renders in value mode with the identity colour function: the raw values.
 std::vector<float> RenderRaw(NoiseFunctionLayer& layer, CountingSink* sink = nullptr, bool* ok = nullptr) {
     layer.SetColorFunction(std::make_unique<BaseColorFunctor>());
-    std::vector<float> values(static_cast<std::size_t>(layer.Size()), -99.0f);
-    std::vector<float> alpha(values.size(), 0.0f);
-    RenderContext context;
-    context.rgb = values.data();
-    context.alpha = alpha.data();
-    context.wantColour = false;
-    context.sink = sink;
-    const bool result = layer.Render(context);
-    if (ok) *ok = result;
-    return values;
+    testing::RenderedLayer out = testing::RenderLayer(layer, {false, -99.0f, 0.0f, sink, nullptr});
+    if (ok) *ok = out.ok;
+    return std::move(out.rgb);
 }
 
 NoiseFunctionLayer MakeLayer(int w, int h) {

@@ -1,3 +1,4 @@
+#include "test_layers.h"
 #include "engine/reaction_diffusion_layer.h"
 
 #include <gtest/gtest.h>
@@ -46,17 +47,8 @@ struct Rendered {
 
 Rendered RenderValues(ReactionDiffusionLayer& layer, CountingSink* sink = nullptr,
                       const SynthesisJob* job = nullptr) {
-    Rendered r;
-    r.values.assign(static_cast<std::size_t>(layer.Size()), -99.0f);
-    std::vector<float> alpha(r.values.size(), 0.0f);
-    RenderContext context;
-    context.rgb = r.values.data();
-    context.alpha = alpha.data();
-    context.wantColour = false;
-    context.sink = sink;
-    context.job = job;
-    r.ok = layer.Render(context);
-    return r;
+    testing::RenderedLayer out = testing::RenderLayer(layer, {false, -99.0f, 0.0f, sink, job});
+    return {out.ok, std::move(out.rgb)};
 }
 
 void ExpectStencil(const Stencil& actual, const Stencil& expected) {
@@ -179,7 +171,7 @@ TEST(ReactionDiffusionLayer, SameSeedSamePatternAtEveryThreadCount) {
 TEST(ReactionDiffusionLayer, SeamsWrap) {
     for (const auto& [w, h] : {std::pair{13, 11}, std::pair{6, 5}, std::pair{1, 9}, std::pair{9, 1},
                               std::pair{2, 2}}) {
-        SCOPED_TRACE(testing::Message() << w << " x " << h);
+        SCOPED_TRACE(::testing::Message() << w << " x " << h);
         const std::size_t n = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
         RandomGenerator::Instance().Seed(w * 100 + h);
         std::vector<float> a(n), b(n);
@@ -266,7 +258,7 @@ TEST(ReactionDiffusionLayer, DefaultsGrowAPattern) {
 TEST(ReactionDiffusionLayer, DegenerateSizes) {
     for (const auto& [w, h] : {std::pair{1, 1}, std::pair{2, 2}, std::pair{1, 5}, std::pair{5, 1},
                               std::pair{2, 1}}) {
-        SCOPED_TRACE(testing::Message() << w << " x " << h);
+        SCOPED_TRACE(::testing::Message() << w << " x " << h);
         ReactionDiffusionLayer layer = MakeLayer(w, h, 120);
         const Rendered r = RenderValues(layer);
         EXPECT_TRUE(r.ok);

@@ -2,10 +2,12 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "engine/base_layer.h"
 #include "engine/notification.h"
+#include "engine/render_context.h"
 
 namespace quillon::testing {
 
@@ -77,5 +79,45 @@ public:
 private:
     mutable std::mutex m_mutex;
 };
+
+// One layer rendered on its own, at its size.
+struct RenderedLayer {
+    bool ok = false;
+    int width = 0;
+    std::vector<float> rgb;  // 3 floats per pixel in colour mode, the values in value mode
+    std::vector<float> alpha;
+    float At(int x, int y, int c = 0) const {
+        return rgb[3 * (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                        static_cast<std::size_t>(x)) +
+                   static_cast<std::size_t>(c)];
+    }
+};
+
+struct RenderSetup {
+    bool wantColour = true;
+    float rgbFill = 0.0f;  // what the buffers hold before the rendering
+    float alphaFill = 1.0f;
+    NotificationSink* sink = nullptr;
+    const SynthesisJob* job = nullptr;
+};
+
+inline RenderedLayer RenderLayer(BaseLayer& layer, const RenderSetup& setup = {}) {
+    RenderedLayer out;
+    out.width = layer.Width();
+    const std::size_t n = static_cast<std::size_t>(layer.Size());
+    // Room for colour in value mode too: a container rendering values may
+    // use it, as it may in a parent's scratch buffer.
+    out.rgb.assign(3 * n, setup.rgbFill);
+    out.alpha.assign(n, setup.alphaFill);
+    RenderContext context;
+    context.rgb = out.rgb.data();
+    context.alpha = out.alpha.data();
+    context.wantColour = setup.wantColour;
+    context.sink = setup.sink;
+    context.job = setup.job;
+    out.ok = layer.Render(context);
+    if (!setup.wantColour) out.rgb.resize(n);
+    return out;
+}
 
 }  // namespace quillon::testing

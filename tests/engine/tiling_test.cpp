@@ -22,25 +22,9 @@ namespace {
 using testing::RampLayer;
 using testing::SolidLayer;
 
-struct Picture {
-    std::vector<float> rgb, alpha;
-    bool ok = false;
-    int width = 0;
-    float Red(int x, int y) const { return rgb[3 * (static_cast<std::size_t>(y) * width + x)]; }
-};
-
+using Picture = testing::RenderedLayer;
 Picture RenderLayer(BaseLayer& layer, bool wantColour = true) {
-    Picture out;
-    out.width = layer.Width();
-    const std::size_t n = static_cast<std::size_t>(layer.Size());
-    out.rgb.assign(3 * n, 0.25f);
-    out.alpha.assign(n, 0.5f);
-    RenderContext context;
-    context.rgb = out.rgb.data();
-    context.alpha = out.alpha.data();
-    context.wantColour = wantColour;
-    out.ok = layer.Render(context);
-    return out;
+    return testing::RenderLayer(layer, {wantColour, 0.25f, 0.5f, nullptr, nullptr});
 }
 
 // A tiling layer without children or edges.
@@ -68,7 +52,7 @@ SolidLayer* AddStone(TilingLayer& tiling, float grey, float probability = 1.0f,
 std::vector<int> RunsOfRow(const Picture& pic, int y) {
     std::vector<int> runs;
     for (int x = 0; x < pic.width; ++x) {
-        if (x > 0 && pic.Red(x, y) == pic.Red(x - 1, y)) {
+        if (x > 0 && pic.At(x, y) == pic.At(x - 1, y)) {
             ++runs.back();
         } else {
             runs.push_back(1);
@@ -234,7 +218,7 @@ TEST(Tiling, RocksOfGrowthOneGrowAsDiamonds) {
             std::sort(euclid.begin(), euclid.end());
             if (l1[1].first - l1[0].first < 14) continue;
             const auto [sx, sy] = seeds[l1[0].second];
-            ASSERT_EQ(pic.Red(x, y), pic.Red(sx, sy)) << x << "," << y;
+            ASSERT_EQ(pic.At(x, y), pic.At(sx, sy)) << x << "," << y;
             ++checked;
             discriminating += euclid[0].second != l1[0].second;
         }
@@ -366,7 +350,7 @@ TEST(Tiling, RockPixelsOutsideTheirBoxComeThroughTheirWindow) {
     int strays = 0;
     for (int y = 0; y < size; ++y) {
         for (int x = 0; x < size; ++x) {
-            const int code = static_cast<int>(std::lround(pic.Red(x, y) * 4096.0f)) - 1;
+            const int code = static_cast<int>(std::lround(pic.At(x, y) * 4096.0f)) - 1;
             ASSERT_GE(code, size * size) << "black at " << x << "," << y;
             const int child = code / (size * size);
             const int k = static_cast<int>(std::find(childOf, childOf + 3, child) - childOf);
@@ -397,7 +381,7 @@ TEST(Tiling, SpentBudgetsLeaveTheRestToTheFirstChild) {
         const Picture pic = RenderLayer(*tiling);
         ASSERT_TRUE(pic.ok);
         std::map<float, int> bricks;
-        for (int k = 0; k < 8; ++k) ++bricks[pic.Red(8 * k, 0)];
+        for (int k = 0; k < 8; ++k) ++bricks[pic.At(8 * k, 0)];
         EXPECT_EQ(bricks[0.25f], 7);
         EXPECT_EQ(bricks[0.75f], 1);
     }
@@ -426,8 +410,8 @@ TEST(Tiling, EdgesDarkenAndLightenTheRimsOnly) {
     const Picture pic = RenderLayer(*tiling);
     ASSERT_TRUE(pic.ok);
     // Brick interiors are flat and shade to one half: unchanged.
-    EXPECT_NEAR(pic.Red(16, 16), 0.5f, 1e-6f);
-    EXPECT_NEAR(pic.Red(48, 48), 0.5f, 1e-6f);
+    EXPECT_NEAR(pic.At(16, 16), 0.5f, 1e-6f);
+    EXPECT_NEAR(pic.At(48, 48), 0.5f, 1e-6f);
     float lo = 1.0f;
     float hi = 0.0f;
     for (std::size_t p = 0; p < 64 * 64; ++p) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -20,6 +21,17 @@ namespace quillon::testing {
 
 inline std::filesystem::path DataPath(const std::string& name) {
     return std::filesystem::path(QUILLON_TEST_DATA_DIR) / "format" / name;
+}
+
+// Every bundled example document, sorted by name.
+inline std::vector<std::filesystem::path> ExampleDocuments() {
+    std::vector<std::filesystem::path> paths;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(std::filesystem::path(QUILLON_SOURCE_DIR) / "examples")) {
+        if (entry.path().extension() == ".qln") paths.push_back(entry.path());
+    }
+    std::sort(paths.begin(), paths.end());
+    return paths;
 }
 
 inline std::string ReadBytes(const std::filesystem::path& path) {

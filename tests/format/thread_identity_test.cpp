@@ -20,6 +20,7 @@
 #include "engine/synthesis_job.h"
 #include "engine/texture_map.h"
 #include "format/texture_files.h"
+#include "format_test_util.h"
 
 namespace quillon {
 namespace {
@@ -27,11 +28,8 @@ namespace {
 namespace fs = std::filesystem;
 
 std::vector<fs::path> Documents() {
-    std::vector<fs::path> paths;
-    for (const auto& entry : fs::directory_iterator(fs::path(QUILLON_SOURCE_DIR) / "examples")) {
-        if (entry.path().extension() == ".qln") paths.push_back(entry.path());
-    }
-    paths.push_back(fs::path(QUILLON_TEST_DATA_DIR) / "format" / "every_construct.qln");
+    std::vector<fs::path> paths = testing::ExampleDocuments();
+    paths.push_back(testing::DataPath("every_construct.qln"));
     std::sort(paths.begin(), paths.end());
     return paths;
 }

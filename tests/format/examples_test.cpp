@@ -1,8 +1,9 @@
-// The reaction-diffusion and picture examples load, render with detail and
-// write back as they were read.
+// Every bundled example loads without a message, writes back as it was read
+// and renders to a picture with detail.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -16,17 +17,16 @@
 namespace quillon {
 namespace {
 
-class GeneratorExample : public ::testing::TestWithParam<const char*> {};
+class Example : public ::testing::TestWithParam<std::filesystem::path> {};
 
-TEST_P(GeneratorExample, LoadsRendersAndWritesBack) {
+TEST_P(Example, LoadsWritesBackAndRendersWithDetail) {
     CapturingErrorReporter reporter;
     ScopedErrorReporter scope(reporter);
-    const std::string path = std::string(QUILLON_SOURCE_DIR) + "/examples/" + GetParam();
     std::unique_ptr<TextureMap> texture;
-    ASSERT_EQ(LoadTextureDocument(path, texture), LoadStatus::Ok) << reporter.Last();
+    ASSERT_EQ(LoadTextureDocument(GetParam(), texture), LoadStatus::Ok) << reporter.Last();
+    ASSERT_TRUE(texture);
     EXPECT_TRUE(reporter.Messages().empty()) << reporter.Last();
 
-    // Saved by the writer, the document reads back to the same text.
     TextureMap again;
     const testing::Parsed reread = testing::Parse(DocumentText(*texture), &again);
     ASSERT_TRUE(reread.ok) << reread.Message();
@@ -42,17 +42,21 @@ TEST_P(GeneratorExample, LoadsRendersAndWritesBack) {
     job.alpha = alpha.data();
     ASSERT_TRUE(job.RunHere());
     const auto [lo, hi] = std::minmax_element(rgb.begin(), rgb.end());
+    // The colour map's spline may overshoot a little; picture files clamp.
     EXPECT_GE(*lo, -0.05f);
     EXPECT_LE(*hi, 1.05f);
-    EXPECT_GT(*hi - *lo, 0.4f) << "a flat picture";
+    EXPECT_GT(*hi - *lo, 0.2f) << "a flat picture";
 }
 
-INSTANTIATE_TEST_SUITE_P(Examples, GeneratorExample,
-                         ::testing::Values("leopard.qln", "zebra.qln", "picture.qln"));
+INSTANTIATE_TEST_SUITE_P(Bundled, Example, ::testing::ValuesIn(testing::ExampleDocuments()),
+                         [](const ::testing::TestParamInfo<std::filesystem::path>& example) {
+                             return example.param.stem().string();
+                         });
 
-TEST(GeneratorExamples, PictureHoldsItsBitmap) {
+TEST(PictureExample, HoldsItsBitmap) {
     std::unique_ptr<TextureMap> texture;
-    ASSERT_EQ(LoadTextureDocument(std::string(QUILLON_SOURCE_DIR) + "/examples/picture.qln", texture),
+    ASSERT_EQ(LoadTextureDocument(
+                  std::filesystem::path(QUILLON_SOURCE_DIR) / "examples" / "picture.qln", texture),
               LoadStatus::Ok);
     const BitmapLayer* bitmap = nullptr;
     for (int k = 0; k < texture->Count(); ++k) {
