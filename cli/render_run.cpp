@@ -332,13 +332,16 @@ int ReadDocument(const std::string& path, TextureMap& texture, std::string& erro
         return kExitDocumentError;
     }
     switch (LoadDocument(path, texture)) {
-        case LoadStatus::Ok: return kExitOk;
+        case LoadStatus::Ok:
+            return kExitOk;
         case LoadStatus::NotDocument:
-            error = Quoted(path) + " is not a texture document (a document starts with its "
-                                   "VERSION line)";
+            error = Quoted(path) +
+                    " is not a texture document (a document starts with its "
+                    "VERSION line)";
             return kExitDocumentError;
         case LoadStatus::Empty:
-        case LoadStatus::Failed: break;
+        case LoadStatus::Failed:
+            break;
     }
     return kExitDocumentError;
 }

@@ -9,8 +9,7 @@ MultiBaseLayer::MultiBaseLayer() = default;
 MultiBaseLayer::MultiBaseLayer(int width, int height, std::string name)
     : BaseLayer(width, height, std::move(name)) {}
 
-MultiBaseLayer::MultiBaseLayer(const MultiBaseLayer& other)
-    : BaseLayer(other) {
+MultiBaseLayer::MultiBaseLayer(const MultiBaseLayer& other) : BaseLayer(other) {
     m_children.reserve(other.m_children.size());
     for (const auto& child : other.m_children) {
         std::unique_ptr<BaseLayer> copy = child->Clone();

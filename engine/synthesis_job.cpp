@@ -29,7 +29,9 @@ void MakeFinite(float* values, std::size_t count) {
 
 }  // namespace
 
-SynthesisJob::~SynthesisJob() { Cancel(); }
+SynthesisJob::~SynthesisJob() {
+    Cancel();
+}
 
 bool SynthesisJob::RunHere() {
     RenderContext context;
@@ -85,7 +87,9 @@ void SynthesisJob::Wait() {
     Join();
 }
 
-bool SynthesisJob::IsRunning() const { return m_thread.joinable() && !m_done.IsSet(); }
+bool SynthesisJob::IsRunning() const {
+    return m_thread.joinable() && !m_done.IsSet();
+}
 
 void SynthesisJob::Join() {
     if (m_thread.joinable()) m_thread.join();

@@ -17,19 +17,19 @@ namespace {
 
 // Random access to the bytes of a bitmap file, wherever they are.
 class ByteSource {
-public:
+  public:
     virtual ~ByteSource() = default;
     // Reads up to n bytes at the current position; fewer at the end or on error.
     virtual std::size_t Read(void* dst, std::size_t n) = 0;
     virtual bool Seek(std::uint64_t pos) = 0;
     std::uint64_t Size() const { return m_size; }
 
-protected:
+  protected:
     std::uint64_t m_size = 0;
 };
 
 class MemorySource : public ByteSource {
-public:
+  public:
     explicit MemorySource(std::span<const std::uint8_t> bytes) : m_bytes(bytes) {
         m_size = bytes.size();
     }
@@ -45,13 +45,13 @@ public:
         return true;
     }
 
-private:
+  private:
     std::span<const std::uint8_t> m_bytes;
     std::size_t m_pos = 0;
 };
 
 class FileSource : public ByteSource {
-public:
+  public:
     explicit FileSource(const std::string& path) : m_file(std::fopen(path.c_str(), "rb")) {
         struct stat st {};
         if (m_file && ::fstat(::fileno(m_file), &st) == 0 && S_ISREG(st.st_mode)) {
@@ -72,13 +72,13 @@ public:
         return pos <= m_size && ::fseeko(m_file, static_cast<off_t>(pos), SEEK_SET) == 0;
     }
 
-private:
+  private:
     std::FILE* m_file;
 };
 
 // Byte-at-a-time reading for the run-length decoders.
 class BufferedReader {
-public:
+  public:
     explicit BufferedReader(ByteSource& source) : m_source(source) {}
     bool Get(std::uint8_t& byte) {
         if (m_pos == m_len) {
@@ -96,7 +96,7 @@ public:
         return true;
     }
 
-private:
+  private:
     ByteSource& m_source;
     std::uint8_t m_buffer[65536];
     std::size_t m_pos = 0;
@@ -120,10 +120,14 @@ struct Header {
 
 bool SupportedLayout(int bits, std::uint32_t compression) {
     switch (compression) {
-        case kCompressionNone: return bits == 1 || bits == 4 || bits == 8 || bits == 24;
-        case kCompressionRle8: return bits == 8;
-        case kCompressionRle4: return bits == 4;
-        default: return false;
+        case kCompressionNone:
+            return bits == 1 || bits == 4 || bits == 8 || bits == 24;
+        case kCompressionRle8:
+            return bits == 8;
+        case kCompressionRle4:
+            return bits == 4;
+        default:
+            return false;
     }
 }
 
@@ -170,7 +174,8 @@ BitmapStatus ReadPalette(ByteSource& src, const Header& h, Palette& palette) {
     if (got < raw.size()) {
         std::size_t needed = h.colorsUsed >= 1 && h.colorsUsed <= entries ? h.colorsUsed : entries;
         if (got < needed * entrySize) return BitmapStatus::PaletteUnreadable;
-        std::fill(raw.begin() + static_cast<std::ptrdiff_t>(got / entrySize * entrySize), raw.end(), 0);
+        std::fill(raw.begin() + static_cast<std::ptrdiff_t>(got / entrySize * entrySize), raw.end(),
+                  0);
     }
     palette.resize(entries);
     for (std::size_t i = 0; i < entries; ++i) {
@@ -199,9 +204,12 @@ bool DecodeUncompressed(ByteSource& src, const Header& h, ImageBuffer& image) {
                     dst[2] = in[0];
                 }
                 break;
-            case 8: std::memcpy(dst, in, width); break;
+            case 8:
+                std::memcpy(dst, in, width);
+                break;
             case 4:
-                for (std::size_t x = 0; x < width; ++x) dst[x] = (in[x / 2] >> (x % 2 ? 0 : 4)) & 0x0F;
+                for (std::size_t x = 0; x < width; ++x)
+                    dst[x] = (in[x / 2] >> (x % 2 ? 0 : 4)) & 0x0F;
                 break;
             default:
                 for (std::size_t x = 0; x < width; ++x) dst[x] = (in[x / 8] >> (7 - x % 8)) & 1;
@@ -311,9 +319,8 @@ BitmapReadResult ReadBitmap(ByteSource& src) {
     const std::uint64_t minimum = h.compression == kCompressionNone
                                       ? stride * static_cast<std::uint64_t>(h.height - 1) + used
                                       : 2;
-    if (h.pixelOffset < 14 + std::uint64_t{h.headerSize} ||
-        h.pixelOffset > src.Size() || src.Size() - h.pixelOffset < minimum ||
-        !src.Seek(h.pixelOffset)) {
+    if (h.pixelOffset < 14 + std::uint64_t{h.headerSize} || h.pixelOffset > src.Size() ||
+        src.Size() - h.pixelOffset < minimum || !src.Seek(h.pixelOffset)) {
         result.status = BitmapStatus::PixelDataTruncated;
         result.palette.clear();
         return result;
@@ -337,14 +344,15 @@ BitmapReadResult ReadBitmap(ByteSource& src) {
     }
 
     auto image = std::make_unique<ImageBuffer>();
-    if (!image->Allocate(static_cast<int>(h.width), static_cast<int>(h.height), h.bits == 24 ? 3 : 1,
-                         h.bits)) {
+    if (!image->Allocate(static_cast<int>(h.width), static_cast<int>(h.height),
+                         h.bits == 24 ? 3 : 1, h.bits)) {
         result.status = BitmapStatus::NoMemory;
         result.palette.clear();
         return result;
     }
-    bool complete = h.compression == kCompressionNone ? DecodeUncompressed(src, h, *image)
-                                                      : DecodeRle(src, h, image.get(), result.flags);
+    bool complete = h.compression == kCompressionNone
+                        ? DecodeUncompressed(src, h, *image)
+                        : DecodeRle(src, h, image.get(), result.flags);
     if (!complete) {
         result.status = BitmapStatus::PixelDataTruncated;
         result.flags |= BitmapFlags::kStreamFailure;
@@ -357,7 +365,8 @@ BitmapReadResult ReadBitmap(ByteSource& src) {
 
 using ByteSink = std::function<bool(const void*, std::size_t)>;
 
-BitmapWriteStatus WriteBitmap(const ImageBuffer& image, const Palette& palette, const ByteSink& sink) {
+BitmapWriteStatus WriteBitmap(const ImageBuffer& image, const Palette& palette,
+                              const ByteSink& sink) {
     if (image.Empty()) return BitmapWriteStatus::UnsupportedImage;
     const int bits = image.BitsPerPixel();
     const std::size_t width = static_cast<std::size_t>(image.Width());
@@ -405,7 +414,9 @@ BitmapWriteStatus WriteBitmap(const ImageBuffer& image, const Palette& palette, 
                     row[3 * x + 2] = src[3 * x];
                 }
                 break;
-            case 8: std::memcpy(row.data(), src, width); break;
+            case 8:
+                std::memcpy(row.data(), src, width);
+                break;
             case 4:
                 for (std::size_t x = 0; x < width; ++x)
                     row[x / 2] |= static_cast<std::uint8_t>((src[x] & 0x0F) << (x % 2 ? 0 : 4));
@@ -451,15 +462,24 @@ BitmapReadResult ReadBitmapMemory(std::span<const std::uint8_t> bytes) {
 
 std::string BitmapStatusText(BitmapStatus status) {
     switch (status) {
-        case BitmapStatus::Ok: return "OK";
-        case BitmapStatus::NoMemory: return "Not enough memory to read the bitmap";
-        case BitmapStatus::FileHeaderUnreadable: return "Unable to read the bitmap file header";
-        case BitmapStatus::NotSupported: return "Not a bitmap file, or a kind of bitmap that is not supported";
-        case BitmapStatus::CoreHeaderUnreadable: return "Unable to read the bitmap core header";
-        case BitmapStatus::InfoHeaderUnreadable: return "Unable to read the bitmap information header";
-        case BitmapStatus::PaletteUnreadable: return "Unable to read the bitmap palette";
-        case BitmapStatus::CannotOpen: return "Unable to open the file";
-        case BitmapStatus::PixelDataTruncated: return "The bitmap's pixel data is missing or truncated";
+        case BitmapStatus::Ok:
+            return "OK";
+        case BitmapStatus::NoMemory:
+            return "Not enough memory to read the bitmap";
+        case BitmapStatus::FileHeaderUnreadable:
+            return "Unable to read the bitmap file header";
+        case BitmapStatus::NotSupported:
+            return "Not a bitmap file, or a kind of bitmap that is not supported";
+        case BitmapStatus::CoreHeaderUnreadable:
+            return "Unable to read the bitmap core header";
+        case BitmapStatus::InfoHeaderUnreadable:
+            return "Unable to read the bitmap information header";
+        case BitmapStatus::PaletteUnreadable:
+            return "Unable to read the bitmap palette";
+        case BitmapStatus::CannotOpen:
+            return "Unable to open the file";
+        case BitmapStatus::PixelDataTruncated:
+            return "The bitmap's pixel data is missing or truncated";
     }
     return "Unknown bitmap error";
 }
@@ -476,9 +496,11 @@ BitmapWriteStatus WriteBitmapFile(const ImageBuffer& image, const Palette& palet
             if (error) *error = file.Error();
             return BitmapWriteStatus::WriteFailed;
         }
-        BitmapWriteStatus status = WriteBitmap(
-            image, palette, [&](const void* data, std::size_t size) { return file.Write(data, size); });
-        if (status == BitmapWriteStatus::Ok && !file.Commit()) status = BitmapWriteStatus::WriteFailed;
+        BitmapWriteStatus status =
+            WriteBitmap(image, palette,
+                        [&](const void* data, std::size_t size) { return file.Write(data, size); });
+        if (status == BitmapWriteStatus::Ok && !file.Commit())
+            status = BitmapWriteStatus::WriteFailed;
         if (status != BitmapWriteStatus::Ok && error) *error = file.Error();
         return status;
     } catch (const std::bad_alloc&) {

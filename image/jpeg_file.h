@@ -12,14 +12,14 @@ namespace quillon {
 // followed by a line feed. Raised and caught inside JpegReader and
 // JpegWriter only; it never reaches their callers.
 class JPEGException : public std::exception {
-public:
+  public:
     JPEGException(int code, std::string text) : m_code(code), m_text(std::move(text)) {}
     ~JPEGException() override = default;
     virtual int Code() const { return m_code; }
     virtual const std::string& Text() const { return m_text; }
     const char* what() const noexcept override { return m_text.c_str(); }
 
-private:
+  private:
     int m_code;
     std::string m_text;
 };
@@ -30,7 +30,7 @@ private:
 // library can still decode (it pads missing data) gives an image and a
 // warning text.
 class JpegReader {
-public:
+  public:
     JpegReader() = default;
     virtual ~JpegReader() = default;
 
@@ -41,7 +41,7 @@ public:
     // truncated file), empty when there was none.
     const std::string& LastWarning() const { return m_lastWarning; }
 
-private:
+  private:
     std::string m_lastError;
     std::string m_lastWarning;
 };
@@ -50,7 +50,7 @@ private:
 // at a quality of 1 (smallest) to 100 (best). The old file is replaced only
 // after a complete write.
 class JpegWriter {
-public:
+  public:
     explicit JpegWriter(int quality = 75);
     virtual ~JpegWriter() = default;
 
@@ -58,7 +58,7 @@ public:
     int Quality() const { return m_quality; }
     const std::string& LastError() const { return m_lastError; }
 
-private:
+  private:
     std::string m_lastError;
     int m_quality;
 };

@@ -101,7 +101,8 @@ std::unique_ptr<ImageBuffer> ReadPictureRgb(const std::string& path, PictureForm
             if (!image) SetError(error, reader.LastError());
             return image;
         }
-        case PictureFormat::Unknown: break;
+        case PictureFormat::Unknown:
+            break;
     }
     std::FILE* probe = std::fopen(path.c_str(), "rb");
     if (!probe) {
@@ -162,7 +163,8 @@ bool SavePicture(const DisplayBitmap& picture, const std::string& path, SaveForm
             }
             return true;
         }
-        case SaveFormat::Bitmap24: break;
+        case SaveFormat::Bitmap24:
+            break;
     }
     return false;
 }

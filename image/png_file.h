@@ -12,7 +12,7 @@ namespace quillon {
 // composited onto black. Row 0 is the bottom row of the picture, as for the
 // other readers.
 class PngReader {
-public:
+  public:
     PngReader() = default;
     virtual ~PngReader() = default;
 
@@ -22,7 +22,7 @@ public:
     const std::string& LastError() const { return m_lastError; }
     const std::string& LastWarning() const { return m_lastWarning; }
 
-private:
+  private:
     std::string m_lastError;
     std::string m_lastWarning;
 };
@@ -32,14 +32,14 @@ private:
 // is within half a percent of 6 on grainy textures at under half the time.
 // The old file is replaced only after a complete write.
 class PngWriter {
-public:
+  public:
     explicit PngWriter(int compressionLevel = 3);
     virtual ~PngWriter() = default;
 
     bool Write(const ImageBuffer& image, const std::string& path);
     const std::string& LastError() const { return m_lastError; }
 
-private:
+  private:
     std::string m_lastError;
     int m_compressionLevel;
 };

@@ -69,7 +69,8 @@ void WriteGreyJpeg(const std::string& path, int width, int height) {
     jpeg_start_compress(&cinfo, TRUE);
     std::vector<JSAMPLE> row(static_cast<std::size_t>(width));
     for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) row[static_cast<std::size_t>(x)] = static_cast<JSAMPLE>(x * 16 + y);
+        for (int x = 0; x < width; ++x)
+            row[static_cast<std::size_t>(x)] = static_cast<JSAMPLE>(x * 16 + y);
         JSAMPROW p = row.data();
         jpeg_write_scanlines(&cinfo, &p, 1);
     }
@@ -102,18 +103,23 @@ TEST(ImportOptions, OnlyOutputAndQuietGoWithIt) {
     EXPECT_EQ(options.importPicture, "p.png");
     EXPECT_EQ(options.outputFile, "d.qln");
 
-    EXPECT_EQ(ImportError({"--import", "p.png"}), "--import needs -o DOCUMENT.qln for the new texture document");
+    EXPECT_EQ(ImportError({"--import", "p.png"}),
+              "--import needs -o DOCUMENT.qln for the new texture document");
     EXPECT_EQ(ImportError({"--import", "p.png", "-d", "out"}),
               "--import needs -o DOCUMENT.qln for the new texture document");
     EXPECT_EQ(ImportError({"--import", "p.png", "-o", "d.qln", "a.qln"}),
               "--import takes no document: the picture becomes the document given with -o");
-    EXPECT_EQ(ImportError({"--import", "p.png", "-o", "d.qln", "--check"}), "--check cannot be used with --import");
-    for (const std::vector<std::string>& extra :
-         {std::vector<std::string>{"--format", "png"}, {"--size", "10x10"}, {"--mirror", "x"}, {"--seed", "4"}}) {
+    EXPECT_EQ(ImportError({"--import", "p.png", "-o", "d.qln", "--check"}),
+              "--check cannot be used with --import");
+    for (const std::vector<std::string>& extra : {std::vector<std::string>{"--format", "png"},
+                                                  {"--size", "10x10"},
+                                                  {"--mirror", "x"},
+                                                  {"--seed", "4"}}) {
         std::vector<std::string> withExtra{"--import", "p.png", "-o", "d.qln"};
         withExtra.insert(withExtra.end(), extra.begin(), extra.end());
         EXPECT_EQ(ImportError(withExtra),
-                  "--import writes a texture document; --format, --seed, --size and --mirror cannot be used with it");
+                  "--import writes a texture document; --format, --seed, --size and --mirror "
+                  "cannot be used with it");
     }
     EXPECT_EQ(ImportError({"--import", "p.png", "-o", "d.PNG"}),
               "--import writes a texture document, not a picture: 'd.PNG' should end in .qln");

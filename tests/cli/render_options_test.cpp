@@ -115,8 +115,8 @@ TEST(RenderOptions, SizesUpToTheLimit) {
     EXPECT_NE(error.find("16384"), std::string::npos) << error;
     EXPECT_FALSE(ParseSize("10x100000", w, h, error));
     EXPECT_NE(error.find("too large"), std::string::npos) << error;
-    for (const char* bad : {"0x10", "10x0", "10", "x10", "10x", "10x10x10", "-5x5", "10*10",
-                            "1.5x2"}) {
+    for (const char* bad :
+         {"0x10", "10x0", "10", "x10", "10x", "10x10x10", "-5x5", "10*10", "1.5x2"}) {
         EXPECT_FALSE(ParseSize(bad, w, h, error)) << bad;
         EXPECT_EQ(error.find("too large"), std::string::npos) << bad << ": " << error;
     }
@@ -176,7 +176,8 @@ TEST(RenderOptions, CombinationsThatCannotRun) {
     EXPECT_EQ(ErrorOf({"-o", "x.png", "-d", "out", "a.qln"}), "-o and -d cannot be used together");
     EXPECT_EQ(ErrorOf({"-o", "x.png", "a.qln", "b.qln"}),
               "-o writes one picture but 2 documents were given; use -d DIR");
-    EXPECT_EQ(ErrorOf({"--check", "--print", "a.qln"}), "--check and --print cannot be used together");
+    EXPECT_EQ(ErrorOf({"--check", "--print", "a.qln"}),
+              "--check and --print cannot be used together");
     EXPECT_EQ(ErrorOf({"--print", "a.qln", "b.qln"}), "--print reads one document, 2 were given");
     EXPECT_EQ(ErrorOf({"--check", "-o", "x.png", "a.qln"}),
               "--check writes no picture; -o and -d cannot be used with it");

@@ -21,7 +21,7 @@ using testing::SolidLayer;
 // Blocks inside its rendering until released, so that a test can cancel
 // a synthesis at a known point.
 class GateLayer : public BaseLayer {
-public:
+  public:
     bool Render(RenderContext& context) override {
         std::lock_guard<LayerLock> hold(Lock());
         entered.Set();

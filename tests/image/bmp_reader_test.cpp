@@ -12,7 +12,9 @@ using test::BmpFile;
 using test::Bytes;
 using test::PaletteBytes;
 
-Bytes RowBytes(const std::uint8_t* row, std::size_t n) { return Bytes(row, row + n); }
+Bytes RowBytes(const std::uint8_t* row, std::size_t n) {
+    return Bytes(row, row + n);
+}
 
 BitmapReadResult Read(const BmpFile& file) {
     Bytes bytes = file.Build();
@@ -120,15 +122,17 @@ BmpFile Rle8(int width, int height, Bytes data) {
 }
 
 TEST(BmpReader, Rle8RunsEscapesAndPadding) {
-    BitmapReadResult r = Read(Rle8(6, 3, {
-        3, 7, 0, 3, 1, 2, 3, 0,  // run of 3 sevens, absolute run of 3 padded to 4 bytes
-        0, 0,                    // end of line
-        9, 5,                    // a run past the row: only 6 pixels land
-        0, 0,                    //
-        0, 2, 2, 0,              // delta two to the right
-        0, 4, 8, 8, 8, 8,        // absolute run of 4, already even
-        0, 1,                    // end of bitmap
-    }));
+    BitmapReadResult r = Read(
+        Rle8(6, 3,
+             {
+                 3, 7, 0, 3, 1, 2, 3, 0,  // run of 3 sevens, absolute run of 3 padded to 4 bytes
+                 0, 0,                    // end of line
+                 9, 5,                    // a run past the row: only 6 pixels land
+                 0, 0,                    //
+                 0, 2, 2, 0,              // delta two to the right
+                 0, 4, 8, 8, 8, 8,        // absolute run of 4, already even
+                 0, 1,                    // end of bitmap
+             }));
     ASSERT_TRUE(r.Ok());
     EXPECT_EQ(r.flags, BitmapFlags::kEndOfBitmap | BitmapFlags::kPositionJump);
     EXPECT_EQ(RowBytes(r.image->Row(0), 6), (Bytes{7, 7, 7, 1, 2, 3}));
@@ -158,10 +162,10 @@ TEST(BmpReader, Rle4AlternatesNibblesAndPadsAbsoluteRuns) {
     f.height = 2;
     f.palette = PaletteBytes({}, 16);
     f.pixels = {
-        5, 0x12,                   // 1 2 1 2 1
-        0, 0,                      //
-        0, 5, 0x34, 0x56, 0x70, 0,  // 3 4 5 6 7: three bytes, padded
-        2, 0xAB,                   // A B
+        5, 0x12,                       // 1 2 1 2 1
+        0, 0,                          //
+        0, 5,    0x34, 0x56, 0x70, 0,  // 3 4 5 6 7: three bytes, padded
+        2, 0xAB,                       // A B
         0, 1,
     };
     BitmapReadResult r = Read(f);
@@ -196,17 +200,22 @@ TEST(BmpReader, BadHeadersGiveTheirStatus) {
         {"header size 64", with([](BmpFile& f) { f.headerSize = 64; }), BitmapStatus::NotSupported},
         {"short core header", shortCore, BitmapStatus::CoreHeaderUnreadable},
         {"short info header", shortInfo, BitmapStatus::InfoHeaderUnreadable},
-        {"short palette", with([](BmpFile& f) { f.bits = 8; f.pixels = {}; }),
+        {"short palette", with([](BmpFile& f) {
+             f.bits = 8;
+             f.pixels = {};
+         }),
          BitmapStatus::PaletteUnreadable},
         {"top-down", with([](BmpFile& f) { f.height = -1; }), BitmapStatus::NotSupported},
         {"16 bits", with([](BmpFile& f) { f.bits = 16; }), BitmapStatus::NotSupported},
         {"32 bits", with([](BmpFile& f) { f.bits = 32; }), BitmapStatus::NotSupported},
         {"2 bits", with([](BmpFile& f) { f.bits = 2; }), BitmapStatus::NotSupported},
         {"bit fields", with([](BmpFile& f) { f.compression = 3; }), BitmapStatus::NotSupported},
-        {"RLE8 at 24 bits", with([](BmpFile& f) { f.compression = 1; }), BitmapStatus::NotSupported},
+        {"RLE8 at 24 bits", with([](BmpFile& f) { f.compression = 1; }),
+         BitmapStatus::NotSupported},
         {"width 0", with([](BmpFile& f) { f.width = 0; }), BitmapStatus::NotSupported},
         {"width 70000", with([](BmpFile& f) { f.width = 70000; }), BitmapStatus::NotSupported},
-        {"2^30 pixels", with([](BmpFile& f) { f.width = f.height = 32768; }), BitmapStatus::NotSupported},
+        {"2^30 pixels", with([](BmpFile& f) { f.width = f.height = 32768; }),
+         BitmapStatus::NotSupported},
         {"offset past the end", with([](BmpFile& f) { f.pixelOffset = 1000; }),
          BitmapStatus::PixelDataTruncated},
         {"offset inside the header", with([](BmpFile& f) { f.pixelOffset = 20; }),
@@ -242,7 +251,8 @@ TEST(BmpReader, TruncatedRunLengthDataFailsWithStreamFailure) {
 // Random damage to valid files must give a status, never a crash or an
 // access outside the buffers (run under the sanitizer presets too).
 TEST(BmpReader, DamagedFilesNeverCrash) {
-    std::vector<Bytes> seeds = {Rle8(6, 3, {3, 7, 0, 3, 1, 2, 3, 0, 0, 0, 9, 5, 0, 2, 2, 1, 0, 1}).Build()};
+    std::vector<Bytes> seeds = {
+        Rle8(6, 3, {3, 7, 0, 3, 1, 2, 3, 0, 0, 0, 9, 5, 0, 2, 2, 1, 0, 1}).Build()};
     BmpFile four;
     four.bits = 4;
     four.compression = 2;
@@ -261,7 +271,8 @@ TEST(BmpReader, DamagedFilesNeverCrash) {
     for (int n = 0; n < 3000; ++n) {
         Bytes bytes = seeds[n % seeds.size()];
         int edits = 1 + static_cast<int>(rng() % 4);
-        for (int e = 0; e < edits; ++e) bytes[rng() % bytes.size()] = static_cast<std::uint8_t>(rng());
+        for (int e = 0; e < edits; ++e)
+            bytes[rng() % bytes.size()] = static_cast<std::uint8_t>(rng());
         if (rng() % 4 == 0) bytes.resize(rng() % bytes.size());
         BitmapReadResult r = ReadBitmapMemory(bytes);
         if (r.Ok()) {

@@ -68,7 +68,8 @@ TEST(BmpWriter, RoundTripsAtEveryDepth) {
         int bpp = bits == 24 ? 3 : 1;
         ASSERT_TRUE(image.Allocate(13, 5, bpp, bits));
         for (std::size_t i = 0; i < image.Size(); ++i) {
-            image.Pixels()[i] = static_cast<std::uint8_t>((i * 37 + 11) % (bits == 24 ? 256 : 1 << bits));
+            image.Pixels()[i] =
+                static_cast<std::uint8_t>((i * 37 + 11) % (bits == 24 ? 256 : 1 << bits));
         }
         std::string path = dir.File("depth" + std::to_string(bits) + ".bmp");
         ASSERT_EQ(WriteBitmapFile(image, palette, path), BitmapWriteStatus::Ok) << bits;

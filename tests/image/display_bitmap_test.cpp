@@ -46,13 +46,13 @@ TEST(DisplayBitmap, FloatsClampThenTruncateIntoBgrBottomRowFirst) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float inf = std::numeric_limits<float>::infinity();
     const std::vector<float> rgb = {
-        0.5f, 1.0f, 0.0f,   1.5f, -0.2f, nan,    inf, -inf, 0.999f,  1.0f / 255, 0.1f, 0.2f,
-        0.25f, 0.0f, 0.0f,  0.0f, 0.0f, 0.0f,    0.0f, 0.0f, 0.0f,   0.0f, 0.0f, 0.75f,
+        0.5f,  1.0f, 0.0f, 1.5f, -0.2f, nan,  inf,  -inf, 0.999f, 1.0f / 255, 0.1f, 0.2f,
+        0.25f, 0.0f, 0.0f, 0.0f, 0.0f,  0.0f, 0.0f, 0.0f, 0.0f,   0.0f,       0.0f, 0.75f,
     };
     ASSERT_TRUE(dib.FillFromFloats(rgb));
     const std::uint8_t* row0 = dib.BitmapRow(0);
-    EXPECT_EQ(Bytes(row0, row0 + 12),
-              (Bytes{0, 255, 127, 0, 0, 255, 254, 0, 255, 51, 25, std::uint8_t(1.0f / 255 * 255.0f)}));
+    EXPECT_EQ(Bytes(row0, row0 + 12), (Bytes{0, 255, 127, 0, 0, 255, 254, 0, 255, 51, 25,
+                                             std::uint8_t(1.0f / 255 * 255.0f)}));
     EXPECT_EQ(dib.BitmapRow(1)[2], 63);
     // The float picture's row 0 is the bottom: on screen it is row 1 from the top.
     PaletteEntry c;

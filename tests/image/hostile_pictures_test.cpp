@@ -22,7 +22,8 @@ namespace fs = std::filesystem;
 
 std::vector<fs::path> HostileFiles(const std::string& folder) {
     std::vector<fs::path> files;
-    for (const auto& entry : fs::directory_iterator(fs::path(QUILLON_TEST_DATA_DIR) / "hostile" / folder))
+    for (const auto& entry :
+         fs::directory_iterator(fs::path(QUILLON_TEST_DATA_DIR) / "hostile" / folder))
         if (entry.is_regular_file()) files.push_back(entry.path());
     std::sort(files.begin(), files.end());
     return files;
@@ -67,7 +68,8 @@ TEST(HostilePictures, RunLengthDataPastRowsAndImageStaysInside) {
     // The decoder clips runs at the row's end and stops at the image's; the
     // first row's first pixels are still those of the first run.
     const test::Bytes bytes = test::ReadBytes(
-        (fs::path(QUILLON_TEST_DATA_DIR) / "hostile" / "bmp" / "rle8_runs_past_image.bmp").string());
+        (fs::path(QUILLON_TEST_DATA_DIR) / "hostile" / "bmp" / "rle8_runs_past_image.bmp")
+            .string());
     const BitmapReadResult result = ReadBitmapMemory(std::span<const std::uint8_t>(bytes));
     if (result.Ok()) {
         ASSERT_EQ(result.image->Width(), 4);
@@ -84,9 +86,9 @@ TEST(HostilePictures, JpegsAreRefusedWithAReasonOrPadded) {
         const std::string name = path.filename().string();
         JpegReader reader;
         const auto image = reader.Read(path.string());
-        if (StartsWith(name, {"cmyk_", "empty", "not_a_", "colour_cut_at_", "grey_cut_at_",
-                              "progressive_cut_at_", "colour_zero_", "grey_zero_",
-                              "progressive_zero_"})) {
+        if (StartsWith(
+                name, {"cmyk_", "empty", "not_a_", "colour_cut_at_", "grey_cut_at_",
+                       "progressive_cut_at_", "colour_zero_", "grey_zero_", "progressive_zero_"})) {
             EXPECT_EQ(image, nullptr) << name;
         }
         if (!image) {
@@ -106,7 +108,8 @@ TEST(HostilePictures, JpegsAreRefusedWithAReasonOrPadded) {
 TEST(HostilePictures, CutJpegsKeepTheirSizeAndWarn) {
     JpegReader reader;
     const auto image = reader.Read(
-        (fs::path(QUILLON_TEST_DATA_DIR) / "hostile" / "jpeg" / "colour_cut_in_middle.jpg").string());
+        (fs::path(QUILLON_TEST_DATA_DIR) / "hostile" / "jpeg" / "colour_cut_in_middle.jpg")
+            .string());
     ASSERT_NE(image, nullptr) << reader.LastError();
     EXPECT_EQ(image->Width(), 40);
     EXPECT_EQ(image->Height(), 24);
@@ -117,8 +120,8 @@ TEST(HostilePictures, JpegSizeClaimsBeyondTheDataAreRefusedBeforeDecoding) {
     for (const char* name : {"colour_claims_16000x16000_cut.jpg", "grey_claims_16000x16000_cut.jpg",
                              "progressive_claims_16000x16000_cut.jpg"}) {
         JpegReader reader;
-        const auto image = reader.Read(
-            (fs::path(QUILLON_TEST_DATA_DIR) / "hostile" / "jpeg" / name).string());
+        const auto image =
+            reader.Read((fs::path(QUILLON_TEST_DATA_DIR) / "hostile" / "jpeg" / name).string());
         EXPECT_EQ(image, nullptr) << name;
         EXPECT_NE(reader.LastError().find("too short for 16000 x 16000"), std::string::npos)
             << name << ": " << reader.LastError();
@@ -161,11 +164,11 @@ TEST(HostilePictures, PngSizeClaimsBeyondTheDataAreRefusedBeforeDecoding) {
     // not after taking a gigabyte for the rows.
     for (const char* name : {"claims_16384x16384_rgba.png", "fuzz_oom_rgba_claim.png"}) {
         PngReader reader;
-        const auto image = reader.Read(
-            (fs::path(QUILLON_TEST_DATA_DIR) / "hostile" / "png" / name).string());
+        const auto image =
+            reader.Read((fs::path(QUILLON_TEST_DATA_DIR) / "hostile" / "png" / name).string());
         EXPECT_EQ(image, nullptr) << name;
-        EXPECT_NE(reader.LastError().find("too short"), std::string::npos) << name << ": "
-                                                                           << reader.LastError();
+        EXPECT_NE(reader.LastError().find("too short"), std::string::npos)
+            << name << ": " << reader.LastError();
     }
     // A large picture that deflate packs tightly is still read.
     test::TempDir dir;

@@ -37,7 +37,8 @@ TEST(PaletteReduction, FewColoursEachGetTheirOwnEntry) {
     std::vector<PaletteEntry> colours;
     std::set<std::vector<int>> rounded;
     for (int i = 0; i < 10; ++i) {
-        PaletteEntry c{std::uint8_t(i * 25 + 3), std::uint8_t(250 - i * 20), std::uint8_t(i * i * 2 + 5)};
+        PaletteEntry c{std::uint8_t(i * 25 + 3), std::uint8_t(250 - i * 20),
+                       std::uint8_t(i * i * 2 + 5)};
         colours.push_back(c);
         rounded.insert({c.r / 8 * 8, c.g / 8 * 8, c.b / 8 * 8});
     }
@@ -71,25 +72,24 @@ TEST(PaletteReduction, OneColourIsOneBoxAndStillA256EntryFile) {
 TEST(PaletteReduction, LongestSideDecidesTheAxis) {
     Palette palette;
     // Equal extents: blue first. Splitting by blue pairs black with green.
-    ASSERT_TRUE(ReduceToPalette(Colours({{0, 0, 0}, {248, 0, 0}, {0, 248, 0}, {0, 0, 248}},
-                                        {10, 10, 10, 10}),
-                                2, palette));
+    ASSERT_TRUE(ReduceToPalette(
+        Colours({{0, 0, 0}, {248, 0, 0}, {0, 248, 0}, {0, 0, 248}}, {10, 10, 10, 10}), 2, palette));
     EXPECT_EQ(AsSet(palette), (std::set<std::vector<int>>{{0, 124, 0}, {124, 0, 124}}));
     // Green and red equal, blue smaller: green.
-    ASSERT_TRUE(ReduceToPalette(Colours({{0, 0, 0}, {248, 0, 0}, {0, 248, 0}}, {10, 10, 10}), 2,
-                                palette));
+    ASSERT_TRUE(
+        ReduceToPalette(Colours({{0, 0, 0}, {248, 0, 0}, {0, 248, 0}}, {10, 10, 10}), 2, palette));
     EXPECT_EQ(AsSet(palette), (std::set<std::vector<int>>{{124, 0, 0}, {0, 248, 0}}));
     // Red longest: red.
-    ASSERT_TRUE(ReduceToPalette(Colours({{0, 0, 0}, {248, 0, 0}, {0, 128, 0}}, {10, 10, 10}), 2,
-                                palette));
+    ASSERT_TRUE(
+        ReduceToPalette(Colours({{0, 0, 0}, {248, 0, 0}, {0, 128, 0}}, {10, 10, 10}), 2, palette));
     EXPECT_EQ(AsSet(palette), (std::set<std::vector<int>>{{0, 64, 0}, {248, 0, 0}}));
 }
 
 TEST(PaletteReduction, SplitsAtThePixelMedianButNeverEmptiesAHalf) {
     Palette palette;
     // Half of 102 is 51: the walk reaches the last key first and stops before it.
-    auto indexed = ReduceToPalette(Colours({{0, 0, 0}, {0, 0, 16}, {0, 0, 248}}, {1, 1, 100}), 2,
-                                   palette);
+    auto indexed =
+        ReduceToPalette(Colours({{0, 0, 0}, {0, 0, 16}, {0, 0, 248}}, {1, 1, 100}), 2, palette);
     ASSERT_TRUE(indexed);
     EXPECT_EQ(AsSet(palette), (std::set<std::vector<int>>{{0, 0, 8}, {0, 0, 248}}));
     // Pixels of a merged box map to its entry.
@@ -97,8 +97,8 @@ TEST(PaletteReduction, SplitsAtThePixelMedianButNeverEmptiesAHalf) {
     EXPECT_EQ(palette[indexed->Pixels()[1]], (PaletteEntry{0, 0, 8}));
     EXPECT_EQ(palette[indexed->Pixels()[2]], (PaletteEntry{0, 0, 248}));
     // Heavy first colour: it alone forms the first half.
-    ASSERT_TRUE(ReduceToPalette(Colours({{0, 0, 0}, {0, 0, 16}, {0, 0, 248}}, {100, 1, 1}), 2,
-                                palette));
+    ASSERT_TRUE(
+        ReduceToPalette(Colours({{0, 0, 0}, {0, 0, 16}, {0, 0, 248}}, {100, 1, 1}), 2, palette));
     EXPECT_EQ(AsSet(palette), (std::set<std::vector<int>>{{0, 0, 0}, {0, 0, 132}}));
 }
 

@@ -14,10 +14,11 @@ TEST(PictureFile, FormatsByNameAndByContent) {
     test::TempDir dir;
     DisplayBitmap dib;
     ASSERT_TRUE(dib.Create(8, 8, 24));
-    const std::pair<SaveFormat, PictureFormat> kinds[] = {{SaveFormat::Bitmap24, PictureFormat::Bmp},
-                                                          {SaveFormat::Bitmap256, PictureFormat::Bmp},
-                                                          {SaveFormat::Jpeg, PictureFormat::Jpeg},
-                                                          {SaveFormat::Png, PictureFormat::Png}};
+    const std::pair<SaveFormat, PictureFormat> kinds[] = {
+        {SaveFormat::Bitmap24, PictureFormat::Bmp},
+        {SaveFormat::Bitmap256, PictureFormat::Bmp},
+        {SaveFormat::Jpeg, PictureFormat::Jpeg},
+        {SaveFormat::Png, PictureFormat::Png}};
     for (const auto& [save, format] : kinds) {
         ASSERT_TRUE(SavePicture(dib, dir.File("misnamed.txt"), save));
         EXPECT_EQ(DetectPictureFormat(dir.File("misnamed.txt")), format);
