@@ -52,7 +52,8 @@ static void BM_ReactionDiffusionStep(benchmark::State& state) {
     const Stencil sa = ReactionDiffusionLayer::BuildStencil(1.0f, 2.0f, 0.5, 0.0);
     const Stencil sb = ReactionDiffusionLayer::BuildStencil(16.0f, 16.0f, 0.0, 0.0);
     for (auto _ : state) {
-        ReactionDiffusionLayer::StepGrid(a.data(), b.data(), na.data(), nb.data(), side, side, sa, sb, 0.01f);
+        ReactionDiffusionLayer::StepGrid(a.data(), b.data(), na.data(), nb.data(), side, side, sa,
+                                         sb, 0.01f);
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * static_cast<long long>(n));

@@ -28,7 +28,8 @@ void BM_NoiseSample(benchmark::State& state) {
         y += 0.0071;
     }
     state.SetItemsProcessed(state.iterations());
-    static const char* const kNames[] = {"VALUE", "GRADIENT", "VALGRAD", "CONVOLUTION", "SPARSECONV", "GRID"};
+    static const char* const kNames[] = {"VALUE",       "GRADIENT",   "VALGRAD",
+                                         "CONVOLUTION", "SPARSECONV", "GRID"};
     state.SetLabel(kNames[state.range(0)]);
 }
 BENCHMARK(BM_NoiseSample)->ArgsProduct({{0, 1, 2, 3, 4, 5}, {1, 4}});
@@ -39,7 +40,8 @@ void BM_TurbulenceLayer1024(benchmark::State& state) {
     NoiseFunctionLayer layer;
     layer.SetSize(1024, 1024);
     layer.SetScale({8.0f, 8.0f, 8.0f});
-    layer.SetMainTurbulence({TurbulenceType::Turbulence, RandomNumber(1.0f), RandomNumber(2.17f), 4});
+    layer.SetMainTurbulence(
+        {TurbulenceType::Turbulence, RandomNumber(1.0f), RandomNumber(2.17f), 4});
     layer.SetCoordTurbulence({TurbulenceType::Noise, RandomNumber(0.3f), RandomNumber(2.17f), 4});
     std::vector<float> rgb(3 * 1024 * 1024), alpha(1024 * 1024);
     for (auto _ : state) {

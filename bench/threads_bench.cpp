@@ -31,7 +31,8 @@ void BM_ReactionDiffusionStep(benchmark::State& state) {
     const Stencil sa = ReactionDiffusionLayer::BuildStencil(1.0f, 2.0f, 0.5, 0.0);
     const Stencil sb = ReactionDiffusionLayer::BuildStencil(16.0f, 16.0f, 0.0, 0.0);
     for (auto _ : state) {
-        ReactionDiffusionLayer::StepGrid(a.data(), b.data(), na.data(), nb.data(), side, side, sa, sb, 0.01f);
+        ReactionDiffusionLayer::StepGrid(a.data(), b.data(), na.data(), nb.data(), side, side, sa,
+                                         sb, 0.01f);
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * static_cast<long long>(n));
@@ -45,7 +46,8 @@ void BM_Synthesis1024(benchmark::State& state) {
     const std::string name = kDocuments[state.range(0)];
     SetMaxThreads(static_cast<int>(state.range(1)));
     TextureMap texture;
-    const auto path = std::filesystem::path(__FILE__).parent_path().parent_path() / "examples" / (name + ".qln");
+    const auto path =
+        std::filesystem::path(__FILE__).parent_path().parent_path() / "examples" / (name + ".qln");
     if (LoadDocument(path, texture) != LoadStatus::Ok) {
         state.SkipWithError(("cannot read " + path.string()).c_str());
         return;
@@ -71,7 +73,10 @@ void BM_Synthesis1024(benchmark::State& state) {
     state.SetLabel(name);
     SetMaxThreads(0);
 }
-BENCHMARK(BM_Synthesis1024)->ArgsProduct({{0, 1, 2, 3}, {1, 0}})->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Synthesis1024)
+    ->ArgsProduct({{0, 1, 2, 3}, {1, 0}})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace quillon

@@ -14,7 +14,8 @@ class TextureMap;
 // A texture of the picture's size holding one bitmap layer with the
 // picture (a 3-byte image, row 0 the bottom row, as the picture readers
 // deliver it). Null, with a message in error, when it cannot be built.
-std::unique_ptr<TextureMap> TextureFromPicture(const ImageBuffer& picture, const std::string& textureName,
+std::unique_ptr<TextureMap> TextureFromPicture(const ImageBuffer& picture,
+                                               const std::string& textureName,
                                                const std::string& layerName, std::string& error);
 
 // --import PICTURE -o DOCUMENT: reads a BMP, JPEG or PNG picture (by its

@@ -18,7 +18,7 @@ std::string FormatProgressLine(const std::string& label, int layer, int percent,
 // worker and only updates counters; the main thread draws the line when it
 // likes, so the worker never waits on the terminal.
 class ProgressBar : public NotificationSink {
-public:
+  public:
     ProgressBar(std::FILE* stream, std::string label);
 
     void Post(Notification notification) override;
@@ -31,7 +31,7 @@ public:
     int LayersStarted() const { return m_started.load(std::memory_order_relaxed); }
     int Percent() const { return m_percent.load(std::memory_order_relaxed); }
 
-private:
+  private:
     std::FILE* m_stream;
     std::string m_label;
     std::atomic<int> m_started{0};

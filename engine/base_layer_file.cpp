@@ -7,7 +7,9 @@
 
 namespace quillon {
 
-void BaseLayer::SetName(std::string_view name) { m_name = CleanFileText(name); }
+void BaseLayer::SetName(std::string_view name) {
+    m_name = CleanFileText(name);
+}
 
 void BaseLayer::SetDescription(std::string_view description) {
     m_description = CleanFileText(description);

@@ -30,7 +30,8 @@ bool RgbPicture::Allocate(int width, int height) {
 
 bool RgbPicture::Assign(int width, int height, const std::uint8_t* rgb) {
     if (!IsValidSize(width, height) || rgb == nullptr) return false;
-    const std::size_t count = 3 * static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    const std::size_t count =
+        3 * static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
     try {
         m_bytes.assign(rgb, rgb + count);
     } catch (const std::bad_alloc&) {
@@ -137,13 +138,15 @@ bool BuildContributions(int s, int n, int radius, Contributions& table) {
     return true;
 }
 
-inline float Clamp01(float v) { return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f; }
+inline float Clamp01(float v) {
+    return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f;
+}
 
 // Output lines are computed on several threads. Each tests the cancel event
 // before it starts and counts its pixels towards the progress steps (one
 // per hundredth of the output), which any thread may post.
 class LineRunner {
-public:
+  public:
     LineRunner(const RenderContext& context, std::size_t lines, std::size_t pixelsPerLine)
         : m_context(context),
           m_lines(lines),
@@ -152,7 +155,8 @@ public:
 
     template <class Line>
     StepResult Run(Line line) {
-        const std::size_t grain = std::max<std::size_t>(1, kPixelGrain / std::max<std::size_t>(1, m_pixelsPerLine));
+        const std::size_t grain =
+            std::max<std::size_t>(1, kPixelGrain / std::max<std::size_t>(1, m_pixelsPerLine));
         ParallelFor(m_lines, grain, [&](std::size_t begin, std::size_t end) {
             for (std::size_t k = begin; k < end; ++k) {
                 if (m_cancelled.load(std::memory_order_relaxed)) return;
@@ -167,12 +171,13 @@ public:
         return m_cancelled.load() ? StepResult::Cancelled : StepResult::Done;
     }
 
-private:
+  private:
     void Advance() {
         if (m_step == 0) return;
         const std::size_t before = m_done.fetch_add(m_pixelsPerLine, std::memory_order_relaxed);
         const std::size_t after = before + m_pixelsPerLine;
-        for (std::size_t k = before / m_step; k < after / m_step; ++k) m_context.Post(Notification::ProgressStep);
+        for (std::size_t k = before / m_step; k < after / m_step; ++k)
+            m_context.Post(Notification::ProgressStep);
     }
 
     const RenderContext& m_context;
@@ -242,7 +247,9 @@ void DeliverBlack(RenderContext& context, std::size_t pixels) {
 BitmapLayer::BitmapLayer(const BitmapLayer& other)
     : BaseLayer(other), m_picture(other.m_picture), m_radius(other.m_radius) {}
 
-std::unique_ptr<BaseLayer> BitmapLayer::Clone() const { return std::make_unique<BitmapLayer>(*this); }
+std::unique_ptr<BaseLayer> BitmapLayer::Clone() const {
+    return std::make_unique<BitmapLayer>(*this);
+}
 
 bool BitmapLayer::IsSameKind(const BaseLayer& other) const {
     return dynamic_cast<const BitmapLayer*>(&other) != nullptr;
@@ -295,7 +302,8 @@ bool BitmapLayer::Render(RenderContext& context) {
     const std::uint8_t* bytes = picture.Bytes();
     float* work = m_working.Data();
     ParallelFor(picture.ByteCount(), 3 * kPixelGrain, [&](std::size_t begin, std::size_t end) {
-        for (std::size_t i = begin; i < end; ++i) work[i] = static_cast<float>(bytes[i]) * kByteToFloat;
+        for (std::size_t i = begin; i < end; ++i)
+            work[i] = static_cast<float>(bytes[i]) * kByteToFloat;
     });
     m_workingWidth = picture.Width();
     m_workingHeight = picture.Height();
@@ -307,7 +315,8 @@ bool BitmapLayer::Render(RenderContext& context) {
         FloatBuffer out;
         const StepResult result =
             rows ? ResizeRows(m_working, m_workingWidth, m_workingHeight, n, m_radius, context, out)
-                 : ResizeColumns(m_working, m_workingWidth, m_workingHeight, n, m_radius, context, out);
+                 : ResizeColumns(m_working, m_workingWidth, m_workingHeight, n, m_radius, context,
+                                 out);
         if (result != StepResult::Done) return result;
         m_working = std::move(out);
         (rows ? m_workingWidth : m_workingHeight) = n;
@@ -327,7 +336,8 @@ bool BitmapLayer::Render(RenderContext& context) {
             std::copy(rgb + 3 * begin, rgb + 3 * end, context.rgb + 3 * begin);
         } else {
             for (std::size_t p = begin; p < end; ++p) {
-                context.rgb[p] = 0.299f * rgb[3 * p] + 0.587f * rgb[3 * p + 1] + 0.114f * rgb[3 * p + 2];
+                context.rgb[p] =
+                    0.299f * rgb[3 * p] + 0.587f * rgb[3 * p + 1] + 0.114f * rgb[3 * p + 2];
             }
         }
         std::fill(context.alpha + begin, context.alpha + end, 1.0f);

@@ -13,7 +13,7 @@ namespace quillon {
 // after another without gaps, row 0 the bottom row. Reading picture files is
 // the callers' business (image/), so the engine needs no image library.
 class RgbPicture {
-public:
+  public:
     // The limits of the image library's readers.
     static constexpr int kMaxDimension = 65535;
     static constexpr std::int64_t kMaxPixels = std::int64_t{1} << 28;
@@ -36,13 +36,14 @@ public:
     std::size_t ByteCount() const { return m_bytes.size(); }
     // The first byte (R) of pixel (x, y), y counted from the bottom row.
     const std::uint8_t* Pixel(int x, int y) const {
-        return m_bytes.data() + 3 * (static_cast<std::size_t>(y) * static_cast<std::size_t>(m_width) +
-                                     static_cast<std::size_t>(x));
+        return m_bytes.data() +
+               3 * (static_cast<std::size_t>(y) * static_cast<std::size_t>(m_width) +
+                    static_cast<std::size_t>(x));
     }
 
     bool operator==(const RgbPicture&) const = default;
 
-private:
+  private:
     std::vector<std::uint8_t> m_bytes;
     int m_width = 0;
     int m_height = 0;
@@ -52,7 +53,7 @@ private:
 // rendering, delivered as its colours (or their luminance in value mode).
 // Its colour map is not used; it has no random parameters.
 class BitmapLayer : public BaseLayer {
-public:
+  public:
     static constexpr int kDefaultResamplingRadius = 3;
 
     BitmapLayer() = default;
@@ -88,7 +89,7 @@ public:
     int WorkingWidth() const { return m_workingWidth; }
     int WorkingHeight() const { return m_workingHeight; }
 
-private:
+  private:
     std::shared_ptr<const RgbPicture> m_picture;
     FloatBuffer m_working;
     int m_workingWidth = 0;

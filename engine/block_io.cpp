@@ -41,7 +41,7 @@ static_assert(std::size(kScreenSaverBits) == std::size(kScreenSaverNames));
 
 // Indexed by FileEnumeration.
 constexpr std::span<const std::string_view> kTables[] = {
-    kCombineNames, kCoordinateNames, kCutNames,         kNoiseNames,
+    kCombineNames,    kCoordinateNames,   kCutNames,        kNoiseNames,
     kTurbulenceNames, kColorMappingNames, kScreenSaverNames};
 static_assert(std::size(kTables) == static_cast<std::size_t>(FileEnumeration::Count));
 

@@ -12,8 +12,8 @@ namespace quillon {
 
 bool BumpLightSrc::operator==(const BumpLightSrc& other) const {
     return xPos == other.xPos && yPos == other.yPos && zPos == other.zPos &&
-           color[0] == other.color[0] && color[1] == other.color[1] &&
-           color[2] == other.color[2] && finite == other.finite && on == other.on;
+           color[0] == other.color[0] && color[1] == other.color[1] && color[2] == other.color[2] &&
+           finite == other.finite && on == other.on;
 }
 
 BumpMapLayer::BumpMapLayer() {
@@ -174,8 +174,8 @@ bool BumpMapLayer::Shade(const float* heights, bool wrap, const RenderContext& c
             source.y = y / length;
             source.z = z / length;
             // Every pixel divides the vector by its length once more.
-            const float again = std::sqrt(source.x * source.x + source.y * source.y +
-                                          source.z * source.z);
+            const float again =
+                std::sqrt(source.x * source.x + source.y * source.y + source.z * source.z);
             if (again != 0.0f) {
                 source.x /= again;
                 source.y /= again;

@@ -17,7 +17,7 @@ class BumpMapLayer;
 // distant light shining along (x, y, z). Shared through std::shared_ptr so
 // that the editor's light pages and the layer hold the same object.
 class BumpLightSrc {
-public:
+  public:
     // The float nearest sqrt(3) / 2: with the default direction (1, 1, 1)
     // a flat surface shades to exactly one half.
     static constexpr float kDefaultComponent = 0.8660254f;
@@ -40,7 +40,7 @@ public:
     // The part after the keyword LIGHT; fields not named keep their values.
     bool ReadBlock(BlockReader& reader);
 
-private:
+  private:
     friend class BumpMapLayer;
     BumpMapLayer* m_owner = nullptr;
 };
@@ -49,11 +49,11 @@ private:
 // field (each channel its own, unless greyified) and lights it with one to
 // eight lights, for a relief look.
 class BumpMapLayer : public MultiBaseLayer {
-public:
+  public:
     static constexpr int kMaxLights = 8;
     static constexpr int kMinLights = 1;
 
-    BumpMapLayer();  // one noise-function child, one default light
+    BumpMapLayer();                           // one noise-function child, one default light
     BumpMapLayer(const BumpMapLayer& other);  // children cloned, lights copied
 
     bool Render(RenderContext& context) override;
@@ -84,7 +84,7 @@ public:
     const RandomNumber& BumpScale() const { return m_bumpScale; }
     void SetBumpScale(const RandomNumber& scale) { m_bumpScale = scale; }
 
-protected:
+  protected:
     // Draws the bump scale and then every light's x, y and z (lights that
     // are off included), and lights the height field `heights` (3 floats
     // per pixel, width x height) into the work buffer. Borders wrap or
@@ -99,7 +99,7 @@ protected:
 
     FloatBuffer m_work;  // the lit colours, 3 floats per pixel
 
-private:
+  private:
     bool m_greyify = true;
     bool m_tileable = false;
     RandomNumber m_bumpScale = RandomNumber(1.0f);

@@ -22,9 +22,13 @@ Color IndexedColor::Pick() const {
     return c;
 }
 
-ColorMap::ColorMap() { m_entries.emplace_back(0, Color(1.0, 1.0, 1.0)); }
+ColorMap::ColorMap() {
+    m_entries.emplace_back(0, Color(1.0, 1.0, 1.0));
+}
 
-ColorMap::ColorMap(const ColorMap& other) { Assign(other); }
+ColorMap::ColorMap(const ColorMap& other) {
+    Assign(other);
+}
 
 ColorMap& ColorMap::operator=(const ColorMap& other) {
     if (this != &other) Assign(other);
@@ -69,8 +73,9 @@ void ColorMap::BuildTable() {
         return;
     }
     if (m_entries.size() >= 2) {
-        std::stable_sort(m_entries.begin(), m_entries.end(),
-                         [](const IndexedColor& a, const IndexedColor& b) { return a.index < b.index; });
+        std::stable_sort(
+            m_entries.begin(), m_entries.end(),
+            [](const IndexedColor& a, const IndexedColor& b) { return a.index < b.index; });
     }
     for (IndexedColor& e : m_entries) {
         e.first.opacityValue = e.first.opacity.Evaluate();
@@ -129,7 +134,8 @@ void ColorMap::LookupComponents(double v, double out[4]) const {
     out[0] = spline(p0.red, p1.red, p2.red, p3.red);
     out[1] = spline(p0.green, p1.green, p2.green, p3.green);
     out[2] = spline(p0.blue, p1.blue, p2.blue, p3.blue);
-    out[3] = std::clamp(spline(p0.opacityValue, p1.opacityValue, p2.opacityValue, p3.opacityValue), 0.0, 1.0);
+    out[3] = std::clamp(spline(p0.opacityValue, p1.opacityValue, p2.opacityValue, p3.opacityValue),
+                        0.0, 1.0);
 }
 
 Color ColorMap::Lookup(double v) const {
@@ -243,12 +249,13 @@ std::unique_ptr<BaseColorFunctor> ModulusColorFunctor::Clone() const {
 
 void CosineColorFunctor::Apply(float* values, std::size_t count) const {
     const float frequency = m_frequency, phase = m_phase;
-    ParallelFor(count, kFunctorGrain, [values, frequency, phase](std::size_t begin, std::size_t end) {
-        for (std::size_t k = begin; k < end; ++k) {
-            const float c = std::cos(values[k] * frequency + phase);
-            values[k] = c * c;
-        }
-    });
+    ParallelFor(count, kFunctorGrain,
+                [values, frequency, phase](std::size_t begin, std::size_t end) {
+                    for (std::size_t k = begin; k < end; ++k) {
+                        const float c = std::cos(values[k] * frequency + phase);
+                        values[k] = c * c;
+                    }
+                });
 }
 
 std::unique_ptr<BaseColorFunctor> CosineColorFunctor::Clone() const {

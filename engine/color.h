@@ -13,7 +13,7 @@ namespace quillon {
 
 // A colour with components in 0..1 and an opacity that may be random.
 class Color {
-public:
+  public:
     Color() = default;
     Color(double r, double g, double b) : red(r), green(g), blue(b) {}
     // Evaluates the opacity at once into opacityValue.
@@ -35,7 +35,7 @@ public:
 // One entry of a colour map: a colour at a table index, optionally a random
 // range between two colours.
 class IndexedColor {
-public:
+  public:
     IndexedColor() = default;
     IndexedColor(int position, const Color& colour)
         : first(colour), second(colour), index(position) {}
@@ -61,7 +61,7 @@ public:
 // The colour map of a layer: entries at indices 0..255 spread over a
 // 256-entry table, looked up with a Catmull-Rom spline.
 class ColorMap {
-public:
+  public:
     static constexpr int kTableSize = 256;
 
     ColorMap();  // one white entry at index 0
@@ -94,7 +94,7 @@ public:
     int EntryCount() const { return static_cast<int>(m_entries.size()); }
     const Color& TableEntry(int position) const { return m_table[position]; }
 
-private:
+  private:
     std::vector<IndexedColor> m_entries;
     bool m_isRandom = false;
     std::array<Color, kTableSize> m_table;
@@ -102,7 +102,7 @@ private:
 
 // A function applied to a generator's raw values before colour mapping.
 class BaseColorFunctor {
-public:
+  public:
     virtual ~BaseColorFunctor() = default;
     virtual void Apply(float* values, std::size_t count) const;
     virtual std::unique_ptr<BaseColorFunctor> Clone() const;
@@ -110,26 +110,26 @@ public:
 
 // "Normalize": maps the values onto exactly 0..1.
 class ScaleColorFunctor : public BaseColorFunctor {
-public:
+  public:
     void Apply(float* values, std::size_t count) const override;
     std::unique_ptr<BaseColorFunctor> Clone() const override;
 };
 
 // "Modulus": keeps x modulo the modulus, in [0, modulus).
 class ModulusColorFunctor : public BaseColorFunctor {
-public:
+  public:
     explicit ModulusColorFunctor(float modulus = 1.0f) : m_modulus(modulus) {}
     void Apply(float* values, std::size_t count) const override;
     std::unique_ptr<BaseColorFunctor> Clone() const override;
     float Modulus() const { return m_modulus; }
 
-private:
+  private:
     float m_modulus;
 };
 
 // "Trigonometric": cos(x * frequency + phase) squared.
 class CosineColorFunctor : public BaseColorFunctor {
-public:
+  public:
     explicit CosineColorFunctor(float frequency = 2.0f, float phase = 0.0f)
         : m_frequency(frequency), m_phase(phase) {}
     void Apply(float* values, std::size_t count) const override;
@@ -137,7 +137,7 @@ public:
     float Frequency() const { return m_frequency; }
     float Phase() const { return m_phase; }
 
-private:
+  private:
     float m_frequency;
     float m_phase;
 };

@@ -7,7 +7,9 @@
 namespace quillon {
 
 // A new combine layer starts with one noise-function layer.
-CombineLayer::CombineLayer() { AddLast(std::make_unique<NoiseFunctionLayer>()); }
+CombineLayer::CombineLayer() {
+    AddLast(std::make_unique<NoiseFunctionLayer>());
+}
 
 std::unique_ptr<BaseLayer> CombineLayer::Clone() const {
     return std::make_unique<CombineLayer>(*this);

@@ -7,7 +7,7 @@ namespace quillon {
 // Combines the raw values of its children with their combine functions and
 // colours the result through its own colour map.
 class CombineLayer : public MultiBaseLayer {
-public:
+  public:
     CombineLayer();
     CombineLayer(const CombineLayer& other) = default;
 

@@ -46,8 +46,12 @@ ErrorReporter& GetErrorReporter() {
     return r ? *r : DefaultReporter();
 }
 
-ErrorReporter* SetErrorReporter(ErrorReporter* reporter) { return g_reporter.exchange(reporter); }
+ErrorReporter* SetErrorReporter(ErrorReporter* reporter) {
+    return g_reporter.exchange(reporter);
+}
 
-void ReportError(const std::string& message) { GetErrorReporter().Report(message); }
+void ReportError(const std::string& message) {
+    GetErrorReporter().Report(message);
+}
 
 }  // namespace quillon

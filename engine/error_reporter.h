@@ -11,26 +11,26 @@ namespace quillon {
 // prints to stderr, tests capture them. Report may be called from any
 // thread and must never block on the user.
 class ErrorReporter {
-public:
+  public:
     virtual ~ErrorReporter() = default;
     virtual void Report(const std::string& message) = 0;
 };
 
 // Prints each message on its own line to stderr.
 class StderrErrorReporter : public ErrorReporter {
-public:
+  public:
     void Report(const std::string& message) override;
 };
 
 // Keeps the messages for inspection.
 class CapturingErrorReporter : public ErrorReporter {
-public:
+  public:
     void Report(const std::string& message) override;
     std::vector<std::string> Messages() const;
     std::string Last() const;
     void Clear();
 
-private:
+  private:
     mutable std::mutex m_mutex;
     std::vector<std::string> m_messages;
 };
@@ -43,14 +43,14 @@ void ReportError(const std::string& message);
 
 // Installs a reporter for the lifetime of a scope.
 class ScopedErrorReporter {
-public:
+  public:
     explicit ScopedErrorReporter(ErrorReporter& reporter)
         : m_previous(SetErrorReporter(&reporter)) {}
     ~ScopedErrorReporter() { SetErrorReporter(m_previous); }
     ScopedErrorReporter(const ScopedErrorReporter&) = delete;
     ScopedErrorReporter& operator=(const ScopedErrorReporter&) = delete;
 
-private:
+  private:
     ErrorReporter* m_previous;
 };
 

@@ -10,7 +10,7 @@ namespace quillon {
 // An owned float array whose allocation failure is a result, not an
 // exception: a layer that cannot get its buffers renders black instead.
 class FloatBuffer {
-public:
+  public:
     FloatBuffer() = default;
     FloatBuffer(FloatBuffer&& other) noexcept
         : m_data(std::move(other.m_data)), m_count(other.m_count) {
@@ -39,7 +39,7 @@ public:
     std::size_t Count() const { return m_count; }
     explicit operator bool() const { return m_data != nullptr; }
 
-private:
+  private:
     std::unique_ptr<float[]> m_data;
     std::size_t m_count = 0;
 };

@@ -42,7 +42,9 @@ constexpr LayerKind kLayerKinds[] = {
 
 }  // namespace
 
-std::span<const LayerKind> LayerKinds() { return kLayerKinds; }
+std::span<const LayerKind> LayerKinds() {
+    return kLayerKinds;
+}
 
 const LayerKind* FindLayerKind(std::string_view keyword, bool inLayerList) {
     for (const LayerKind& kind : kLayerKinds) {

@@ -7,7 +7,7 @@ namespace quillon {
 // A small dense matrix of doubles. Points are 4 x 1 columns (x, y, z, 1);
 // transforms are 4 x 4.
 class Matrix {
-public:
+  public:
     Matrix() = default;
     Matrix(int rows, int columns, double fill = 0.0) { Resize(rows, columns, fill); }
     virtual ~Matrix() = default;
@@ -45,7 +45,7 @@ public:
 
     static constexpr long long kMaxElements = 1 << 24;
 
-private:
+  private:
     int m_rows = 0;
     int m_columns = 0;
     std::vector<int> m_rowOffsets;

@@ -11,7 +11,7 @@ namespace quillon {
 // The base of layers that own children. Index 0 is the top of the stack
 // (composited last); children always have the container's size.
 class MultiBaseLayer : public BaseLayer {
-public:
+  public:
     MultiBaseLayer();
     MultiBaseLayer(int width, int height, std::string name);
     MultiBaseLayer(const MultiBaseLayer& other);  // clones every child
@@ -38,7 +38,7 @@ public:
     BaseLayer* Child(int index) const;
     int IndexOf(const BaseLayer* child) const;
 
-protected:
+  protected:
     // Walks the children from the last to the first, applying each as often
     // as its usage and use probability say; each application renders into
     // context.rgb, then `composite` is called with the child unless its
@@ -50,7 +50,7 @@ protected:
 
     FloatBuffer m_scratch;
 
-private:
+  private:
     std::vector<std::unique_ptr<BaseLayer>> m_children;
 };
 

@@ -15,7 +15,9 @@ const double kPi = 4.0 * std::atan(1.0);
 const double kTwoPi = 8.0 * std::atan(1.0);
 
 int LimitIterations(int n) {
-    return n > NoiseFunctionLayer::kMaxTurbulenceIterations ? NoiseFunctionLayer::kMaxTurbulenceIterations : n;
+    return n > NoiseFunctionLayer::kMaxTurbulenceIterations
+               ? NoiseFunctionLayer::kMaxTurbulenceIterations
+               : n;
 }
 
 // A new draw of the noise; a GRID noise takes its weight first.
@@ -27,7 +29,8 @@ void Redraw(Noise3D& noise, double weight) {
 }  // namespace
 
 NoiseFunctionLayer::NoiseFunctionLayer()
-    : m_noise(MakeNoise(NoiseFunction::Gradient)), m_coordNoise(MakeNoise(NoiseFunction::Gradient)) {}
+    : m_noise(MakeNoise(NoiseFunction::Gradient)),
+      m_coordNoise(MakeNoise(NoiseFunction::Gradient)) {}
 
 NoiseFunctionLayer::NoiseFunctionLayer(int width, int height, MultiBaseLayer* parent)
     : BaseLayer(width, height, "layer"),
@@ -141,8 +144,9 @@ std::vector<double> NoiseFunctionLayer::ToroidHeights(int height) {
     return z;
 }
 
-double NoiseFunctionLayer::TurbulenceSum(const Noise3D& noise, TurbulenceType type, double x, double y,
-                                         double z, double magnitude, double variance, int iterations) {
+double NoiseFunctionLayer::TurbulenceSum(const Noise3D& noise, TurbulenceType type, double x,
+                                         double y, double z, double magnitude, double variance,
+                                         int iterations) {
     switch (type) {
         case TurbulenceType::None:
             return 1.0;
@@ -172,7 +176,8 @@ NoiseFunctionLayer::Frame NoiseFunctionLayer::PrepareFrame(float contextScale) {
     Frame frame;
     const double translate[3] = {m_translation.x.Evaluate(), m_translation.y.Evaluate(),
                                  m_translation.z.Evaluate()};
-    const double rotate[3] = {m_rotation.x.Evaluate(), m_rotation.y.Evaluate(), m_rotation.z.Evaluate()};
+    const double rotate[3] = {m_rotation.x.Evaluate(), m_rotation.y.Evaluate(),
+                              m_rotation.z.Evaluate()};
     const double k = contextScale;
     double scale[3];
     scale[0] = k * m_scale.x.Evaluate();
@@ -200,15 +205,17 @@ NoiseFunctionLayer::Frame NoiseFunctionLayer::PrepareFrame(float contextScale) {
         frame.rowHeights.resize(static_cast<std::size_t>(h));
         for (int r = 0; r < h; ++r) {
             const double v = r * frame.dv;
-            frame.rowHeights[static_cast<std::size_t>(r)] = m_cut == CutType::YCylinder ? std::cos(v) / kTwoPi : v;
+            frame.rowHeights[static_cast<std::size_t>(r)] =
+                m_cut == CutType::YCylinder ? std::cos(v) / kTwoPi : v;
         }
     }
     return frame;
 }
 
-void NoiseFunctionLayer::TurbulenceSumMany(const Noise3D& noise, TurbulenceType type, const double* x,
-                                           const double* y, const double* z, double magnitude, double variance,
-                                           int iterations, double* out, std::size_t n) {
+void NoiseFunctionLayer::TurbulenceSumMany(const Noise3D& noise, TurbulenceType type,
+                                           const double* x, const double* y, const double* z,
+                                           double magnitude, double variance, int iterations,
+                                           double* out, std::size_t n) {
     switch (type) {
         case TurbulenceType::None:
             for (std::size_t i = 0; i < n; ++i) out[i] = 1.0;
@@ -248,8 +255,8 @@ void NoiseFunctionLayer::TurbulenceSumMany(const Noise3D& noise, TurbulenceType 
     }
 }
 
-void NoiseFunctionLayer::PixelPoint(const Frame& frame, const double (&t)[3][4], int row, int column,
-                                    double p[3]) const {
+void NoiseFunctionLayer::PixelPoint(const Frame& frame, const double (&t)[3][4], int row,
+                                    int column, double p[3]) const {
     const double u = column * frame.du;
     double px, py;
     const double pz = frame.rowHeights[static_cast<std::size_t>(row)];
@@ -306,15 +313,17 @@ double NoiseFunctionLayer::EvaluatePixel(const Frame& frame, int row, int column
     TransformRows(frame, t);
     double p[3];
     PixelPoint(frame, t, row, column, p);
-    const double d = TurbulenceSum(*m_coordNoise, m_coordTurbulence.type, p[0], p[1], p[2], frame.coordMagnitude,
-                                   frame.coordVariance, m_coordTurbulence.iterations);
+    const double d =
+        TurbulenceSum(*m_coordNoise, m_coordTurbulence.type, p[0], p[1], p[2], frame.coordMagnitude,
+                      frame.coordVariance, m_coordTurbulence.iterations);
     if (m_coordTurbulence.type != TurbulenceType::None) {
         p[0] += d;
         p[1] += d;
         p[2] += d;
     }
-    const double value = TurbulenceSum(*m_noise, m_turbulence.type, p[0], p[1], p[2], frame.turbulenceMagnitude,
-                                       frame.turbulenceVariance, m_turbulence.iterations);
+    const double value =
+        TurbulenceSum(*m_noise, m_turbulence.type, p[0], p[1], p[2], frame.turbulenceMagnitude,
+                      frame.turbulenceVariance, m_turbulence.iterations);
     return FinishValue(value, p);
 }
 
@@ -341,8 +350,9 @@ void NoiseFunctionLayer::EvaluatePixels(const Frame& frame, std::size_t first, s
             pz[i] = p[2];
         }
         if (displaced) {
-            TurbulenceSumMany(*m_coordNoise, m_coordTurbulence.type, px, py, pz, frame.coordMagnitude,
-                              frame.coordVariance, m_coordTurbulence.iterations, d, n);
+            TurbulenceSumMany(*m_coordNoise, m_coordTurbulence.type, px, py, pz,
+                              frame.coordMagnitude, frame.coordVariance,
+                              m_coordTurbulence.iterations, d, n);
             for (std::size_t i = 0; i < n; ++i) {
                 px[i] += d[i];
                 py[i] += d[i];
@@ -369,8 +379,9 @@ bool NoiseFunctionLayer::Render(RenderContext& context) {
     // be computed on any thread in any order.
     float* values = m_values.Data();
     const bool finished = ParallelProgressLoop(
-        context, static_cast<std::size_t>(Size()), 256,
-        [&](std::size_t begin, std::size_t end) { EvaluatePixels(frame, begin, end - begin, values + begin); });
+        context, static_cast<std::size_t>(Size()), 256, [&](std::size_t begin, std::size_t end) {
+            EvaluatePixels(frame, begin, end - begin, values + begin);
+        });
     if (!finished) return false;
 
     ColorFunction().Apply(values, static_cast<std::size_t>(Size()));

@@ -13,19 +13,21 @@ namespace quillon {
 // from the z axis, or from the origin.
 enum class CoordFunction { None = 0, Linear = 1, Cylindrical = 2, Spherical = 3 };
 // The counts below tie the file's keyword tables to these enums.
-inline constexpr std::size_t kCoordFunctionCount = static_cast<std::size_t>(CoordFunction::Spherical) + 1;
+inline constexpr std::size_t kCoordFunctionCount =
+    static_cast<std::size_t>(CoordFunction::Spherical) + 1;
 // How pixels are laid on the noise: a plane, or a circle around x (CYLINDER),
 // around y (YCYLINDER) or both (TOROID), so the picture tiles.
 enum class CutType { Plane = 0, Cylinder = 1, YCylinder = 2, Toroid = 3 };
 inline constexpr std::size_t kCutTypeCount = static_cast<std::size_t>(CutType::Toroid) + 1;
 enum class TurbulenceType { None = 0, Noise = 1, Turbulence = 2, FractalSum = 3 };
-inline constexpr std::size_t kTurbulenceTypeCount = static_cast<std::size_t>(TurbulenceType::FractalSum) + 1;
+inline constexpr std::size_t kTurbulenceTypeCount =
+    static_cast<std::size_t>(TurbulenceType::FractalSum) + 1;
 
 // A generator layer: each pixel becomes a 3-D point, transformed (scale x
 // rotation x translation), displaced by a coordinate noise, and valued by a
 // turbulence sum of the main noise plus a coordinate function.
 class NoiseFunctionLayer : public BaseLayer {
-public:
+  public:
     // TURBITER and COORDTURBITER above this are cut (a file may ask for any).
     static constexpr int kMaxTurbulenceIterations = 64;
 
@@ -105,21 +107,23 @@ public:
 
     // Turbulence sum of a noise at (x, y, z): octaves work on a copy of the
     // homogeneous point scaled by variance^i and are divided by variance^i.
-    static double TurbulenceSum(const Noise3D& noise, TurbulenceType type, double x, double y, double z,
-                                double magnitude, double variance, int iterations);
+    static double TurbulenceSum(const Noise3D& noise, TurbulenceType type, double x, double y,
+                                double z, double magnitude, double variance, int iterations);
     // TurbulenceSum at n points, bit for bit, through Noise3D::EvaluateMany.
-    static void TurbulenceSumMany(const Noise3D& noise, TurbulenceType type, const double* x, const double* y,
-                                  const double* z, double magnitude, double variance, int iterations, double* out,
-                                  std::size_t n);
+    static void TurbulenceSumMany(const Noise3D& noise, TurbulenceType type, const double* x,
+                                  const double* y, const double* z, double magnitude,
+                                  double variance, int iterations, double* out, std::size_t n);
     // The pixel-point heights of a toroid's rows: rising for the first half,
     // falling back for the second, with cosine-shaped turns.
     static std::vector<double> ToroidHeights(int height);
     // S x R x T for the drawn values (degrees; scale times the context's).
-    static Matrix BuildTransform(const double translate[3], const double rotate[3], const double scale[3]);
+    static Matrix BuildTransform(const double translate[3], const double rotate[3],
+                                 const double scale[3]);
 
-private:
+  private:
     // The transformed point of a pixel, before the coordinate noise moves it.
-    void PixelPoint(const Frame& frame, const double (&t)[3][4], int row, int column, double p[3]) const;
+    void PixelPoint(const Frame& frame, const double (&t)[3][4], int row, int column,
+                    double p[3]) const;
     // Rows 0..2 of the frame's transform.
     static void TransformRows(const Frame& frame, double (&t)[3][4]);
     double FinishValue(double value, const double p[3]) const;

@@ -21,8 +21,9 @@ void WriteTriple(std::ostream& out, const std::string& indent, const char* keywo
 
 // The noise lines of one noise (prefix "" for the main noise, "COORD" for
 // the coordinate noise): kind, turbulence, and what that turbulence uses.
-void WriteNoiseLines(std::ostream& out, const std::string& indent, const char* prefix, NoiseFunction kind,
-                     const NoiseFunctionLayer::Turbulence& t, double parameter) {
+void WriteNoiseLines(std::ostream& out, const std::string& indent, const char* prefix,
+                     NoiseFunction kind, const NoiseFunctionLayer::Turbulence& t,
+                     double parameter) {
     out << indent << '\t' << prefix << "NOISEFUNC "
         << EnumerationName(FileEnumeration::NoiseFunction, static_cast<int>(kind)) << '\n';
     out << indent << '\t' << prefix << "TURBTYPE "
@@ -48,10 +49,13 @@ void NoiseFunctionLayer::Write(std::ostream& out, const std::string& indent) con
     WriteBlockStart(out, indent, kKeyword, Name());
     WriteCommonProperties(out, indent);
     out << indent << "\tCOORDFUNC "
-        << EnumerationName(FileEnumeration::CoordinateFunction, static_cast<int>(m_coordFunction)) << '\n';
-    out << indent << "\tCUT " << EnumerationName(FileEnumeration::CutType, static_cast<int>(m_cut)) << '\n';
+        << EnumerationName(FileEnumeration::CoordinateFunction, static_cast<int>(m_coordFunction))
+        << '\n';
+    out << indent << "\tCUT " << EnumerationName(FileEnumeration::CutType, static_cast<int>(m_cut))
+        << '\n';
     WriteNoiseLines(out, indent, "", m_noiseFunction, m_turbulence, m_noiseParameter);
-    WriteNoiseLines(out, indent, "COORD", m_coordNoiseFunction, m_coordTurbulence, m_coordNoiseParameter);
+    WriteNoiseLines(out, indent, "COORD", m_coordNoiseFunction, m_coordTurbulence,
+                    m_coordNoiseParameter);
     out << indent << "\tCMAP " << ColorMappingName(ColorFunction()) << '\n';
     WriteTriple(out, indent, "TRANSLATE", m_translation);
     WriteTriple(out, indent, "SCALE", m_scale);
@@ -84,30 +88,36 @@ bool NoiseFunctionLayer::ReadBlock(BlockReader& reader) {
                             [this](int v) { m_coordFunction = static_cast<CoordFunction>(v); });
         }
         if (keyword == "CUT") {
-            return readEnum(FileEnumeration::CutType, [this](int v) { m_cut = static_cast<CutType>(v); });
+            return readEnum(FileEnumeration::CutType,
+                            [this](int v) { m_cut = static_cast<CutType>(v); });
         }
         if (keyword == "NOISEFUNC") {
             return readEnum(FileEnumeration::NoiseFunction,
                             [this](int v) { SetNoiseFunction(static_cast<NoiseFunction>(v)); });
         }
         if (keyword == "COORDNOISEFUNC") {
-            return readEnum(FileEnumeration::NoiseFunction,
-                            [this](int v) { SetCoordNoiseFunction(static_cast<NoiseFunction>(v)); });
+            return readEnum(FileEnumeration::NoiseFunction, [this](int v) {
+                SetCoordNoiseFunction(static_cast<NoiseFunction>(v));
+            });
         }
         if (keyword == "TURBTYPE") {
             return readEnum(FileEnumeration::TurbulenceType,
                             [this](int v) { m_turbulence.type = static_cast<TurbulenceType>(v); });
         }
         if (keyword == "COORDTURBTYPE") {
-            return readEnum(FileEnumeration::TurbulenceType,
-                            [this](int v) { m_coordTurbulence.type = static_cast<TurbulenceType>(v); });
+            return readEnum(FileEnumeration::TurbulenceType, [this](int v) {
+                m_coordTurbulence.type = static_cast<TurbulenceType>(v);
+            });
         }
-        if (keyword == "TURBMAG") return ReadResult(reader.ReadRandomNumber(m_turbulence.magnitude));
+        if (keyword == "TURBMAG")
+            return ReadResult(reader.ReadRandomNumber(m_turbulence.magnitude));
         if (keyword == "TURBVAR") return ReadResult(reader.ReadRandomNumber(m_turbulence.variance));
         if (keyword == "TURBITER") return readIterations(m_turbulence.iterations);
         if (keyword == "NOISEPARM") return ReadResult(reader.ReadReal(m_noiseParameter));
-        if (keyword == "COORDTURBMAG") return ReadResult(reader.ReadRandomNumber(m_coordTurbulence.magnitude));
-        if (keyword == "COORDTURBVAR") return ReadResult(reader.ReadRandomNumber(m_coordTurbulence.variance));
+        if (keyword == "COORDTURBMAG")
+            return ReadResult(reader.ReadRandomNumber(m_coordTurbulence.magnitude));
+        if (keyword == "COORDTURBVAR")
+            return ReadResult(reader.ReadRandomNumber(m_coordTurbulence.variance));
         if (keyword == "COORDTURBITER") return readIterations(m_coordTurbulence.iterations);
         if (keyword == "COORDNOISEPARM") return ReadResult(reader.ReadReal(m_coordNoiseParameter));
         if (keyword == "CMAP") {
@@ -117,10 +127,13 @@ bool NoiseFunctionLayer::ReadBlock(BlockReader& reader) {
             return KeywordResult::Read;
         }
         if (keyword == "TRANSLATE") {
-            return ReadResult(reader.ReadRandomTriple(m_translation.x, m_translation.y, m_translation.z));
+            return ReadResult(
+                reader.ReadRandomTriple(m_translation.x, m_translation.y, m_translation.z));
         }
-        if (keyword == "ROTATE") return ReadResult(reader.ReadRandomTriple(m_rotation.x, m_rotation.y, m_rotation.z));
-        if (keyword == "SCALE") return ReadResult(reader.ReadRandomTriple(m_scale.x, m_scale.y, m_scale.z));
+        if (keyword == "ROTATE")
+            return ReadResult(reader.ReadRandomTriple(m_rotation.x, m_rotation.y, m_rotation.z));
+        if (keyword == "SCALE")
+            return ReadResult(reader.ReadRandomTriple(m_scale.x, m_scale.y, m_scale.z));
         return KeywordResult::Unknown;
     });
 }

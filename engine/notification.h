@@ -14,7 +14,7 @@ enum class Notification {
 // Receives notifications from the worker thread. Post must be thread-safe
 // and must never block the worker (queue, do not wait for the user).
 class NotificationSink {
-public:
+  public:
     virtual ~NotificationSink() = default;
     virtual void Post(Notification notification) = 0;
 };

@@ -18,10 +18,14 @@ struct MessageNumbers {
 
     int Of(Notification n) const {
         switch (n) {
-            case Notification::LayerStarted: return layerStarted;
-            case Notification::ProgressStep: return progressStep;
-            case Notification::LayerComposited: return layerComposited;
-            case Notification::SynthesisDone: return synthesisDone;
+            case Notification::LayerStarted:
+                return layerStarted;
+            case Notification::ProgressStep:
+                return progressStep;
+            case Notification::LayerComposited:
+                return layerComposited;
+            case Notification::SynthesisDone:
+                return synthesisDone;
         }
         return 0;
     }
@@ -31,7 +35,7 @@ struct MessageNumbers {
 // optional wake function is called after each post (a GUI schedules a
 // queued call that drains the queue); it must not block either.
 class QueuedNotificationSink : public NotificationSink {
-public:
+  public:
     explicit QueuedNotificationSink(std::function<void()> wake = {}) : m_wake(std::move(wake)) {}
 
     void Post(Notification notification) override {
@@ -50,7 +54,7 @@ public:
         return taken;
     }
 
-private:
+  private:
     std::function<void()> m_wake;
     std::mutex m_mutex;
     std::vector<Notification> m_pending;

@@ -54,8 +54,9 @@ void ParallelFor(std::size_t count, std::size_t grain,
         body(0, count);
         return;
     }
-    tbb::parallel_for(tbb::blocked_range<std::size_t>(0, count, grain),
-                      [&body](const tbb::blocked_range<std::size_t>& r) { body(r.begin(), r.end()); });
+    tbb::parallel_for(
+        tbb::blocked_range<std::size_t>(0, count, grain),
+        [&body](const tbb::blocked_range<std::size_t>& r) { body(r.begin(), r.end()); });
 }
 
 bool ParallelProgressLoop(const RenderContext& context, std::size_t count, std::size_t grain,

@@ -11,7 +11,9 @@ RandomGenerator& RandomGenerator::Instance() {
     return instance;
 }
 
-RandomGenerator::RandomGenerator() { Seed(0); }
+RandomGenerator::RandomGenerator() {
+    Seed(0);
+}
 
 void RandomGenerator::Seed(int seed) {
     std::lock_guard<std::mutex> hold(m_mutex);
@@ -74,7 +76,9 @@ void RandomGenerator::FillUniform(float* out, std::size_t count, double lo, doub
     }
 }
 
-RandomNumber::RandomNumber(float fixed) : m_count(1) { m_numbers[0] = fixed; }
+RandomNumber::RandomNumber(float fixed) : m_count(1) {
+    m_numbers[0] = fixed;
+}
 
 RandomNumber RandomNumber::Random(std::initializer_list<float> numbers) {
     RandomNumber r;
@@ -161,7 +165,9 @@ namespace {
 bool IsNumberChar(char c) {
     return (c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.' || c == 'e';
 }
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
 
 std::optional<float> ConvertNumber(std::string_view run) {
     if (run.empty() || run.size() > 255) return std::nullopt;

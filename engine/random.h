@@ -14,7 +14,7 @@ namespace quillon {
 // holds the generator's lock, so the user-interface thread and a synthesis
 // worker never see a half-updated table.
 class RandomGenerator {
-public:
+  public:
     static constexpr int kLagLong = 1279;
     static constexpr int kLagShort = 418;
 
@@ -37,17 +37,17 @@ public:
 
     // Holds the lock for a run of consecutive draws.
     class Batch {
-    public:
+      public:
         explicit Batch(RandomGenerator& gen) : m_gen(gen), m_hold(gen.m_mutex) {}
         double Next() { return m_gen.DrawUnlocked(); }
         double Uniform(double lo, double hi) { return lo + Next() * (hi - lo); }
 
-    private:
+      private:
         RandomGenerator& m_gen;
         std::lock_guard<std::mutex> m_hold;
     };
 
-private:
+  private:
     double DrawUnlocked();
 
     std::mutex m_mutex;
@@ -57,18 +57,20 @@ private:
 };
 
 // Shorthands for the shared generator.
-inline double Uniform(double lo, double hi) { return RandomGenerator::Instance().Uniform(lo, hi); }
+inline double Uniform(double lo, double hi) {
+    return RandomGenerator::Instance().Uniform(lo, hi);
+}
 
 // A fixed number, or a parenthesised list of up to four numbers that is
 // evaluated afresh at every use.
 class RandomNumber {
-public:
+  public:
     static constexpr int kMaxNumbers = 4;
     // Bell-shaped forms average at most this many draws, so that a hostile
     // fourth number cannot stall a rendering.
     static constexpr long long kMaxMeanCount = 1000;
 
-    RandomNumber() = default;  // count 0: evaluates to 0
+    RandomNumber() = default;   // count 0: evaluates to 0
     RandomNumber(float fixed);  // NOLINT: defaults are written as plain numbers
     static RandomNumber Random(std::initializer_list<float> numbers);
 
@@ -93,7 +95,7 @@ public:
     // The file form: "5", "(0.2, 0.6)" (engine/block_io.cpp).
     void Write(std::ostream& out) const;
 
-private:
+  private:
     float m_numbers[kMaxNumbers] = {0, 0, 0, 0};
     int m_count = 0;
     bool m_isRandom = false;

@@ -38,12 +38,18 @@ struct LoadLanes {
 struct LoadOne {
     float operator()(const float* p) const { return *p; }
 };
-inline void Store(float* p, Lanes v) { std::memcpy(p, &v, sizeof v); }
-inline void Store(float* p, float v) { *p = v; }
+inline void Store(float* p, Lanes v) {
+    std::memcpy(p, &v, sizeof v);
+}
+inline void Store(float* p, float v) {
+    *p = v;
+}
 
 // Results not above 0 (NaN included, after a blow-up) become 0, so
 // concentrations never turn negative.
-inline float Positive(float v) { return v > 0.0f ? v : 0.0f; }
+inline float Positive(float v) {
+    return v > 0.0f ? v : 0.0f;
+}
 inline Lanes Positive(Lanes v) {
     const Lanes zero = {0.0f, 0.0f, 0.0f, 0.0f};
     return v > zero ? v : zero;
@@ -77,22 +83,22 @@ inline void UpdateCells(const Stencil& sa, const Stencil& sb, const Rows& a, con
     Store(nextB + x, Positive(nb));
 }
 
-inline void UpdateCell(const Stencil& sa, const Stencil& sb, const Rows& a, const Rows& b,
-                       float dt, int xl, int x, int xr, float* nextA, float* nextB) {
+inline void UpdateCell(const Stencil& sa, const Stencil& sb, const Rows& a, const Rows& b, float dt,
+                       int xl, int x, int xr, float* nextA, float* nextB) {
     UpdateCells<float>(sa, sb, a, b, dt, xl, x, xr, nextA, nextB, LoadOne{});
 }
 
 // One row: the two edge columns wrap, the interior runs straight.
-void UpdateRow(const Stencil sa, const Stencil sb, const Rows a, const Rows b, float dt,
-               int width, float* nextA, float* nextB) {
+void UpdateRow(const Stencil sa, const Stencil sb, const Rows a, const Rows b, float dt, int width,
+               float* nextA, float* nextB) {
     if (width == 1) {
         UpdateCell(sa, sb, a, b, dt, 0, 0, 0, nextA, nextB);
         return;
     }
     UpdateCell(sa, sb, a, b, dt, width - 1, 0, 1, nextA, nextB);
     // The widest vectors first, then four lanes and single cells for the rest.
-    int x = ReactionDiffusionRow(sa.data(), sb.data(), a.up, a.mid, a.down, b.up, b.mid, b.down, dt, kDecayA,
-                                 kSourceB, width, nextA, nextB);
+    int x = ReactionDiffusionRow(sa.data(), sb.data(), a.up, a.mid, a.down, b.up, b.mid, b.down, dt,
+                                 kDecayA, kSourceB, width, nextA, nextB);
     for (; x + kLanes <= width - 1; x += kLanes) {
         UpdateCells<Lanes>(sa, sb, a, b, dt, x - 1, x, x + 1, nextA, nextB, LoadLanes{});
     }
@@ -161,9 +167,7 @@ Stencil ReactionDiffusionLayer::BuildStencil(float d1, float d2, double angle, d
     const float kx = d1 * c * c + d2 * s * s;
     const float ky = d2 * c * c + d1 * s * s;
     const float half = s * c * (d2 - d1) / 2.0f;
-    return {-half, ky, half,
-            kx, -2.0f * (kx + ky) - m, kx,
-            half, ky, -half};
+    return {-half, ky, half, kx, -2.0f * (kx + ky) - m, kx, half, ky, -half};
 }
 
 Stencil ReactionDiffusionLayer::DrawStencil(const ChemicalParameters& chemical) {
@@ -224,7 +228,8 @@ bool ReactionDiffusionLayer::Render(RenderContext& context) {
                  Height(), m_stencilA, m_stencilB, m_timeStep);
         std::swap(m_values, m_nextA);
         std::swap(m_concentrationB, m_nextB);
-        if (progressStep > 0 && (j + 1) % progressStep == 0) context.Post(Notification::ProgressStep);
+        if (progressStep > 0 && (j + 1) % progressStep == 0)
+            context.Post(Notification::ProgressStep);
     }
 
     ColorFunction().Apply(m_values.Data(), size);

@@ -26,7 +26,7 @@ using Stencil = std::array<float, 9>;
 // result tiles. The concentration of A after the iterations is the value
 // buffer; every rendering starts afresh from a random state.
 class ReactionDiffusionLayer : public BaseLayer {
-public:
+  public:
     static constexpr int kDefaultIterations = 1000;
     // Counts are cut to this (a file may ask for two billion steps).
     static constexpr int kMaxIterations = 1000000;
@@ -76,7 +76,7 @@ public:
                          int height, const Stencil& stencilA, const Stencil& stencilB,
                          float timeStep);
 
-private:
+  private:
     // Draws DIFF1, DIFF2, THETA, then DISS, in that order.
     static Stencil DrawStencil(const ChemicalParameters& chemical);
     void FreeWorkingBuffers();

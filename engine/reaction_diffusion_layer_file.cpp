@@ -24,17 +24,33 @@ float ToFloat(double value) {
 
 std::span<const PropertyEntry<ReactionDiffusionLayer>> ReactionDiffusionLayer::RateProperties() {
     using L = ReactionDiffusionLayer;
-    static constexpr PropertyEntry<L> kTable[] = {
-        RandomField<L, [](auto& l) -> auto& { return l.m_chemicalA.xRate; }>("DIFFA1"),
-        RandomField<L, [](auto& l) -> auto& { return l.m_chemicalA.yRate; }>("DIFFA2"),
-        RandomField<L, [](auto& l) -> auto& { return l.m_chemicalA.dissipation; }>("DISSA"),
-        RandomField<L, [](auto& l) -> auto& { return l.m_chemicalA.angle; }>("THETAA"),
-        RandomField<L, [](auto& l) -> auto& { return l.m_chemicalB.xRate; }>("DIFFB1"),
-        RandomField<L, [](auto& l) -> auto& { return l.m_chemicalB.yRate; }>("DIFFB2"),
-        RandomField<L, [](auto& l) -> auto& { return l.m_chemicalB.dissipation; }>("DISSB"),
-        RandomField<L, [](auto& l) -> auto& { return l.m_chemicalB.angle; }>("THETAB"),
-    };
-    return kTable;
+    static constexpr PropertyEntry<L> kTable[] = {RandomField < L,
+                                                  [](auto& l) -> auto& {return l.m_chemicalA.xRate;
+}
+> ("DIFFA1"), RandomField < L, [](auto& l) -> auto& {
+    return l.m_chemicalA.yRate;
+}
+> ("DIFFA2"), RandomField < L, [](auto& l) -> auto& {
+    return l.m_chemicalA.dissipation;
+}
+> ("DISSA"), RandomField < L, [](auto& l) -> auto& {
+    return l.m_chemicalA.angle;
+}
+> ("THETAA"), RandomField < L, [](auto& l) -> auto& {
+    return l.m_chemicalB.xRate;
+}
+> ("DIFFB1"), RandomField < L, [](auto& l) -> auto& {
+    return l.m_chemicalB.yRate;
+}
+> ("DIFFB2"), RandomField < L, [](auto& l) -> auto& {
+    return l.m_chemicalB.dissipation;
+}
+> ("DISSB"), RandomField < L, [](auto& l) -> auto& {
+    return l.m_chemicalB.angle;
+}
+> ("THETAB"),
+};  // namespace quillon
+return kTable;
 }
 
 void ReactionDiffusionLayer::Write(std::ostream& out, const std::string& indent) const {

@@ -16,8 +16,8 @@ namespace {
 namespace hn = hwy::HWY_NAMESPACE;
 
 int Row(const float* sa, const float* sb, const float* aUp, const float* aMid, const float* aDown,
-        const float* bUp, const float* bMid, const float* bDown, float dt, float decayA, float sourceB, int width,
-        float* nextA, float* nextB) {
+        const float* bUp, const float* bMid, const float* bDown, float dt, float decayA,
+        float sourceB, int width, float* nextA, float* nextB) {
     const hn::ScalableTag<float> d;
     using V = hn::Vec<decltype(d)>;
     const int lanes = static_cast<int>(hn::Lanes(d));
@@ -26,9 +26,11 @@ int Row(const float* sa, const float* sb, const float* aUp, const float* aMid, c
         ka[k] = hn::Set(d, sa[k]);
         kb[k] = hn::Set(d, sb[k]);
     }
-    const V vdt = hn::Set(d, dt), vdecay = hn::Set(d, decayA), vsource = hn::Set(d, sourceB), zero = hn::Zero(d);
+    const V vdt = hn::Set(d, dt), vdecay = hn::Set(d, decayA), vsource = hn::Set(d, sourceB),
+            zero = hn::Zero(d);
     // s0 * up[x-1] + s1 * up[x] + ... + s8 * down[x+1], summed left to right.
-    const auto weighted = [&](const V* s, const float* up, const float* mid, const float* down, int x) {
+    const auto weighted = [&](const V* s, const float* up, const float* mid, const float* down,
+                              int x) {
         V sum = hn::Mul(s[0], hn::LoadU(d, up + x - 1));
         sum = hn::Add(sum, hn::Mul(s[1], hn::LoadU(d, up + x)));
         sum = hn::Add(sum, hn::Mul(s[2], hn::LoadU(d, up + x + 1)));
@@ -67,10 +69,11 @@ namespace quillon {
 HWY_EXPORT(Row);
 
 int ReactionDiffusionRow(const float* sa, const float* sb, const float* aUp, const float* aMid,
-                         const float* aDown, const float* bUp, const float* bMid, const float* bDown,
-                         float dt, float decayA, float sourceB, int width, float* nextA, float* nextB) {
-    return HWY_DYNAMIC_DISPATCH(Row)(sa, sb, aUp, aMid, aDown, bUp, bMid, bDown, dt, decayA, sourceB, width,
-                                     nextA, nextB);
+                         const float* aDown, const float* bUp, const float* bMid,
+                         const float* bDown, float dt, float decayA, float sourceB, int width,
+                         float* nextA, float* nextB) {
+    return HWY_DYNAMIC_DISPATCH(Row)(sa, sb, aUp, aMid, aDown, bUp, bMid, bDown, dt, decayA,
+                                     sourceB, width, nextA, nextB);
 }
 
 }  // namespace quillon

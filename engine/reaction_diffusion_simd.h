@@ -11,7 +11,8 @@ namespace quillon {
 // sa and sb are the 3 x 3 stencils, row by row; up, mid and down the rows
 // of A (a*) and B (b*) around the row.
 int ReactionDiffusionRow(const float* sa, const float* sb, const float* aUp, const float* aMid,
-                         const float* aDown, const float* bUp, const float* bMid, const float* bDown,
-                         float dt, float decayA, float sourceB, int width, float* nextA, float* nextB);
+                         const float* aDown, const float* bUp, const float* bMid,
+                         const float* bDown, float dt, float decayA, float sourceB, int width,
+                         float* nextA, float* nextB);
 
 }  // namespace quillon

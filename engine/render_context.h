@@ -13,7 +13,8 @@ class SynthesisJob;
 struct RenderContext;
 
 // Called by a texture map after each composite with the image it built.
-using CompositeCallback = std::function<void(RenderContext& context, float* rgb, std::uintptr_t arg)>;
+using CompositeCallback =
+    std::function<void(RenderContext& context, float* rgb, std::uintptr_t arg)>;
 
 // What is passed down the layer tree during one synthesis. A container may
 // change fields for its children and restores them afterwards.
@@ -42,7 +43,7 @@ struct RenderContext {
 // no caller is left pointing at a released buffer. A mask still held when
 // it ends (one no child consumed) is dropped.
 class ChildContextScope {
-public:
+  public:
     ChildContextScope(RenderContext& context, float* childRgb, bool childWantColour)
         : m_context(context),
           m_rgb(context.rgb),
@@ -72,7 +73,7 @@ public:
     float* CallerRgb() const { return m_rgb; }
     bool CallerWantsColour() const { return m_wantColour; }
 
-private:
+  private:
     RenderContext& m_context;
     float* m_rgb;
     FloatBuffer m_mask;
@@ -84,7 +85,7 @@ private:
 // Posts ProgressStep once per size / 100 values computed; nothing when the
 // layer has fewer than 100 pixels.
 class ProgressCounter {
-public:
+  public:
     ProgressCounter(const RenderContext& context, std::size_t size)
         : m_context(context), m_step(size / 100) {}
     void Step() {
@@ -104,7 +105,7 @@ public:
         }
     }
 
-private:
+  private:
     const RenderContext& m_context;
     std::size_t m_step;
     std::size_t m_count = 0;

@@ -15,7 +15,9 @@ void ManualResetEvent::Reset() {
     m_set.store(false);
 }
 
-bool ManualResetEvent::IsSet() const { return m_set.load(); }
+bool ManualResetEvent::IsSet() const {
+    return m_set.load();
+}
 
 void ManualResetEvent::Wait() const {
     std::unique_lock<std::mutex> hold(m_mutex);

@@ -9,14 +9,14 @@ namespace quillon {
 
 // An event that stays set until reset, as the worker protocol needs.
 class ManualResetEvent {
-public:
+  public:
     void Set();
     void Reset();
     bool IsSet() const;  // a wait with zero timeout
     void Wait() const;
     bool WaitFor(std::chrono::milliseconds timeout) const;
 
-private:
+  private:
     mutable std::mutex m_mutex;
     mutable std::condition_variable m_changed;
     std::atomic<bool> m_set{false};
@@ -26,7 +26,7 @@ private:
 // same layer's lock twice. It can be asked, without waiting, whether it is
 // held, so that a user interface can refuse to edit a layer being rendered.
 class LayerLock {
-public:
+  public:
     void lock() {
         m_mutex.lock();
         m_held.store(true, std::memory_order_release);
@@ -42,7 +42,7 @@ public:
     }
     bool IsHeld() const { return m_held.load(std::memory_order_acquire); }
 
-private:
+  private:
     std::mutex m_mutex;
     std::atomic<bool> m_held{false};
 };

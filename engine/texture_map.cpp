@@ -15,7 +15,9 @@ TextureMap::TextureMap() {
 TextureMap::TextureMap(const TextureMap& other)
     : MultiBaseLayer(other), m_zoom(other.m_zoom), m_screenSaverType(other.m_screenSaverType) {}
 
-std::unique_ptr<BaseLayer> TextureMap::Clone() const { return std::make_unique<TextureMap>(*this); }
+std::unique_ptr<BaseLayer> TextureMap::Clone() const {
+    return std::make_unique<TextureMap>(*this);
+}
 
 bool TextureMap::IsSameKind(const BaseLayer& other) const {
     return dynamic_cast<const TextureMap*>(&other) != nullptr;
@@ -33,7 +35,9 @@ bool TextureMap::AllocateBuffers() {
     return m_scratch.Allocate(3 * static_cast<std::size_t>(Size()));
 }
 
-void TextureMap::FreeBuffers() { m_scratch.Release(); }
+void TextureMap::FreeBuffers() {
+    m_scratch.Release();
+}
 
 bool TextureMap::Render(RenderContext& context) {
     if (!IsEnabled()) return true;
@@ -66,15 +70,21 @@ bool TextureMap::Render(RenderContext& context) {
     return true;
 }
 
-MaskLayer::MaskLayer() { SetCombineFunc(CombineFunc::Disable); }
+MaskLayer::MaskLayer() {
+    SetCombineFunc(CombineFunc::Disable);
+}
 
-std::unique_ptr<BaseLayer> MaskLayer::Clone() const { return std::make_unique<MaskLayer>(*this); }
+std::unique_ptr<BaseLayer> MaskLayer::Clone() const {
+    return std::make_unique<MaskLayer>(*this);
+}
 
 bool MaskLayer::IsSameKind(const BaseLayer& other) const {
     return dynamic_cast<const MaskLayer*>(&other) != nullptr;
 }
 
-void MaskLayer::NormalizeCombine() { SetCombineFunc(CombineFunc::Disable); }
+void MaskLayer::NormalizeCombine() {
+    SetCombineFunc(CombineFunc::Disable);
+}
 
 bool MaskLayer::Render(RenderContext& context) {
     if (!IsEnabled()) return true;

@@ -13,7 +13,7 @@ inline constexpr int kScreenSaverExpand = 8;
 // The root of a texture: its children are composited bottom to top into
 // an RGB image.
 class TextureMap : public MultiBaseLayer {
-public:
+  public:
     TextureMap();
     TextureMap(const TextureMap& other);
 
@@ -33,7 +33,7 @@ public:
     int ScreenSaverType() const { return m_screenSaverType; }
     void SetScreenSaverType(int bits) { m_screenSaverType = bits; }
 
-private:
+  private:
     RandomNumber m_zoom = RandomNumber(1.0f);
     int m_screenSaverType = 0;
 };
@@ -41,7 +41,7 @@ private:
 // A texture map whose image is handed to the next child of its container
 // as a mask instead of being composited.
 class MaskLayer : public TextureMap {
-public:
+  public:
     MaskLayer();
     MaskLayer(const MaskLayer& other) = default;
 
@@ -57,7 +57,7 @@ public:
     bool Greyify() const { return m_greyify; }
     void SetGreyify(bool greyify) { m_greyify = greyify; }
 
-private:
+  private:
     bool m_greyify = true;
 };
 

@@ -6,7 +6,7 @@ namespace quillon {
 
 // Every pixel an independent uniform value, normalised and coloured.
 class WhiteNoiseLayer : public BaseLayer {
-public:
+  public:
     WhiteNoiseLayer() = default;
     WhiteNoiseLayer(const WhiteNoiseLayer& other) = default;
 

@@ -1,5 +1,6 @@
 #include "format/layer_parser.h"
 
+#include <locale.h>
 #include <cfloat>
 #include <charconv>
 #include <clocale>
@@ -7,7 +8,6 @@
 #include <cstdlib>
 #include <iterator>
 #include <limits>
-#include <locale.h>
 
 #include "engine/base_layer.h"
 #include "engine/color.h"
@@ -24,9 +24,9 @@ namespace {
 constexpr double kByteToUnit = 0.00392156862745098;  // 1 / 255
 
 constexpr const char* kEnumerationMessages[] = {
-    "Unexpected Combine Function(%s)",   "Unexpected Coordinate Function(%s)",
-    "Unexpected Cut Type(%s)",           "Unexpected Noise Function(%s)",
-    "Unexpected Turbulence Type(%s)",    "Unexpected Color Mapping Function(%s)",
+    "Unexpected Combine Function(%s)",  "Unexpected Coordinate Function(%s)",
+    "Unexpected Cut Type(%s)",          "Unexpected Noise Function(%s)",
+    "Unexpected Turbulence Type(%s)",   "Unexpected Color Mapping Function(%s)",
     "Unexpected screen saver type(%s)",
 };
 static_assert(std::size(kEnumerationMessages) == static_cast<std::size_t>(FileEnumeration::Count));
@@ -64,8 +64,7 @@ float ToStoredFloat(double v) {
 
 std::string FormatVersion(double version) {
     char buf[400];
-    const auto result =
-        std::to_chars(buf, buf + sizeof buf, version, std::chars_format::fixed, 2);
+    const auto result = std::to_chars(buf, buf + sizeof buf, version, std::chars_format::fixed, 2);
     return result.ec == std::errc() ? std::string(buf, result.ptr) : std::string("?");
 }
 
@@ -80,13 +79,21 @@ LayerParser::LayerParser(std::unique_ptr<std::istream> input, std::string fileNa
 
 LayerParser::~LayerParser() = default;
 
-void LayerParser::ReportError(std::string_view message) const { SimpleLexer::ReportError(message); }
+void LayerParser::ReportError(std::string_view message) const {
+    SimpleLexer::ReportError(message);
+}
 
 bool LayerParser::ReadKeyword(std::string& word) {
     switch (ReadIdentifier()) {
-        case TokenStatus::Error: ReportError(LastError()); return false;
-        case TokenStatus::Overflow: ReportError("Token buffer overflowed"); return false;
-        default: word = TokenString(); return true;
+        case TokenStatus::Error:
+            ReportError(LastError());
+            return false;
+        case TokenStatus::Overflow:
+            ReportError("Token buffer overflowed");
+            return false;
+        default:
+            word = TokenString();
+            return true;
     }
 }
 
@@ -170,20 +177,30 @@ bool LayerParser::ParseColorMapFile(ColorMap& target) {
 
 bool LayerParser::ReadInteger(int& value) {
     switch (ReadNumber()) {
-        case TokenStatus::Integer: value = ConvertInteger(Token()); return true;
-        case TokenStatus::Overflow: ReportError("Token buffer overflowed in reading integer"); return false;
-        default: ReportError("Syntax Error(integer expected)"); return false;
+        case TokenStatus::Integer:
+            value = ConvertInteger(Token());
+            return true;
+        case TokenStatus::Overflow:
+            ReportError("Token buffer overflowed in reading integer");
+            return false;
+        default:
+            ReportError("Syntax Error(integer expected)");
+            return false;
     }
 }
 
 bool LayerParser::ReadReal(double& value) {
     switch (ReadNumber()) {
         case TokenStatus::Integer:
-        case TokenStatus::Real: value = ConvertReal(TokenString()); return true;
+        case TokenStatus::Real:
+            value = ConvertReal(TokenString());
+            return true;
         case TokenStatus::Overflow:
             ReportError("Token buffer overflowed in reading floating point number");
             return false;
-        default: ReportError("Syntax Error(floating point number expected)"); return false;
+        default:
+            ReportError("Syntax Error(floating point number expected)");
+            return false;
     }
 }
 
@@ -204,9 +221,15 @@ bool LayerParser::ReadBoolean(bool& value) {
 
 bool LayerParser::ReadString(std::string& value) {
     switch (ReadQuotedString()) {
-        case TokenStatus::Error: ReportError(LastError()); return false;
-        case TokenStatus::Overflow: ReportError("Token buffer overflowed"); return false;
-        default: value = TokenString(); return true;
+        case TokenStatus::Error:
+            ReportError(LastError());
+            return false;
+        case TokenStatus::Overflow:
+            ReportError("Token buffer overflowed");
+            return false;
+        default:
+            value = TokenString();
+            return true;
     }
 }
 

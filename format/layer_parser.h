@@ -19,7 +19,7 @@ class TextureMap;
 // (values, enumerations, COLORMAP blocks, common properties, LAYERS lists)
 // and lets each layer kind read its own block through BlockReader.
 class LayerParser : public SimpleLexer, public BlockReader {
-public:
+  public:
     LayerParser(const std::filesystem::path& path, LineEnds lineEnds);
     LayerParser(std::unique_ptr<std::istream> input, std::string fileName, LineEnds lineEnds);
     ~LayerParser() override;
@@ -59,9 +59,11 @@ public:
     std::size_t ReadBytes(unsigned char* out, std::size_t count) override {
         return SimpleLexer::ReadBytes(out, count);
     }
-    std::uint64_t RemainingBytesBound() const override { return SimpleLexer::RemainingBytesBound(); }
+    std::uint64_t RemainingBytesBound() const override {
+        return SimpleLexer::RemainingBytesBound();
+    }
 
-private:
+  private:
     bool ParseFileBlock(const std::string& word, TextureMap* target);
     // The value after VERSION; a version above 2.0 shows the version message.
     bool ReadVersion(const char* what);

@@ -24,7 +24,7 @@ enum class TokenStatus { Error, Overflow, Ok, Integer, Real };
 // skipping blanks and ";" comments. The caller decides which token comes
 // next; punctuation is read with SkipBlanks() and Get().
 class SimpleLexer {
-public:
+  public:
     static constexpr int kTokenCapacity = 1024;  // NUL included
     static constexpr int kMaxTokenLength = kTokenCapacity - 1;
     static constexpr std::size_t kMessageCapacity = 512;  // NUL included
@@ -74,7 +74,7 @@ public:
     // format.
     void ReportErrorFormat(const char* format, ...) const __attribute__((format(printf, 2, 3)));
 
-private:
+  private:
     int ReadSource();
     // False when the token buffer is full.
     bool Store(int c);

@@ -11,7 +11,8 @@ namespace quillon {
 namespace {
 
 std::unique_ptr<std::uint8_t[]> NewZeroedBytes(std::size_t count) {
-    return std::unique_ptr<std::uint8_t[]>(new (std::nothrow) std::uint8_t[count == 0 ? 1 : count]());
+    return std::unique_ptr<std::uint8_t[]>(new (std::nothrow)
+                                               std::uint8_t[count == 0 ? 1 : count]());
 }
 
 bool ValidFormat(int bytesPerPixel, int bitsPerPixel) {
@@ -111,21 +112,25 @@ bool IsValidImageSize(std::int64_t width, std::int64_t height) {
            height <= kMaxImageDimension && width * height <= kMaxImagePixels;
 }
 
-ImageBuffer::ImageBuffer(const ImageBuffer& other) { *this = other; }
+ImageBuffer::ImageBuffer(const ImageBuffer& other) {
+    *this = other;
+}
 
 ImageBuffer& ImageBuffer::operator=(const ImageBuffer& other) {
     if (this == &other) return *this;
     Clear();
     m_name = other.m_name;
     m_radius = other.m_radius;
-    if (other.m_pixels && Allocate(other.m_width, other.m_height, other.m_bytesPerPixel,
-                                   other.m_bitsPerPixel)) {
+    if (other.m_pixels &&
+        Allocate(other.m_width, other.m_height, other.m_bytesPerPixel, other.m_bitsPerPixel)) {
         std::memcpy(m_pixels.get(), other.m_pixels.get(), m_size);
     }
     return *this;
 }
 
-ImageBuffer::ImageBuffer(ImageBuffer&& other) noexcept { *this = std::move(other); }
+ImageBuffer::ImageBuffer(ImageBuffer&& other) noexcept {
+    *this = std::move(other);
+}
 
 ImageBuffer& ImageBuffer::operator=(ImageBuffer&& other) noexcept {
     if (this == &other) return *this;

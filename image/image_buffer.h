@@ -28,7 +28,7 @@ using Palette = std::vector<PaletteEntry>;
 // another without gaps. Which row is the top depends on who made it: the
 // readers store the bottom row first, the writers expect the top row first.
 class ImageBuffer {
-public:
+  public:
     ImageBuffer() = default;
     // Deep copies; an allocation failure leaves the copy empty.
     ImageBuffer(const ImageBuffer& other);
@@ -46,8 +46,8 @@ public:
     bool Allocate(int width, int height, int bytesPerPixel, int bitsPerPixel);
     // Takes ownership of byteCount bytes that must hold exactly width x
     // height x bytesPerPixel; false (and the array is freed) otherwise.
-    bool Adopt(std::unique_ptr<std::uint8_t[]> pixels, std::size_t byteCount, int width,
-               int height, int bytesPerPixel, int bitsPerPixel);
+    bool Adopt(std::unique_ptr<std::uint8_t[]> pixels, std::size_t byteCount, int width, int height,
+               int bytesPerPixel, int bitsPerPixel);
     void Clear();
 
     // Row r, or null when r is outside 0 .. height - 1 or there are no pixels.
@@ -81,7 +81,7 @@ public:
     const std::string& Name() const { return m_name; }
     void SetName(std::string name) { m_name = std::move(name); }
 
-private:
+  private:
     std::unique_ptr<std::uint8_t[]> m_pixels;
     std::string m_name;
     std::size_t m_size = 0;

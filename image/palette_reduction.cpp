@@ -11,9 +11,15 @@ namespace {
 
 constexpr int kKeys = 32768;
 
-inline int Red(int key) { return (key >> 10) & 31; }
-inline int Green(int key) { return (key >> 5) & 31; }
-inline int Blue(int key) { return key & 31; }
+inline int Red(int key) {
+    return (key >> 10) & 31;
+}
+inline int Green(int key) {
+    return (key >> 5) & 31;
+}
+inline int Blue(int key) {
+    return key & 31;
+}
 
 // A run of the key list, which is permuted in place as boxes split.
 struct Box {

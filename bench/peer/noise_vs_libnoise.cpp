@@ -17,7 +17,8 @@ namespace quillon {
 namespace {
 
 constexpr std::size_t kRow = 1024;
-constexpr const char* kNames[] = {"VALUE", "GRADIENT", "VALGRAD", "CONVOLUTION", "SPARSECONV", "GRID"};
+constexpr const char* kNames[] = {"VALUE",       "GRADIENT",   "VALGRAD",
+                                  "CONVOLUTION", "SPARSECONV", "GRID"};
 
 // A row of kRow points of a slightly rotated plane, 8 lattice cells across.
 struct Row {
@@ -53,8 +54,8 @@ void BM_Quillon(benchmark::State& state) {
     std::size_t rowIndex = 0;
     for (auto _ : state) {
         const Row& row = rows[rowIndex++ % rows.size()];
-        NoiseFunctionLayer::TurbulenceSumMany(*noise, type, row.x.data(), row.y.data(), row.z.data(), 1.0,
-                                              2.17, octaves, out.data(), kRow);
+        NoiseFunctionLayer::TurbulenceSumMany(*noise, type, row.x.data(), row.y.data(),
+                                              row.z.data(), 1.0, 2.17, octaves, out.data(), kRow);
         benchmark::DoNotOptimize(out.data());
     }
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(kRow));
@@ -75,8 +76,8 @@ void BM_QuillonDense(benchmark::State& state) {
         z[i] = 0.29;
     }
     for (auto _ : state) {
-        NoiseFunctionLayer::TurbulenceSumMany(*noise, type, x.data(), y.data(), z.data(), 1.0, 2.17, octaves,
-                                              out.data(), kRow);
+        NoiseFunctionLayer::TurbulenceSumMany(*noise, type, x.data(), y.data(), z.data(), 1.0, 2.17,
+                                              octaves, out.data(), kRow);
         benchmark::DoNotOptimize(out.data());
     }
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(kRow));
@@ -96,8 +97,8 @@ void BM_QuillonOnePoint(benchmark::State& state) {
         const Row& row = rows[rowIndex++ % rows.size()];
         double sum = 0.0;
         for (std::size_t i = 0; i < kRow; ++i) {
-            sum += NoiseFunctionLayer::TurbulenceSum(*noise, type, row.x[i], row.y[i], row.z[i], 1.0, 2.17,
-                                                     octaves);
+            sum += NoiseFunctionLayer::TurbulenceSum(*noise, type, row.x[i], row.y[i], row.z[i],
+                                                     1.0, 2.17, octaves);
         }
         benchmark::DoNotOptimize(sum);
     }

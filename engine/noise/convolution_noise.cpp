@@ -25,8 +25,8 @@ void ConvolutionNoise3D::BuildFilter(double sampleRate) {
     m_filter.resize(static_cast<std::size_t>(m_filterCount));
     for (int i = 0; i < m_filterCount; ++i) {
         const double x = std::sqrt(i / sampleRate);
-        m_filter[static_cast<std::size_t>(i)] =
-            x < 1.0 ? 0.5 * (2.0 + x * x * (3.0 * x - 5.0)) : 0.5 * (4.0 + x * (-8.0 + x * (5.0 - x)));
+        m_filter[static_cast<std::size_t>(i)] = x < 1.0 ? 0.5 * (2.0 + x * x * (3.0 * x - 5.0))
+                                                        : 0.5 * (4.0 + x * (-8.0 + x * (5.0 - x)));
     }
 }
 
@@ -40,7 +40,8 @@ double ConvolutionNoise3D::EvaluateAt(double x, double y, double z) const {
             for (int dx = -1; dx <= 2; ++dx) {
                 const double ex = dx - ax.fraction;
                 const double d2 = ex * ex + ey * ey + ez * ez;
-                const std::int32_t h = Index(WrapAdd(ax.cell, dx), WrapAdd(ay.cell, dy), WrapAdd(az.cell, dz));
+                const std::int32_t h =
+                    Index(WrapAdd(ax.cell, dx), WrapAdd(ay.cell, dy), WrapAdd(az.cell, dz));
                 sum += Filter(d2) * m_values[static_cast<std::size_t>(h)];
             }
         }

@@ -7,9 +7,9 @@ namespace quillon {
 // Random lattice values convolved with a radial Catmull-Rom filter of
 // radius 2, looked up by squared distance.
 class ConvolutionNoise3D : public Noise3D {
-public:
-    ConvolutionNoise3D(double rangeLow, double rangeHigh, std::uint32_t requested, double sampleRate,
-                       int valuesPerEntry);
+  public:
+    ConvolutionNoise3D(double rangeLow, double rangeHigh, std::uint32_t requested,
+                       double sampleRate, int valuesPerEntry);
 
     double EvaluateAt(double x, double y, double z) const override;
     std::unique_ptr<Noise3D> Clone() const override;
@@ -28,13 +28,13 @@ public:
     static constexpr double kMinSampleRate = 1.0;
     static constexpr double kMaxSampleRate = 10000.0;
 
-protected:
+  protected:
     struct DeferDraw {};
     // Sizes tables and builds the filter without drawing (the subclass draws).
-    ConvolutionNoise3D(double rangeLow, double rangeHigh, std::uint32_t requested, double sampleRate,
-                       int valuesPerEntry, DeferDraw);
+    ConvolutionNoise3D(double rangeLow, double rangeHigh, std::uint32_t requested,
+                       double sampleRate, int valuesPerEntry, DeferDraw);
 
-private:
+  private:
     void BuildFilter(double sampleRate);
 
     std::vector<double> m_filter;
@@ -46,7 +46,7 @@ private:
 // the same filter. Each entry is one impulse: position x, y, z in [0, 1) and
 // a magnitude in [-1, 1).
 class SparseConvolution3D : public ConvolutionNoise3D {
-public:
+  public:
     SparseConvolution3D(std::uint32_t requested, double sampleRate);
 
     // Moves the impulses; their magnitudes stay.
@@ -55,7 +55,7 @@ public:
     std::unique_ptr<Noise3D> Clone() const override;
     NoiseFunction Kind() const override { return NoiseFunction::SparseConv; }
 
-private:
+  private:
     void DrawPositions(RandomGenerator::Batch& batch);
 };
 

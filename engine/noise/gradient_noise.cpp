@@ -37,7 +37,9 @@ void GradientNoise3D::Randomize() {
 
 namespace {
 
-double Lerp(double t, double a, double b) { return a + t * (b - a); }
+double Lerp(double t, double a, double b) {
+    return a + t * (b - a);
+}
 
 // The eight corner dot products blended trilinearly with smoothstep
 // weights; cell[c] is the gradient of corner c = dx + 2 dy + 4 dz.
@@ -61,11 +63,13 @@ double BlendCorners(const double* const cell[8], double fx0, double fy0, double 
 
 }  // namespace
 
-void GradientNoise3D::FindCell(std::int32_t ix, std::int32_t iy, std::int32_t iz, const double* cell[8]) const {
+void GradientNoise3D::FindCell(std::int32_t ix, std::int32_t iy, std::int32_t iz,
+                               const double* cell[8]) const {
     // Index(i, j, k) = P(i + P(j + P(k))): the inner hashes are shared by corners.
     const std::int32_t ix1 = WrapAdd(ix, 1), iy1 = WrapAdd(iy, 1), iz1 = WrapAdd(iz, 1);
     const std::int32_t pk0 = P(iz), pk1 = P(iz1);
-    const std::int32_t jk[4] = {P(WrapAdd(iy, pk0)), P(WrapAdd(iy1, pk0)), P(WrapAdd(iy, pk1)), P(WrapAdd(iy1, pk1))};
+    const std::int32_t jk[4] = {P(WrapAdd(iy, pk0)), P(WrapAdd(iy1, pk0)), P(WrapAdd(iy, pk1)),
+                                P(WrapAdd(iy1, pk1))};
     const double* values = m_values.data();
     for (int c = 0; c < 8; ++c) {
         cell[c] = values + 3 * static_cast<std::size_t>(P(WrapAdd((c & 1) ? ix1 : ix, jk[c >> 1])));
@@ -98,7 +102,8 @@ void GradientNoise3D::EvaluateMany(const double* x, const double* y, const doubl
             std::size_t end = i + 1;
             while (end < count && ix[end] == ix[i] && iy[end] == iy[i] && iz[end] == iz[i]) ++end;
             FindCell(ix[i], iy[i], iz[i], cell);
-            if (end - i >= kShortRun) i += GradientBlendRun(cell, fx + i, fy + i, fz + i, o + i, end - i);
+            if (end - i >= kShortRun)
+                i += GradientBlendRun(cell, fx + i, fy + i, fz + i, o + i, end - i);
             for (; i < end; ++i) o[i] = BlendCorners(cell, fx[i], fy[i], fz[i]);
         }
     }

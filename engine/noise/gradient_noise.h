@@ -8,7 +8,7 @@ namespace quillon {
 // products are blended trilinearly with smoothstep weights. Zero at every
 // lattice point.
 class GradientNoise3D : public Noise3D {
-public:
+  public:
     explicit GradientNoise3D(std::uint32_t requested);
 
     void Randomize() override;
@@ -18,7 +18,7 @@ public:
     std::unique_ptr<Noise3D> Clone() const override;
     NoiseFunction Kind() const override { return NoiseFunction::Gradient; }
 
-private:
+  private:
     // Rejects gradients outside the unit ball, then normalises each one.
     void Normalize(RandomGenerator::Batch& batch);
     // The gradients of the eight corners of lattice cell (ix, iy, iz),

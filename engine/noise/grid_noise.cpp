@@ -13,7 +13,8 @@ GridNoise3D::GridNoise3D(double weight, std::uint32_t requested)
 
     // Shuffle even indices among themselves, then odd ones, so every entry
     // keeps the parity of its index.
-    const auto requestedSize = static_cast<int>(std::min<std::uint32_t>(m_requestedSize, static_cast<std::uint32_t>(TableSize())));
+    const auto requestedSize = static_cast<int>(
+        std::min<std::uint32_t>(m_requestedSize, static_cast<std::uint32_t>(TableSize())));
     for (int i = 0; i < requestedSize; ++i) m_permutation[static_cast<std::size_t>(i)] = i;
     const int half = requestedSize / 2;
     const auto size = m_permutation.size();

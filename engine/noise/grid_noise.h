@@ -10,7 +10,7 @@ namespace quillon {
 // r x weight + 1 - weight. Weight 0 is an exact 0/1 checkerboard, weight 1
 // an uncorrelated random value per cell.
 class GridNoise3D : public Noise3D {
-public:
+  public:
     GridNoise3D(double weight, std::uint32_t requested);
 
     // Redraws the cell values with the current weight.
@@ -23,7 +23,7 @@ public:
     // Takes effect at the next Randomize.
     void SetWeight(double weight) { m_weight = weight; }
 
-private:
+  private:
     void DrawGridValues(RandomGenerator::Batch& batch);
 
     double m_weight;

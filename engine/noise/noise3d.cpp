@@ -46,7 +46,10 @@ int Noise3D::DrawIndex(RandomGenerator::Batch& batch, int n) {
 
 Noise3D::Noise3D(double rangeLow, double rangeHigh, std::uint32_t requested, int valuesPerEntry)
     : m_requestedSize(requested),
-      m_valuesPerEntry(valuesPerEntry < 1 ? 1 : (valuesPerEntry > kMaxValuesPerEntry ? kMaxValuesPerEntry : valuesPerEntry)),
+      m_valuesPerEntry(
+          valuesPerEntry < 1
+              ? 1
+              : (valuesPerEntry > kMaxValuesPerEntry ? kMaxValuesPerEntry : valuesPerEntry)),
       m_rangeLow(rangeLow),
       m_rangeHigh(rangeHigh) {
     const int tableSize = TableSizeFor(requested);
@@ -64,7 +67,8 @@ void Noise3D::DrawTables(RandomGenerator::Batch& batch) {
     for (int n = 0; n < 4 * tableSize + 1; ++n) {
         const int a = DrawIndex(batch, tableSize);
         const int b = DrawIndex(batch, tableSize);
-        std::swap(m_permutation[static_cast<std::size_t>(a)], m_permutation[static_cast<std::size_t>(b)]);
+        std::swap(m_permutation[static_cast<std::size_t>(a)],
+                  m_permutation[static_cast<std::size_t>(b)]);
     }
 }
 

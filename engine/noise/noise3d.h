@@ -12,9 +12,17 @@
 namespace quillon {
 
 // The noise kinds a noise function layer can choose (values as stored).
-enum class NoiseFunction { Value = 0, Gradient = 1, ValGrad = 2, Convolution = 3, SparseConv = 4, Grid = 5 };
+enum class NoiseFunction {
+    Value = 0,
+    Gradient = 1,
+    ValGrad = 2,
+    Convolution = 3,
+    SparseConv = 4,
+    Grid = 5
+};
 // Tables indexed by the function check their size against this.
-inline constexpr std::size_t kNoiseFunctionCount = static_cast<std::size_t>(NoiseFunction::Grid) + 1;
+inline constexpr std::size_t kNoiseFunctionCount =
+    static_cast<std::size_t>(NoiseFunction::Grid) + 1;
 
 // A lattice noise of a three-dimensional point. The integer lattice is hashed
 // through a shuffled permutation into a table of random values, which each
@@ -25,7 +33,7 @@ inline constexpr std::size_t kNoiseFunctionCount = static_cast<std::size_t>(Nois
 // evaluated from several threads at once (construction and Randomize may
 // not run alongside).
 class Noise3D {
-public:
+  public:
     virtual ~Noise3D() = default;
     Noise3D(const Noise3D&) = delete;
     Noise3D& operator=(const Noise3D&) = delete;
@@ -80,7 +88,7 @@ public:
         return SplitWide(c);
     }
 
-protected:
+  protected:
     static Axis SplitWide(double c);
     // Split of c[0 .. n), vectorised.
     static void SplitBlock(const double* c, std::int32_t* cell, double* fraction, std::size_t n);
@@ -95,10 +103,13 @@ protected:
     void DrawTables(RandomGenerator::Batch& batch);
     void RedrawValues(RandomGenerator::Batch& batch);
 
-    std::int32_t P(std::int32_t n) const { return m_permutation[static_cast<std::uint32_t>(n) & static_cast<std::uint32_t>(m_mask)]; }
+    std::int32_t P(std::int32_t n) const {
+        return m_permutation[static_cast<std::uint32_t>(n) & static_cast<std::uint32_t>(m_mask)];
+    }
     // Lattice arithmetic wraps in 32 bits, like the two's-complement hash.
     static std::int32_t WrapAdd(std::int32_t a, std::int32_t b) {
-        return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
+        return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) +
+                                         static_cast<std::uint32_t>(b));
     }
     // Entry of lattice point (i, j, k).
     std::int32_t Index(std::int32_t i, std::int32_t j, std::int32_t k) const {

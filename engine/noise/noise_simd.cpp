@@ -19,9 +19,12 @@ using DF = hn::ScalableTag<double>;
 using DI = hn::Rebind<std::int32_t, DF>;
 using VF = hn::Vec<DF>;
 
-HWY_INLINE VF Lerp(VF t, VF a, VF b) { return hn::Add(a, hn::Mul(t, hn::Sub(b, a))); }
+HWY_INLINE VF Lerp(VF t, VF a, VF b) {
+    return hn::Add(a, hn::Mul(t, hn::Sub(b, a)));
+}
 
-std::size_t SplitVectors(const double* c, std::int32_t* cell, double* fraction, std::size_t n, bool& wide) {
+std::size_t SplitVectors(const double* c, std::int32_t* cell, double* fraction, std::size_t n,
+                         bool& wide) {
     const DF df;
     const DI di;
     const std::size_t lanes = hn::Lanes(df);
@@ -37,8 +40,8 @@ std::size_t SplitVectors(const double* c, std::int32_t* cell, double* fraction, 
     return i;
 }
 
-std::size_t BlendRun(const double* const cell[8], const double* fx, const double* fy, const double* fz,
-                     double* out, std::size_t n) {
+std::size_t BlendRun(const double* const cell[8], const double* fx, const double* fy,
+                     const double* fz, double* out, std::size_t n) {
     const DF df;
     const std::size_t lanes = hn::Lanes(df);
     if (n < lanes) return 0;
@@ -49,7 +52,8 @@ std::size_t BlendRun(const double* const cell[8], const double* fx, const double
     }
     std::size_t i = 0;
     for (; i + lanes <= n; i += lanes) {
-        const VF fx0 = hn::LoadU(df, fx + i), fy0 = hn::LoadU(df, fy + i), fz0 = hn::LoadU(df, fz + i);
+        const VF fx0 = hn::LoadU(df, fx + i), fy0 = hn::LoadU(df, fy + i),
+                 fz0 = hn::LoadU(df, fz + i);
         const VF fx1 = hn::Sub(fx0, one), fy1 = hn::Sub(fy0, one), fz1 = hn::Sub(fz0, one);
         const VF wx = hn::Mul(hn::Mul(fx0, fx0), hn::Sub(three, hn::Mul(two, fx0)));
         const VF wy = hn::Mul(hn::Mul(fy0, fy0), hn::Sub(three, hn::Mul(two, fy0)));
@@ -72,10 +76,12 @@ std::size_t BlendRun(const double* const cell[8], const double* fx, const double
 // Catmull-Rom through four knots at u, as ValueNoise3D::Spline with n = 4
 // (t in [0, 1) there, so span 0 and u = t).
 HWY_INLINE VF Spline4(DF df, VF u, VF a, VF b, VF c, VF d) {
-    const VF h = hn::Set(df, 0.5), h3 = hn::Set(df, 1.5), f25 = hn::Set(df, 2.5), two = hn::Set(df, 2.0);
+    const VF h = hn::Set(df, 0.5), h3 = hn::Set(df, 1.5), f25 = hn::Set(df, 2.5),
+             two = hn::Set(df, 2.0);
     const VF mh = hn::Set(df, -0.5);
     // c3 = -0.5a + 1.5b - 1.5c + 0.5d, left to right.
-    const VF c3 = hn::Add(hn::Sub(hn::Add(hn::Mul(mh, a), hn::Mul(h3, b)), hn::Mul(h3, c)), hn::Mul(h, d));
+    const VF c3 =
+        hn::Add(hn::Sub(hn::Add(hn::Mul(mh, a), hn::Mul(h3, b)), hn::Mul(h3, c)), hn::Mul(h, d));
     // c2 = a - 2.5b + 2c - 0.5d
     const VF c2 = hn::Sub(hn::Add(hn::Sub(a, hn::Mul(f25, b)), hn::Mul(two, c)), hn::Mul(h, d));
     // c1 = -0.5a + 0.5c
@@ -83,8 +89,8 @@ HWY_INLINE VF Spline4(DF df, VF u, VF a, VF b, VF c, VF d) {
     return hn::Add(hn::Mul(hn::Add(hn::Mul(hn::Add(hn::Mul(c3, u), c2), u), c1), u), b);
 }
 
-std::size_t ValueRunVectors(const double* rows, const double* fx, const double* fy, const double* fz, double* out,
-                            std::size_t n) {
+std::size_t ValueRunVectors(const double* rows, const double* fx, const double* fy,
+                            const double* fz, double* out, std::size_t n) {
     const DF df;
     const std::size_t lanes = hn::Lanes(df);
     if (n < lanes) return 0;
@@ -99,11 +105,13 @@ std::size_t ValueRunVectors(const double* rows, const double* fx, const double* 
             VF yKnots[4];
             for (int dy = 0; dy < 4; ++dy) {
                 const VF* r = c + 16 * dz + 4 * dy;
-                yKnots[dy] = hn::Add(hn::Mul(hn::Add(hn::Mul(hn::Add(hn::Mul(r[0], u), r[1]), u), r[2]), u), r[3]);
+                yKnots[dy] = hn::Add(
+                    hn::Mul(hn::Add(hn::Mul(hn::Add(hn::Mul(r[0], u), r[1]), u), r[2]), u), r[3]);
             }
             zKnots[dz] = Spline4(df, v, yKnots[0], yKnots[1], yKnots[2], yKnots[3]);
         }
-        hn::StoreU(Spline4(df, hn::LoadU(df, fz + i), zKnots[0], zKnots[1], zKnots[2], zKnots[3]), df, out + i);
+        hn::StoreU(Spline4(df, hn::LoadU(df, fz + i), zKnots[0], zKnots[1], zKnots[2], zKnots[3]),
+                   df, out + i);
     }
     return i;
 }
@@ -120,17 +128,18 @@ HWY_EXPORT(BlendRun);
 HWY_EXPORT(SplitVectors);
 HWY_EXPORT(ValueRunVectors);
 
-std::size_t SplitMany(const double* c, std::int32_t* cell, double* fraction, std::size_t n, bool& wide) {
+std::size_t SplitMany(const double* c, std::int32_t* cell, double* fraction, std::size_t n,
+                      bool& wide) {
     return HWY_DYNAMIC_DISPATCH(SplitVectors)(c, cell, fraction, n, wide);
 }
 
-std::size_t GradientBlendRun(const double* const cell[8], const double* fx, const double* fy, const double* fz,
-                             double* out, std::size_t n) {
+std::size_t GradientBlendRun(const double* const cell[8], const double* fx, const double* fy,
+                             const double* fz, double* out, std::size_t n) {
     return HWY_DYNAMIC_DISPATCH(BlendRun)(cell, fx, fy, fz, out, n);
 }
 
-std::size_t ValueRun(const double* rows, const double* fx, const double* fy, const double* fz, double* out,
-                     std::size_t n) {
+std::size_t ValueRun(const double* rows, const double* fx, const double* fy, const double* fz,
+                     double* out, std::size_t n) {
     return HWY_DYNAMIC_DISPATCH(ValueRunVectors)(rows, fx, fy, fz, out, n);
 }
 

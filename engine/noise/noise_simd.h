@@ -12,19 +12,20 @@ namespace quillon {
 // Noise3D::Split of c[0 .. m) for the largest whole-vector prefix m it
 // returns. Sets wide when a cell there is outside int's range or not
 // finite: the caller splits that prefix again with the scalar code.
-std::size_t SplitMany(const double* c, std::int32_t* cell, double* fraction, std::size_t n, bool& wide);
+std::size_t SplitMany(const double* c, std::int32_t* cell, double* fraction, std::size_t n,
+                      bool& wide);
 
 // Gradient noise of a run of points in one lattice cell: fractions fx, fy,
 // fz and the cell's corner gradients, cell[c] for corner c = dx + 2 dy +
 // 4 dz (three values each). Blends the largest whole-vector prefix of the
 // n points and returns its length.
-std::size_t GradientBlendRun(const double* const cell[8], const double* fx, const double* fy, const double* fz,
-                             double* out, std::size_t n);
+std::size_t GradientBlendRun(const double* const cell[8], const double* fx, const double* fy,
+                             const double* fz, double* out, std::size_t n);
 // Value noise of a run of points in one lattice cell: rows holds the
 // Catmull-Rom coefficients (c3, c2, c1, c0) of the 16 x-splines of the
 // cell, row (dy, dz) at 16 dz + 4 dy. Does the largest whole-vector prefix
 // of the n points and returns its length.
-std::size_t ValueRun(const double* rows, const double* fx, const double* fy, const double* fz, double* out,
-                     std::size_t n);
+std::size_t ValueRun(const double* rows, const double* fx, const double* fy, const double* fz,
+                     double* out, std::size_t n);
 
 }  // namespace quillon

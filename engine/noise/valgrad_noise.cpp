@@ -2,7 +2,8 @@
 
 namespace quillon {
 
-ValGradNoise3D::ValGradNoise3D(std::uint32_t requested) : m_value(-1.0, 1.0, requested), m_gradient(requested) {
+ValGradNoise3D::ValGradNoise3D(std::uint32_t requested)
+    : m_value(-1.0, 1.0, requested), m_gradient(requested) {
     m_requestedSize = requested;
 }
 
@@ -24,7 +25,8 @@ void ValGradNoise3D::EvaluateMany(const double* x, const double* y, const double
         const std::size_t count = n - start < kChunk ? n - start : kChunk;
         m_value.EvaluateMany(x + start, y + start, z + start, out + start, count);
         m_gradient.EvaluateMany(x + start, y + start, z + start, gradient, count);
-        for (std::size_t i = 0; i < count; ++i) out[start + i] = (out[start + i] + gradient[i]) * 0.5;
+        for (std::size_t i = 0; i < count; ++i)
+            out[start + i] = (out[start + i] + gradient[i]) * 0.5;
     }
 }
 

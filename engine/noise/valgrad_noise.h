@@ -7,7 +7,7 @@ namespace quillon {
 
 // The mean of a value noise and a gradient noise, each with its own tables.
 class ValGradNoise3D : public Noise3D {
-public:
+  public:
     explicit ValGradNoise3D(std::uint32_t requested);
 
     void Randomize() override;
@@ -20,7 +20,7 @@ public:
     const ValueNoise3D& ValuePart() const { return m_value; }
     const GradientNoise3D& GradientPart() const { return m_gradient; }
 
-private:
+  private:
     // Declaration order is construction order: the value tables are drawn first.
     ValueNoise3D m_value;
     GradientNoise3D m_gradient;

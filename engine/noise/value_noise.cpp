@@ -31,7 +31,8 @@ double ValueNoise3D::Spline(double t, const double* knots, int n) {
     return ((c[0] * u + c[1]) * u + c[2]) * u + c[3];
 }
 
-void ValueNoise3D::FindKnots(std::int32_t ix, std::int32_t iy, std::int32_t iz, double knots[64]) const {
+void ValueNoise3D::FindKnots(std::int32_t ix, std::int32_t iy, std::int32_t iz,
+                             double knots[64]) const {
     for (int dz = -1; dz <= 2; ++dz) {
         const std::int32_t pk = P(WrapAdd(iz, dz));
         for (int dy = -1; dy <= 2; ++dy) {

@@ -7,7 +7,7 @@ namespace quillon {
 // Random values at the lattice points, a Catmull-Rom spline through the
 // 4 x 4 x 4 of them around the point.
 class ValueNoise3D : public Noise3D {
-public:
+  public:
     ValueNoise3D(double rangeLow, double rangeHigh, std::uint32_t requested);
 
     double EvaluateAt(double x, double y, double z) const override;
@@ -22,7 +22,7 @@ public:
     // c3, c2, c1, c0 of the Catmull-Rom segment through four knots.
     static void SplineCoefficients(const double* knots, double c[4]);
 
-private:
+  private:
     // The 4 x 4 x 4 values around cell (ix, iy, iz), at 16 (dz + 1) +
     // 4 (dy + 1) + dx + 1.
     void FindKnots(std::int32_t ix, std::int32_t iy, std::int32_t iz, double knots[64]) const;

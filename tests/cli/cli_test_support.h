@@ -18,7 +18,7 @@ namespace quillon::clitest {
 
 // A fresh folder under the system's temporary folder, removed afterwards.
 class TempDir {
-public:
+  public:
     TempDir() {
         static int counter = 0;
         m_path = std::filesystem::temp_directory_path() /
@@ -36,7 +36,7 @@ public:
     std::string File(const std::string& name) const { return (m_path / name).string(); }
     const std::filesystem::path& Path() const { return m_path; }
 
-private:
+  private:
     std::filesystem::path m_path;
 };
 
@@ -83,7 +83,9 @@ struct ProgramResult {
 // The process id of the program RunRender started last (0 before), so that
 // a test can signal it.
 inline std::atomic<pid_t> g_lastChild{0};
-inline pid_t LastChild() { return g_lastChild.load(); }
+inline pid_t LastChild() {
+    return g_lastChild.load();
+}
 
 inline int DecodeStatus(int raw) {
     if (WIFEXITED(raw)) return WEXITSTATUS(raw);

@@ -26,7 +26,9 @@ std::vector<fs::path> HostileDocuments() {
     return files;
 }
 
-long Lines(const std::string& text) { return std::count(text.begin(), text.end(), '\n'); }
+long Lines(const std::string& text) {
+    return std::count(text.begin(), text.end(), '\n');
+}
 
 TEST(HostileDocuments, RefusedWithOneLineOrRendered) {
     const auto files = HostileDocuments();
@@ -76,8 +78,7 @@ TEST(HostileDocuments, MessagesNameTheFault) {
 TEST(HostileDocuments, OversizedCommandLineSizeIsRefusedBeforeReading) {
     TempDir dir;
     const auto path = fs::path(QUILLON_TEST_DATA_DIR) / "format" / "granite.qln";
-    const auto result =
-        RunRender({"--size", "16385x16", "-o", dir.File("big.png"), path.string()});
+    const auto result = RunRender({"--size", "16385x16", "-o", dir.File("big.png"), path.string()});
     EXPECT_NE(result.status, 0);
     const std::string first = result.err.substr(0, result.err.find('\n'));
     EXPECT_NE(first.find("'16385x16' is too large"), std::string::npos) << result.err;

@@ -29,7 +29,7 @@ using clitest::WriteFile;
 
 // Captures what a run writes to its two streams.
 class CapturedRun {
-public:
+  public:
     CapturedRun() : m_out(std::tmpfile()), m_err(std::tmpfile()) {}
     ~CapturedRun() {
         std::fclose(m_out);
@@ -50,7 +50,7 @@ public:
     std::string Out() const { return Contents(m_out); }
     std::string Err() const { return Contents(m_err); }
 
-private:
+  private:
     static std::string Contents(std::FILE* f) {
         std::fflush(f);
         std::rewind(f);
@@ -67,7 +67,7 @@ private:
 // Writes colour by position so that a mirrored picture can be checked
 // pixel by pixel, and records the scales it was rendered with.
 class ScaleProbeLayer : public BaseLayer {
-public:
+  public:
     bool Render(RenderContext& context) override {
         scale = context.scale;
         xScale = context.xScale;
@@ -136,7 +136,7 @@ TEST(RenderTexture, SizeScalesTheTextureToFill) {
 
 TEST(RenderTexture, ColoursOutsideTheRangeAreLimited) {
     class Wild : public BaseLayer {
-    public:
+      public:
         bool Render(RenderContext& context) override {
             const float values[] = {-3.0f, 7.0f, std::numeric_limits<float>::quiet_NaN()};
             for (int p = 0; p < Size(); ++p) {
@@ -178,7 +178,7 @@ DisplayBitmap Gradient(int width, int height) {
     for (int r = 0; r < height; ++r) {
         std::uint8_t* row = bitmap.BitmapRow(height - 1 - r);  // stored bottom row first
         for (int x = 0; x < width; ++x) {
-            row[3 * x + 0] = 7;                              // blue
+            row[3 * x + 0] = 7;                             // blue
             row[3 * x + 1] = static_cast<std::uint8_t>(r);  // green
             row[3 * x + 2] = static_cast<std::uint8_t>(x);  // red
         }
@@ -262,9 +262,9 @@ TEST(RunRenderCommand, EachDocumentOfARunIsSeededAfresh) {
     WriteFile(dir.File("one.qln"), clitest::kNoiseDocument);
     WriteFile(dir.File("two.qln"), clitest::kNoiseDocument);
     CapturedRun run;
-    ASSERT_EQ(run.Run({"--seed", "5", "-d", dir.File("out"), dir.File("one.qln"),
-                       dir.File("two.qln")}),
-              kExitOk)
+    ASSERT_EQ(
+        run.Run({"--seed", "5", "-d", dir.File("out"), dir.File("one.qln"), dir.File("two.qln")}),
+        kExitOk)
         << run.Err();
     const std::string one = ReadFile(dir.File("out/one.png"));
     ASSERT_FALSE(one.empty());
@@ -317,12 +317,13 @@ TEST(RunRenderCommand, CheckReportsEveryDocument) {
     WriteFile(dir.File("good.qln"), clitest::kNoiseDocument);
     WriteFile(dir.File("bad.qln"), clitest::kBrokenDocument);
     CapturedRun run;
-    EXPECT_EQ(run.Run({"--check", dir.File("bad.qln"), dir.File("missing.qln"),
-                       dir.File("good.qln")}),
-              kExitDocumentError);  // the first failure decides
+    EXPECT_EQ(
+        run.Run({"--check", dir.File("bad.qln"), dir.File("missing.qln"), dir.File("good.qln")}),
+        kExitDocumentError);  // the first failure decides
     EXPECT_NE(run.Err().find("Invalid Token(BOGUS)"), std::string::npos);
     EXPECT_NE(run.Err().find("cannot read"), std::string::npos);
-    EXPECT_EQ(run.Out(), dir.File("good.qln") + ": ok (texture \"Test grain\", 48 x 32, 1 layer)\n");
+    EXPECT_EQ(run.Out(),
+              dir.File("good.qln") + ": ok (texture \"Test grain\", 48 x 32, 1 layer)\n");
 }
 
 TEST(ProgressLine, FitsTheTerminalAndShowsLayerAndPercent) {

@@ -1,5 +1,5 @@
-#include "test_layers.h"
 #include "engine/bitmap_layer.h"
+#include "test_layers.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +21,7 @@ namespace {
 constexpr float kByte = 0.003921569f;
 
 class CountingSink : public NotificationSink {
-public:
+  public:
     void Post(Notification n) override {
         if (n == Notification::LayerStarted) ++started;
         if (n == Notification::ProgressStep) {
@@ -72,8 +72,8 @@ TEST(RgbPicture, SizesAreChecked) {
     EXPECT_TRUE(picture.Allocate(2, 3));
     EXPECT_EQ(picture.ByteCount(), 18u);
     EXPECT_EQ(picture.PixelCount(), 6u);
-    for (const auto& [w, h] : {std::pair{0, 1}, std::pair{1, 0}, std::pair{-2, 3}, std::pair{65536, 1},
-                               std::pair{65535, 65535}}) {
+    for (const auto& [w, h] : {std::pair{0, 1}, std::pair{1, 0}, std::pair{-2, 3},
+                               std::pair{65536, 1}, std::pair{65535, 65535}}) {
         EXPECT_FALSE(picture.Allocate(w, h)) << w << " x " << h;
         EXPECT_FALSE(picture.Assign(w, h, picture.Bytes())) << w << " x " << h;
     }
@@ -196,7 +196,8 @@ TEST(BitmapLayer, ValueModeDeliversLuminance) {
 TEST(BitmapLayer, EnlargingWithTheWindowedSinc) {
     // A flat picture stays flat at any size: the weights are normalised.
     std::vector<std::uint8_t> flat(3 * 6, 0);
-    for (std::size_t k = 0; k < flat.size(); k += 3) flat[k] = 200, flat[k + 1] = 10, flat[k + 2] = 99;
+    for (std::size_t k = 0; k < flat.size(); k += 3)
+        flat[k] = 200, flat[k + 1] = 10, flat[k + 2] = 99;
     for (const auto& [w, h] : {std::pair{7, 5}, std::pair{3, 9}, std::pair{64, 2}}) {
         BitmapLayer layer = LayerWith(MakePicture(3, 2, flat), w, h);
         const Output out = RenderLayer(layer);
@@ -230,7 +231,8 @@ TEST(BitmapLayer, EnlargingWithTheWindowedSinc) {
 
 TEST(BitmapLayer, ReducingAveragesTheCoveredArea) {
     // 4 -> 2: pairs; 3 -> 2: each output covers one and a half sources.
-    BitmapLayer layer = LayerWith(MakePicture(4, 1, {0, 0, 0, 255, 255, 255, 51, 51, 51, 153, 153, 153}), 2, 1);
+    BitmapLayer layer =
+        LayerWith(MakePicture(4, 1, {0, 0, 0, 255, 255, 255, 51, 51, 51, 153, 153, 153}), 2, 1);
     Output out = RenderLayer(layer, false);
     ASSERT_TRUE(out.ok);
     EXPECT_NEAR(out.rgb[0], 0.5f, 1e-5f);
@@ -244,9 +246,9 @@ TEST(BitmapLayer, ReducingAveragesTheCoveredArea) {
 }
 
 TEST(BitmapLayer, StretchesBothWaysAndDegenerateSizes) {
-    for (const auto& [pw, ph, w, h] : {std::array{1, 1, 1, 1}, std::array{2, 2, 1, 1}, std::array{1, 1, 3, 2},
-                                      std::array{5, 1, 1, 5}, std::array{1, 7, 9, 1},
-                                      std::array{16, 4, 3, 11}}) {
+    for (const auto& [pw, ph, w, h] :
+         {std::array{1, 1, 1, 1}, std::array{2, 2, 1, 1}, std::array{1, 1, 3, 2},
+          std::array{5, 1, 1, 5}, std::array{1, 7, 9, 1}, std::array{16, 4, 3, 11}}) {
         SCOPED_TRACE(::testing::Message() << pw << "x" << ph << " -> " << w << "x" << h);
         BitmapLayer layer = LayerWith(Gradient(pw, ph), w, h);
         const Output out = RenderLayer(layer);
@@ -317,7 +319,8 @@ TEST(BitmapLayer, SameResultAtEveryThreadCount) {
         results.push_back(RenderLayer(layer, false));
     }
     SetMaxThreads(0);
-    for (std::size_t k = 2; k < results.size(); ++k) EXPECT_EQ(results[k].rgb, results[k % 2].rgb) << k;
+    for (std::size_t k = 2; k < results.size(); ++k)
+        EXPECT_EQ(results[k].rgb, results[k % 2].rgb) << k;
 }
 
 TEST(BitmapLayer, DisabledLayerTouchesNothing) {

@@ -17,7 +17,7 @@ using testing::SolidLayer;
 // Delivers colour f(x, y) (the same for the three channels unless
 // redOnly), alpha 1.
 class PatternLayer : public BaseLayer {
-public:
+  public:
     PatternLayer(std::function<float(int, int)> f, bool redOnly = false)
         : m_f(std::move(f)), m_redOnly(redOnly) {}
     bool Render(RenderContext& context) override {
@@ -37,7 +37,7 @@ public:
         return std::make_unique<PatternLayer>(*this);
     }
 
-private:
+  private:
     std::function<float(int, int)> m_f;
     bool m_redOnly;
 };
@@ -115,10 +115,9 @@ TEST(BumpMap, TileableBordersWrap) {
     const int w = 6;
     const int h = 4;
     const auto make = [&](bool tileable) {
-        auto bump = BumpOver(std::make_unique<PatternLayer>([&](int x, int) {
-                                 return x == w - 1 ? 1.0f : 0.0f;
-                             }),
-                             w, h);
+        auto bump = BumpOver(
+            std::make_unique<PatternLayer>([&](int x, int) { return x == w - 1 ? 1.0f : 0.0f; }), w,
+            h);
         bump->RemoveAllLights();
         bump->AddLight(Directional(1.0f, 0.0f, 1.0f));
         bump->SetTileable(tileable);
@@ -144,9 +143,9 @@ TEST(BumpMap, TileableBordersWrap) {
 
 TEST(BumpMap, GreyifyShadesTheLuminanceInEveryChannel) {
     const auto make = [](bool greyify) {
-        auto bump = BumpOver(std::make_unique<PatternLayer>([](int x, int y) { return 0.1f * x + 0.05f * y; },
-                                                            true),
-                             7, 7);
+        auto bump = BumpOver(
+            std::make_unique<PatternLayer>([](int x, int y) { return 0.1f * x + 0.05f * y; }, true),
+            7, 7);
         bump->SetGreyify(greyify);
         return RenderLayer(*bump);
     };

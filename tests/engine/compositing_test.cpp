@@ -36,9 +36,11 @@ TEST(CompositeColor, EveryFunctionWithoutMask) {
         std::vector<float> dst{c.below, c.below, c.below, c.below, c.below, c.below};
         const std::vector<float> src(6, c.layer);
         const std::vector<float> alpha(2, c.alpha);
-        CompositeColor(c.function, dst.data(), src.data(), alpha.data(), nullptr, 2, c.transparency);
+        CompositeColor(c.function, dst.data(), src.data(), alpha.data(), nullptr, 2,
+                       c.transparency);
         for (float v : dst) {
-            EXPECT_NEAR(v, c.expected, 1e-6) << static_cast<int>(c.function) << " below " << c.below;
+            EXPECT_NEAR(v, c.expected, 1e-6)
+                << static_cast<int>(c.function) << " below " << c.below;
         }
     }
 }

@@ -55,7 +55,8 @@ TEST(Noise3D, TableSizesAndTheLayersKinds) {
     for (std::uint32_t size : {0u, 1u}) {
         ValueNoise3D tiny(-1, 1, size);
         EXPECT_EQ(tiny.TableSize(), 1);
-        EXPECT_DOUBLE_EQ(tiny.EvaluateAt(0.3, -5.2, 9.9), tiny.Values()[0]);  // spline of equal knots
+        EXPECT_DOUBLE_EQ(tiny.EvaluateAt(0.3, -5.2, 9.9),
+                         tiny.Values()[0]);  // spline of equal knots
         GridNoise3D grid(0.0, size);
         EXPECT_EQ(grid.Permutation().size(), 1u);
         EXPECT_EQ(grid.EvaluateAt(0.5, 0.5, 0.5), 1.0);
@@ -95,7 +96,8 @@ TEST(Noise3D, NegativeHugeAndNonFiniteCoordinates) {
         // The hash wraps through the mask: the noise repeats every table size,
         // on the negative side too.
         for (double x : {-0.25, -17.6, -255.5, 3.3}) {
-            EXPECT_NEAR(n->EvaluateAt(x, -2.7, 0.4), n->EvaluateAt(x + 256.0, -2.7 + 512.0, 0.4 - 256.0), 1e-9)
+            EXPECT_NEAR(n->EvaluateAt(x, -2.7, 0.4),
+                        n->EvaluateAt(x + 256.0, -2.7 + 512.0, 0.4 - 256.0), 1e-9)
                 << static_cast<int>(n->Kind()) << " at " << x;
         }
         EXPECT_TRUE(std::isfinite(n->EvaluateAt(1e300, -1e300, 3e9)));
@@ -127,7 +129,8 @@ TEST(GradientNoise3D, UnitGradientsZeroAtLatticeAndContinuous) {
     for (int pass = 0; pass < 2; ++pass) {
         const auto& g = n.Values();
         for (std::size_t e = 0; e < g.size(); e += 3) {
-            EXPECT_NEAR(std::sqrt(g[e] * g[e] + g[e + 1] * g[e + 1] + g[e + 2] * g[e + 2]), 1.0, 1e-12);
+            EXPECT_NEAR(std::sqrt(g[e] * g[e] + g[e + 1] * g[e + 1] + g[e + 2] * g[e + 2]), 1.0,
+                        1e-12);
         }
         for (int i = -3; i <= 3; ++i) EXPECT_EQ(n.EvaluateAt(i, 2 * i, -i + 7), 0.0);
         n.Randomize();  // redraw keeps the gradients unit length
@@ -137,7 +140,8 @@ TEST(GradientNoise3D, UnitGradientsZeroAtLatticeAndContinuous) {
     EXPECT_NEAR(n.EvaluateAt(2.0 - eps, 0.3, 0.6), n.EvaluateAt(2.0 + eps, 0.3, 0.6), 1e-7);
     // Values stay well inside [-1, 1] and are not all 0.
     double maxAbs = 0.0;
-    for (int s = 0; s < 2000; ++s) maxAbs = std::max(maxAbs, std::abs(n.EvaluateAt(s * 0.131, s * 0.077, s * 0.051)));
+    for (int s = 0; s < 2000; ++s)
+        maxAbs = std::max(maxAbs, std::abs(n.EvaluateAt(s * 0.131, s * 0.077, s * 0.051)));
     EXPECT_GT(maxAbs, 0.2);
     EXPECT_LT(maxAbs, 1.0);
 }
@@ -145,7 +149,9 @@ TEST(GradientNoise3D, UnitGradientsZeroAtLatticeAndContinuous) {
 TEST(ValGradNoise3D, MeanOfItsTwoMembers) {
     ValGradNoise3D n(256);
     for (double x : {0.2, -3.7, 11.05}) {
-        const double expected = (n.ValuePart().EvaluateAt(x, 1.5, x * 2) + n.GradientPart().EvaluateAt(x, 1.5, x * 2)) * 0.5;
+        const double expected =
+            (n.ValuePart().EvaluateAt(x, 1.5, x * 2) + n.GradientPart().EvaluateAt(x, 1.5, x * 2)) *
+            0.5;
         EXPECT_EQ(n.EvaluateAt(x, 1.5, x * 2), expected);
     }
     const std::vector<double> before = n.ValuePart().Values();
@@ -157,7 +163,7 @@ TEST(ConvolutionNoise3D, FilterTable) {
     ConvolutionNoise3D n(-1.0, 1.0, 256, 100.0, 1);
     EXPECT_EQ(n.FilterCount(), 401);
     EXPECT_EQ(n.Filter(0.0), 1.0);
-    EXPECT_EQ(n.Filter(1.0), 0.0);         // Catmull-Rom crosses 0 at distance 1
+    EXPECT_EQ(n.Filter(1.0), 0.0);                // Catmull-Rom crosses 0 at distance 1
     EXPECT_NEAR(n.Filter(2.25), -0.0625, 1e-12);  // negative lobe at 1.5
     EXPECT_NEAR(n.Filter(3.999), 0.0, 1e-12);
     EXPECT_EQ(n.Filter(4.0), 0.0);
@@ -178,7 +184,9 @@ TEST(ConvolutionNoise3D, FilterTable) {
     for (int dz = -1; dz <= 2; ++dz)
         for (int dy = -1; dy <= 2; ++dy)
             for (int dx = -1; dx <= 2; ++dx)
-                expected += n.Filter(dx * dx + dy * dy + dz * dz) * n.Values()[static_cast<std::size_t>(IndexOf(n, 4 + dx, 5 + dy, 6 + dz))];
+                expected +=
+                    n.Filter(dx * dx + dy * dy + dz * dz) *
+                    n.Values()[static_cast<std::size_t>(IndexOf(n, 4 + dx, 5 + dy, 6 + dz))];
     EXPECT_DOUBLE_EQ(n.EvaluateAt(4, 5, 6), expected);
 }
 
@@ -208,13 +216,15 @@ TEST(SparseConvolution3D, ImpulsesAndRandomize) {
 
 TEST(GridNoise3D, CheckerboardAndParity) {
     GridNoise3D n(0.0, 256);
-    for (std::size_t i = 0; i < n.Permutation().size(); ++i) EXPECT_EQ(n.Permutation()[i] % 2, static_cast<int>(i % 2));
+    for (std::size_t i = 0; i < n.Permutation().size(); ++i)
+        EXPECT_EQ(n.Permutation()[i] % 2, static_cast<int>(i % 2));
     EXPECT_EQ(n.EvaluateAt(0.5, 0.5, 0.5), 1.0);
     EXPECT_EQ(n.EvaluateAt(1.5, 0.5, 0.5), 0.0);
     EXPECT_EQ(n.EvaluateAt(0.5, 1.5, 0.5), 0.0);
     for (int i = -4; i < 4; ++i)
         for (int j = -4; j < 4; ++j)
-            EXPECT_EQ(n.EvaluateAt(i + 0.9, j + 0.1, 2.5), ((i + j + 2) % 2 == 0) ? 1.0 : 0.0) << i << "," << j;
+            EXPECT_EQ(n.EvaluateAt(i + 0.9, j + 0.1, 2.5), ((i + j + 2) % 2 == 0) ? 1.0 : 0.0)
+                << i << "," << j;
 
     // The weight takes effect at the next Randomize; dark cells then lie in
     // [0, w), bright ones in [1 - w, 1).
@@ -245,7 +255,8 @@ TEST(Noise3D, CloneIsSameKindWithNewTables) {
         if (n->Kind() != NoiseFunction::ValGrad) {
             EXPECT_NE(c->Values(), n->Values()) << static_cast<int>(n->Kind());
         }
-        EXPECT_NE(c->EvaluateAt(0.3, 0.6, 0.2), n->EvaluateAt(0.3, 0.6, 0.2)) << static_cast<int>(n->Kind());
+        EXPECT_NE(c->EvaluateAt(0.3, 0.6, 0.2), n->EvaluateAt(0.3, 0.6, 0.2))
+            << static_cast<int>(n->Kind());
     }
     auto conv = ConvolutionNoise3D(-2.0, 3.0, 64, 50.7, 2).Clone();
     const auto& cc = dynamic_cast<const ConvolutionNoise3D&>(*conv);
@@ -301,7 +312,8 @@ TEST(Noise3D, ConstructionDrawOrder) {
     GridNoise3D grid(0.5, 8);
     gen.Seed(7);
     auto [gv, gp] = expectBase(grid, 1, 0.0, 1.0);
-    for (std::size_t i = 0; i < gv.size(); ++i) gv[i] = gen.Uniform(0, 1) * 0.5 + 0.5 * (i % 2 ? 0.0 : 1.0);
+    for (std::size_t i = 0; i < gv.size(); ++i)
+        gv[i] = gen.Uniform(0, 1) * 0.5 + 0.5 * (i % 2 ? 0.0 : 1.0);
     for (int j = 0; j < 8; ++j) gp[j] = j;
     for (int parity = 0; parity < 2; ++parity) {
         for (int s = 0; s < 9; ++s) {
@@ -336,12 +348,14 @@ TEST(Noise3D, ConstructionDrawOrder) {
 TEST(Noise3D, ConcurrentEvaluationMatchesSerial) {
     for (const auto& n : AllKinds()) {
         std::vector<double> serial(4000);
-        for (std::size_t s = 0; s < serial.size(); ++s) serial[s] = n->EvaluateAt(s * 0.013, s * 0.029, -0.5 * s);
+        for (std::size_t s = 0; s < serial.size(); ++s)
+            serial[s] = n->EvaluateAt(s * 0.013, s * 0.029, -0.5 * s);
         std::vector<std::vector<double>> results(4, std::vector<double>(serial.size()));
         std::vector<std::thread> threads;
         for (int t = 0; t < 4; ++t) {
             threads.emplace_back([&, t] {
-                for (std::size_t s = 0; s < serial.size(); ++s) results[t][s] = n->EvaluateAt(s * 0.013, s * 0.029, -0.5 * s);
+                for (std::size_t s = 0; s < serial.size(); ++s)
+                    results[t][s] = n->EvaluateAt(s * 0.013, s * 0.029, -0.5 * s);
             });
         }
         for (auto& th : threads) th.join();

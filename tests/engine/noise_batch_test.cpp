@@ -36,13 +36,16 @@ Points MixedPoints() {
     std::uniform_real_distribution<double> u(-40.0, 40.0);
     for (const double step : {0.001, 0.01, 0.3, 1.7, 13.0}) {
         const double x0 = u(gen), y0 = u(gen), z0 = u(gen);
-        for (int i = 0; i < 301; ++i) p.Add(x0 + i * step, y0 + 0.1 * i * step, z0 - 0.05 * i * step);
+        for (int i = 0; i < 301; ++i)
+            p.Add(x0 + i * step, y0 + 0.1 * i * step, z0 - 0.05 * i * step);
     }
     const double inf = std::numeric_limits<double>::infinity();
-    const double awkward[] = {0.0,  -0.0, -1e-300, 1e-17 - 1.0, -1.0, 2147483647.5, -2147483648.0, 2147483648.0,
-                              -3e9, 5e15, 1e300,   std::nan(""), inf, -inf,         -0.5,          0.999999999};
+    const double awkward[] = {
+        0.0,  -0.0, -1e-300, 1e-17 - 1.0,  -1.0, 2147483647.5, -2147483648.0, 2147483648.0,
+        -3e9, 5e15, 1e300,   std::nan(""), inf,  -inf,         -0.5,          0.999999999};
     for (const double a : awkward) {
-        for (int i = 0; i < 9; ++i) p.Add(a, 0.25 * i, -0.75 * i);   // one bad coordinate in a vector
+        for (int i = 0; i < 9; ++i)
+            p.Add(a, 0.25 * i, -0.75 * i);  // one bad coordinate in a vector
         for (int i = 0; i < 9; ++i) p.Add(0.3 * i, a, 1.5);
         for (int i = 0; i < 9; ++i) p.Add(-2.5, 0.1 * i, a);
     }
@@ -50,7 +53,9 @@ Points MixedPoints() {
     return p;
 }
 
-bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+bool SameBits(double a, double b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
 
 void ExpectManyMatchesOneByOne(const Noise3D& noise, const Points& p, const char* target) {
     std::vector<double> many(p.Size());
@@ -60,9 +65,9 @@ void ExpectManyMatchesOneByOne(const Noise3D& noise, const Points& p, const char
         const double one = noise.EvaluateAt(p.x[i], p.y[i], p.z[i]);
         if (!SameBits(one, many[i])) {
             ++failures;
-            ADD_FAILURE() << "kind " << static_cast<int>(noise.Kind()) << " on " << target << " at (" << p.x[i]
-                          << ", " << p.y[i] << ", " << p.z[i] << "): " << one << " one by one, " << many[i]
-                          << " in a batch";
+            ADD_FAILURE() << "kind " << static_cast<int>(noise.Kind()) << " on " << target
+                          << " at (" << p.x[i] << ", " << p.y[i] << ", " << p.z[i] << "): " << one
+                          << " one by one, " << many[i] << " in a batch";
         }
     }
     // Every prefix length exercises the tails of the vector loops.
@@ -75,9 +80,24 @@ void ExpectManyMatchesOneByOne(const Noise3D& noise, const Points& p, const char
 }
 
 TEST(NoiseSplit, CellAndFractionAreThoseOfFloorBitForBit) {
-    std::vector<double> values = {0.0, -0.0, 1e-300, -1e-300, 0.5, -0.5, 1.0, -1.0, 1.0 - 1e-16, -1e-17,
-                                  2147483647.0, 2147483647.75, -2147483647.5, -2147483647.0, 123456.999999,
-                                  -123456.000001, 4503599627370495.5, std::nextafter(-2147483648.0, 0.0)};
+    std::vector<double> values = {0.0,
+                                  -0.0,
+                                  1e-300,
+                                  -1e-300,
+                                  0.5,
+                                  -0.5,
+                                  1.0,
+                                  -1.0,
+                                  1.0 - 1e-16,
+                                  -1e-17,
+                                  2147483647.0,
+                                  2147483647.75,
+                                  -2147483647.5,
+                                  -2147483647.0,
+                                  123456.999999,
+                                  -123456.000001,
+                                  4503599627370495.5,
+                                  std::nextafter(-2147483648.0, 0.0)};
     std::mt19937_64 gen(3);
     std::uniform_real_distribution<double> u(-3e9, 3e9);
     for (int i = 0; i < 10000; ++i) values.push_back(u(gen) / std::ldexp(1.0, i % 40));
@@ -91,7 +111,7 @@ TEST(NoiseSplit, CellAndFractionAreThoseOfFloorBitForBit) {
 }
 
 class EveryTarget : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override { hwy::SetSupportedTargetsForTest(0); }
 };
 
@@ -115,20 +135,23 @@ TEST_F(EveryTarget, BatchedTurbulenceEqualsOnePointAtATime) {
     const Points p = MixedPoints();
     for (const std::int64_t target : hwy::SupportedAndGeneratedTargets()) {
         hwy::SetSupportedTargetsForTest(target);
-        for (const NoiseFunction kind : {NoiseFunction::Gradient, NoiseFunction::Value, NoiseFunction::Grid}) {
+        for (const NoiseFunction kind :
+             {NoiseFunction::Gradient, NoiseFunction::Value, NoiseFunction::Grid}) {
             const auto noise = MakeNoise(kind);
-            for (const TurbulenceType type : {TurbulenceType::None, TurbulenceType::Noise,
-                                              TurbulenceType::Turbulence, TurbulenceType::FractalSum}) {
+            for (const TurbulenceType type :
+                 {TurbulenceType::None, TurbulenceType::Noise, TurbulenceType::Turbulence,
+                  TurbulenceType::FractalSum}) {
                 for (const int octaves : {0, 1, 5}) {
                     std::vector<double> many(p.Size());
-                    NoiseFunctionLayer::TurbulenceSumMany(*noise, type, p.x.data(), p.y.data(), p.z.data(), 0.7,
-                                                          2.17, octaves, many.data(), p.Size());
+                    NoiseFunctionLayer::TurbulenceSumMany(*noise, type, p.x.data(), p.y.data(),
+                                                          p.z.data(), 0.7, 2.17, octaves,
+                                                          many.data(), p.Size());
                     for (std::size_t i = 0; i < p.Size(); ++i) {
-                        const double one = NoiseFunctionLayer::TurbulenceSum(*noise, type, p.x[i], p.y[i], p.z[i],
-                                                                             0.7, 2.17, octaves);
+                        const double one = NoiseFunctionLayer::TurbulenceSum(
+                            *noise, type, p.x[i], p.y[i], p.z[i], 0.7, 2.17, octaves);
                         ASSERT_TRUE(SameBits(one, many[i]))
-                            << hwy::TargetName(target) << " type " << static_cast<int>(type) << " octaves "
-                            << octaves << " point " << i;
+                            << hwy::TargetName(target) << " type " << static_cast<int>(type)
+                            << " octaves " << octaves << " point " << i;
                     }
                 }
             }

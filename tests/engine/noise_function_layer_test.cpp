@@ -1,5 +1,5 @@
-#include "test_layers.h"
 #include "engine/noise_function_layer.h"
+#include "test_layers.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +18,7 @@ namespace quillon {
 namespace {
 
 class CountingSink : public NotificationSink {
-public:
+  public:
     void Post(Notification n) override {
         if (n == Notification::LayerStarted) ++started;
         if (n == Notification::ProgressStep) ++steps;
@@ -28,7 +28,8 @@ public:
 };
 
 // Renders in value mode with the identity colour function: the raw values.
-std::vector<float> RenderRaw(NoiseFunctionLayer& layer, CountingSink* sink = nullptr, bool* ok = nullptr) {
+std::vector<float> RenderRaw(NoiseFunctionLayer& layer, CountingSink* sink = nullptr,
+                             bool* ok = nullptr) {
     layer.SetColorFunction(std::make_unique<BaseColorFunctor>());
     testing::RenderedLayer out = testing::RenderLayer(layer, {false, -99.0f, 0.0f, sink, nullptr});
     if (ok) *ok = out.ok;
@@ -73,8 +74,9 @@ TEST(NoiseFunctionLayer, Defaults) {
 
 TEST(NoiseFunctionLayer, SettersAndCopies) {
     NoiseFunctionLayer layer;
-    const NoiseFunction kinds[] = {NoiseFunction::Value, NoiseFunction::ValGrad, NoiseFunction::Convolution,
-                                   NoiseFunction::SparseConv, NoiseFunction::Grid, NoiseFunction::Gradient};
+    const NoiseFunction kinds[] = {NoiseFunction::Value,       NoiseFunction::ValGrad,
+                                   NoiseFunction::Convolution, NoiseFunction::SparseConv,
+                                   NoiseFunction::Grid,        NoiseFunction::Gradient};
     for (NoiseFunction k : kinds) {
         layer.SetNoiseFunction(k);
         layer.SetCoordNoiseFunction(k);
@@ -85,7 +87,8 @@ TEST(NoiseFunctionLayer, SettersAndCopies) {
     layer.SetNoiseFunction(NoiseFunction::Value);
     EXPECT_EQ(layer.Noise().RangeLow(), -1.0);
 
-    NoiseFunctionLayer::Turbulence t{TurbulenceType::Turbulence, RandomNumber(0.5f), RandomNumber(3.0f), 1000};
+    NoiseFunctionLayer::Turbulence t{TurbulenceType::Turbulence, RandomNumber(0.5f),
+                                     RandomNumber(3.0f), 1000};
     layer.SetMainTurbulence(t);
     EXPECT_EQ(layer.MainTurbulence().iterations, NoiseFunctionLayer::kMaxTurbulenceIterations);
     layer.SetCut(CutType::Toroid);
@@ -114,7 +117,8 @@ TEST(NoiseFunctionLayer, TransformTranslatesThenRotatesThenScales) {
 
     // The x angle turns within x and y.
     const double rx[3] = {90, 0, 0}, zero[3] = {0, 0, 0}, one[3] = {1, 1, 1};
-    const Matrix q = NoiseFunctionLayer::BuildTransform(zero, rx, one).Multiply(Matrix::Point(0, 1, 0));
+    const Matrix q =
+        NoiseFunctionLayer::BuildTransform(zero, rx, one).Multiply(Matrix::Point(0, 1, 0));
     EXPECT_NEAR(q.Element(0, 0), -1.0, 1e-12);
     EXPECT_NEAR(q.Element(1, 0), 0.0, 1e-12);
     EXPECT_NEAR(q.Element(2, 0), 0.0, 1e-12);
@@ -128,7 +132,8 @@ TEST(NoiseFunctionLayer, FrameDrawOrder) {
     layer.SetCoordNoiseFunction(NoiseFunction::Value);
     // Range k..k+1 for the k-th draw, so a swapped pair shows.
     RandomNumber r[13];
-    for (int k = 0; k < 13; ++k) r[k] = RandomNumber::Random({static_cast<float>(k), static_cast<float>(k + 1)});
+    for (int k = 0; k < 13; ++k)
+        r[k] = RandomNumber::Random({static_cast<float>(k), static_cast<float>(k + 1)});
     layer.SetTranslation({r[0], r[1], r[2]});
     layer.SetRotation({r[3], r[4], r[5]});
     layer.SetScale({r[6], r[7], r[8]});
@@ -146,7 +151,8 @@ TEST(NoiseFunctionLayer, FrameDrawOrder) {
     const double s[3] = {0.5 * d[6], 0.5 * d[7], 0.5 * d[8]};
     const Matrix expected = NoiseFunctionLayer::BuildTransform(t, rot, s);
     for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j) EXPECT_NEAR(frame.transform.Element(i, j), expected.Element(i, j), 1e-12);
+        for (int j = 0; j < 4; ++j)
+            EXPECT_NEAR(frame.transform.Element(i, j), expected.Element(i, j), 1e-12);
     EXPECT_EQ(frame.turbulenceMagnitude, d[9]);
     EXPECT_EQ(frame.turbulenceVariance, d[10]);
     EXPECT_EQ(frame.coordMagnitude, d[11]);
@@ -160,7 +166,8 @@ TEST(NoiseFunctionLayer, TurbulenceSums) {
     GradientNoise3D g(256);
     using NFL = NoiseFunctionLayer;
     EXPECT_EQ(NFL::TurbulenceSum(g, TurbulenceType::None, 0.3, 0.4, 0.5, 7.0, 2.0, 4), 1.0);
-    EXPECT_EQ(NFL::TurbulenceSum(g, TurbulenceType::Noise, 0.3, 0.4, 0.5, 2.0, 2.0, 4), 2.0 * g.EvaluateAt(0.3, 0.4, 0.5));
+    EXPECT_EQ(NFL::TurbulenceSum(g, TurbulenceType::Noise, 0.3, 0.4, 0.5, 2.0, 2.0, 4),
+              2.0 * g.EvaluateAt(0.3, 0.4, 0.5));
     EXPECT_EQ(NFL::TurbulenceSum(g, TurbulenceType::Turbulence, 0.3, 0.4, 0.5, 2.0, 2.0, 0), 0.0);
     EXPECT_EQ(NFL::TurbulenceSum(g, TurbulenceType::FractalSum, 0.3, 0.4, 0.5, 2.0, 2.0, -3), 0.0);
     double fractal = 0.0, turbulent = 0.0;
@@ -169,10 +176,13 @@ TEST(NoiseFunctionLayer, TurbulenceSums) {
         fractal += g.EvaluateAt(0.3 * f, 0.4 * f, 0.5 * f) / f;
         turbulent += std::abs(g.EvaluateAt(0.3 * f, 0.4 * f, 0.5 * f)) / f;
     }
-    EXPECT_NEAR(NFL::TurbulenceSum(g, TurbulenceType::FractalSum, 0.3, 0.4, 0.5, 1.5, 2.5, 3), 1.5 * fractal, 1e-12);
-    EXPECT_NEAR(NFL::TurbulenceSum(g, TurbulenceType::Turbulence, 0.3, 0.4, 0.5, 1.5, 2.5, 3), 1.5 * turbulent, 1e-12);
+    EXPECT_NEAR(NFL::TurbulenceSum(g, TurbulenceType::FractalSum, 0.3, 0.4, 0.5, 1.5, 2.5, 3),
+                1.5 * fractal, 1e-12);
+    EXPECT_NEAR(NFL::TurbulenceSum(g, TurbulenceType::Turbulence, 0.3, 0.4, 0.5, 1.5, 2.5, 3),
+                1.5 * turbulent, 1e-12);
     // 64 octaves of a large variance reach coordinates past 32 bits.
-    EXPECT_TRUE(std::isfinite(NFL::TurbulenceSum(g, TurbulenceType::Turbulence, 0.3, 0.4, 0.5, 1.0, 9.0, 64)));
+    EXPECT_TRUE(std::isfinite(
+        NFL::TurbulenceSum(g, TurbulenceType::Turbulence, 0.3, 0.4, 0.5, 1.0, 9.0, 64)));
 }
 
 TEST(NoiseFunctionLayer, RenderedValuesByTurbulenceAndCoordinateFunction) {
@@ -187,7 +197,8 @@ TEST(NoiseFunctionLayer, RenderedValuesByTurbulenceAndCoordinateFunction) {
         for (int c = 0; c < 16; ++c) EXPECT_FLOAT_EQ(values[r * 16 + c], 1.0f + c / 16.0f + 0.5f);
 
     // No iterations: only the coordinate function remains.
-    layer.SetMainTurbulence({TurbulenceType::Turbulence, RandomNumber(1.0f), RandomNumber(2.17f), 0});
+    layer.SetMainTurbulence(
+        {TurbulenceType::Turbulence, RandomNumber(1.0f), RandomNumber(2.17f), 0});
     layer.SetCoordFunction(CoordFunction::Spherical);
     layer.SetTranslation({0.0f, 0.0f, 0.0f});
     values = RenderRaw(layer);
@@ -218,7 +229,8 @@ TEST(NoiseFunctionLayer, CoordinateNoiseDisplacesAllThreeAxes) {
     for (int c : {1, 5, 11}) {
         const double x = c / 16.0, y = 0.0, z = 2 / 8.0;
         const double d = 3.0 * layer.CoordNoise().EvaluateAt(x, y, z);
-        EXPECT_NEAR(layer.EvaluatePixel(frame, 2, c), 1.0 + std::sqrt((x + d) * (x + d) + d * d + (z + d) * (z + d)), 1e-12);
+        EXPECT_NEAR(layer.EvaluatePixel(frame, 2, c),
+                    1.0 + std::sqrt((x + d) * (x + d) + d * d + (z + d) * (z + d)), 1e-12);
     }
 }
 
@@ -248,7 +260,8 @@ TEST(NoiseFunctionLayer, ToroidHeights) {
         EXPECT_EQ(z[0], 0.0);
         // Rows equally far from the middle share a height; the last row
         // comes back next to the first.
-        for (int k = 0; k < h / 2; ++k) EXPECT_NEAR(z[h / 2 - k], z[(h / 2 + 1 + k) % h], 1e-12) << h << " " << k;
+        for (int k = 0; k < h / 2; ++k)
+            EXPECT_NEAR(z[h / 2 - k], z[(h / 2 + 1 + k) % h], 1e-12) << h << " " << k;
         EXPECT_NEAR(z[h - 1], z[2], 1e-12);
         EXPECT_GT(z[h / 2], 0.4);
     }
@@ -275,11 +288,13 @@ Seams MeasureSeams(CutType cut) {
     const auto at = [&](int r, int c) { return static_cast<double>(v[r * w + c]); };
     Seams s;
     for (int r = 0; r < h; ++r) {
-        for (int c = 0; c + 1 < w; ++c) s.columnStep += std::abs(at(r, c + 1) - at(r, c)) / ((w - 1) * h);
+        for (int c = 0; c + 1 < w; ++c)
+            s.columnStep += std::abs(at(r, c + 1) - at(r, c)) / ((w - 1) * h);
         s.acrossColumns += std::abs(at(r, 0) - at(r, w - 1)) / h;
     }
     for (int c = 0; c < w; ++c) {
-        for (int r = 0; r + 1 < h; ++r) s.rowStep += std::abs(at(r + 1, c) - at(r, c)) / ((h - 1) * w);
+        for (int r = 0; r + 1 < h; ++r)
+            s.rowStep += std::abs(at(r + 1, c) - at(r, c)) / ((h - 1) * w);
         s.acrossRows += std::abs(at(0, c) - at(h - 1, c)) / w;
     }
     return s;
@@ -378,8 +393,10 @@ TEST(NoiseFunctionLayer, ConcurrentRowsMatchTheSerialRendering) {
     RandomGenerator::Instance().Seed(5);
     NoiseFunctionLayer layer = MakeLayer(64, 32);
     layer.SetNoiseFunction(NoiseFunction::ValGrad);
-    layer.SetMainTurbulence({TurbulenceType::Turbulence, RandomNumber(1.0f), RandomNumber(2.17f), 3});
-    layer.SetCoordTurbulence({TurbulenceType::FractalSum, RandomNumber(0.3f), RandomNumber(2.0f), 2});
+    layer.SetMainTurbulence(
+        {TurbulenceType::Turbulence, RandomNumber(1.0f), RandomNumber(2.17f), 3});
+    layer.SetCoordTurbulence(
+        {TurbulenceType::FractalSum, RandomNumber(0.3f), RandomNumber(2.0f), 2});
     const auto frame = layer.PrepareFrame(1.0f);
     std::vector<double> serial(64 * 32), parallel(64 * 32);
     for (int r = 0; r < 32; ++r)
@@ -388,7 +405,8 @@ TEST(NoiseFunctionLayer, ConcurrentRowsMatchTheSerialRendering) {
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([&, t] {
             for (int r = t; r < 32; r += 4)
-                for (int c = 0; c < 64; ++c) parallel[r * 64 + c] = layer.EvaluatePixel(frame, r, c);
+                for (int c = 0; c < 64; ++c)
+                    parallel[r * 64 + c] = layer.EvaluatePixel(frame, r, c);
         });
     }
     for (auto& th : threads) th.join();

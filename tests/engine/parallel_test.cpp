@@ -2,10 +2,10 @@
 // thread count; the progress loop reports in order and stops when cancelled.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
-#include <algorithm>
 #include <cstring>
 #include <limits>
 #include <thread>
@@ -31,7 +31,8 @@ bool SameBytes(const std::vector<float>& a, const std::vector<float>& b) {
 // Values spread over several pieces of the pool, with the awkward ones.
 std::vector<float> Awkward(std::size_t n) {
     std::vector<float> v(n);
-    for (std::size_t k = 0; k < n; ++k) v[k] = std::sin(0.001f * static_cast<float>(k)) * 3.0f - 0.5f;
+    for (std::size_t k = 0; k < n; ++k)
+        v[k] = std::sin(0.001f * static_cast<float>(k)) * 3.0f - 0.5f;
     v[7] = std::numeric_limits<float>::quiet_NaN();
     v[n / 2] = std::numeric_limits<float>::infinity();
     v[n - 3] = -std::numeric_limits<float>::infinity();
@@ -82,15 +83,16 @@ TEST(ParallelFunctors, NormalizeKeepsTheLastExtremeAmongEqualOnes) {
 TEST(ParallelLuminance, MatchesAPassThroughACopyAtEverySize) {
     for (std::size_t n = 0; n < 200; ++n) {
         std::vector<float> rgb(3 * n);
-        for (std::size_t k = 0; k < rgb.size(); ++k) rgb[k] = static_cast<float>((k * 37) % 101) / 100.0f;
+        for (std::size_t k = 0; k < rgb.size(); ++k)
+            rgb[k] = static_cast<float>((k * 37) % 101) / 100.0f;
         std::vector<float> expected(n);
         for (std::size_t k = 0; k < n; ++k) {
             expected[k] = 0.299f * rgb[3 * k] + 0.587f * rgb[3 * k + 1] + 0.114f * rgb[3 * k + 2];
         }
         LuminanceInPlace(rgb.data(), n);
-        EXPECT_TRUE(std::equal(expected.begin(), expected.end(), rgb.begin(),
-                               [](float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }))
-            << n;
+        EXPECT_TRUE(std::equal(expected.begin(), expected.end(), rgb.begin(), [](float a, float b) {
+            return std::memcmp(&a, &b, sizeof a) == 0;
+        })) << n;
     }
     Threads hold(4);
     const std::size_t n = 1'500'001;
@@ -106,14 +108,14 @@ TEST(ParallelLuminance, MatchesAPassThroughACopyAtEverySize) {
 
 // Records how many items were finished when each step was posted.
 class StepRecorder : public NotificationSink {
-public:
+  public:
     explicit StepRecorder(const std::atomic<std::size_t>& done) : m_done(done) {}
     void Post(Notification n) override {
         if (n == Notification::ProgressStep) finishedAtStep.push_back(m_done.load());
     }
     std::vector<std::size_t> finishedAtStep;
 
-private:
+  private:
     const std::atomic<std::size_t>& m_done;
 };
 
@@ -131,7 +133,8 @@ TEST(ParallelProgressLoop, CoversEveryItemOnceAndReportsEachSliceAfterItsItems) 
     }));
     for (std::size_t i = 0; i < count; ++i) ASSERT_EQ(seen[i].load(), 1) << i;
     ASSERT_EQ(recorder.finishedAtStep.size(), 100u);
-    for (std::size_t k = 0; k < 100; ++k) EXPECT_EQ(recorder.finishedAtStep[k], (k + 1) * (count / 100)) << k;
+    for (std::size_t k = 0; k < 100; ++k)
+        EXPECT_EQ(recorder.finishedAtStep[k], (k + 1) * (count / 100)) << k;
 }
 
 TEST(ParallelProgressLoop, StopsSoonAfterACancel) {
@@ -146,13 +149,14 @@ TEST(ParallelProgressLoop, StopsSoonAfterACancel) {
     });
     const auto start = std::chrono::steady_clock::now();
     // Ten million slow items would take minutes; the cancel lands at once.
-    const bool finished = ParallelProgressLoop(context, 10'000'000, 64, [&](std::size_t begin, std::size_t end) {
-        for (std::size_t i = begin; i < end; ++i) {
-            volatile double x = 0.0;
-            for (int k = 0; k < 200; ++k) x = x + std::sqrt(static_cast<double>(k + i));
-            done.fetch_add(1, std::memory_order_relaxed);
-        }
-    });
+    const bool finished =
+        ParallelProgressLoop(context, 10'000'000, 64, [&](std::size_t begin, std::size_t end) {
+            for (std::size_t i = begin; i < end; ++i) {
+                volatile double x = 0.0;
+                for (int k = 0; k < 200; ++k) x = x + std::sqrt(static_cast<double>(k + i));
+                done.fetch_add(1, std::memory_order_relaxed);
+            }
+        });
     canceller.join();
     EXPECT_FALSE(finished);
     EXPECT_LT(done.load(), 2'000'000u);

@@ -99,8 +99,12 @@ TEST(RandomGenerator, ConcurrentDrawsStayInRange) {
     RandomGenerator gen;
     gen.Seed(3);
     std::vector<double> a(20000), b(20000);
-    std::thread t1([&] { for (double& v : a) v = gen.Next(); });
-    std::thread t2([&] { for (double& v : b) v = gen.Next(); });
+    std::thread t1([&] {
+        for (double& v : a) v = gen.Next();
+    });
+    std::thread t2([&] {
+        for (double& v : b) v = gen.Next();
+    });
     t1.join();
     t2.join();
     // Interleaved draws are still exactly the single-thread sequence, split in two.

@@ -1,5 +1,5 @@
-#include "test_layers.h"
 #include "engine/reaction_diffusion_layer.h"
+#include "test_layers.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,7 @@ namespace quillon {
 namespace {
 
 class CountingSink : public NotificationSink {
-public:
+  public:
     void Post(Notification n) override {
         if (n == Notification::LayerStarted) ++started;
         if (n == Notification::ProgressStep) {
@@ -92,7 +92,8 @@ TEST(ReactionDiffusionLayer, DefaultsAndCopies) {
 
 TEST(ReactionDiffusionLayer, Stencils) {
     // Angle 0: rates on the axes, the centre balancing them and the dissipation.
-    ExpectStencil(ReactionDiffusionLayer::BuildStencil(2.0f, 1.0f, 0.0, 0.0), {0, 1, 0, 2, -6, 2, 0, 1, 0});
+    ExpectStencil(ReactionDiffusionLayer::BuildStencil(2.0f, 1.0f, 0.0, 0.0),
+                  {0, 1, 0, 2, -6, 2, 0, 1, 0});
     ExpectStencil(ReactionDiffusionLayer::BuildStencil(2.0f, 1.0f, 0.0, 0.5),
                   {0, 1, 0, 2, -6.5f, 2, 0, 1, 0});
     // A quarter turn swaps the axes.
@@ -169,8 +170,8 @@ TEST(ReactionDiffusionLayer, SameSeedSamePatternAtEveryThreadCount) {
 // A grid shifted around the torus gives the same result shifted: every
 // cell, at an edge or inside, sees its true wrapped neighbours.
 TEST(ReactionDiffusionLayer, SeamsWrap) {
-    for (const auto& [w, h] : {std::pair{13, 11}, std::pair{6, 5}, std::pair{1, 9}, std::pair{9, 1},
-                              std::pair{2, 2}}) {
+    for (const auto& [w, h] :
+         {std::pair{13, 11}, std::pair{6, 5}, std::pair{1, 9}, std::pair{9, 1}, std::pair{2, 2}}) {
         SCOPED_TRACE(::testing::Message() << w << " x " << h);
         const std::size_t n = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
         RandomGenerator::Instance().Seed(w * 100 + h);
@@ -192,16 +193,16 @@ TEST(ReactionDiffusionLayer, SeamsWrap) {
         const auto run = [&](std::vector<float> va, std::vector<float> vb) {
             std::vector<float> na(n), nb(n);
             for (int k = 0; k < 20; ++k) {
-                ReactionDiffusionLayer::StepGrid(va.data(), vb.data(), na.data(), nb.data(), w, h, sa, sb,
-                                                 0.01f);
+                ReactionDiffusionLayer::StepGrid(va.data(), vb.data(), na.data(), nb.data(), w, h,
+                                                 sa, sb, 0.01f);
                 va.swap(na);
                 vb.swap(nb);
             }
             return std::pair{va, vb};
         };
         const auto plain = run(a, b);
-        for (const auto& [dx, dy] : {std::pair{1, 0}, std::pair{0, 1}, std::pair{w - 1, h - 1},
-                                    std::pair{w / 2, h / 3}}) {
+        for (const auto& [dx, dy] :
+             {std::pair{1, 0}, std::pair{0, 1}, std::pair{w - 1, h - 1}, std::pair{w / 2, h / 3}}) {
             const auto moved = run(shifted(a, dx, dy), shifted(b, dx, dy));
             EXPECT_EQ(moved.first, shifted(plain.first, dx, dy)) << dx << ", " << dy;
             EXPECT_EQ(moved.second, shifted(plain.second, dx, dy)) << dx << ", " << dy;
@@ -256,8 +257,8 @@ TEST(ReactionDiffusionLayer, DefaultsGrowAPattern) {
 }
 
 TEST(ReactionDiffusionLayer, DegenerateSizes) {
-    for (const auto& [w, h] : {std::pair{1, 1}, std::pair{2, 2}, std::pair{1, 5}, std::pair{5, 1},
-                              std::pair{2, 1}}) {
+    for (const auto& [w, h] :
+         {std::pair{1, 1}, std::pair{2, 2}, std::pair{1, 5}, std::pair{5, 1}, std::pair{2, 1}}) {
         SCOPED_TRACE(::testing::Message() << w << " x " << h);
         ReactionDiffusionLayer layer = MakeLayer(w, h, 120);
         const Rendered r = RenderValues(layer);
@@ -279,7 +280,8 @@ TEST(ReactionDiffusionLayer, DegenerateSizes) {
 
 TEST(ReactionDiffusionLayer, ProgressEveryHundredthOfTheIterations) {
     for (const auto& [iterations, expected] :
-         {std::pair{0, 0}, std::pair{99, 0}, std::pair{100, 100}, std::pair{250, 125}, std::pair{1000, 100}}) {
+         {std::pair{0, 0}, std::pair{99, 0}, std::pair{100, 100}, std::pair{250, 125},
+          std::pair{1000, 100}}) {
         SCOPED_TRACE(iterations);
         ReactionDiffusionLayer layer = MakeLayer(3, 3, iterations);
         CountingSink sink;

@@ -10,23 +10,26 @@
 #include <limits>
 #include <vector>
 
-#include "engine/reaction_diffusion_layer.h"
 #include "engine/random.h"
+#include "engine/reaction_diffusion_layer.h"
 
 namespace quillon {
 namespace {
 
-std::vector<float> Step(int width, int height, const std::vector<float>& a, const std::vector<float>& b) {
+std::vector<float> Step(int width, int height, const std::vector<float>& a,
+                        const std::vector<float>& b) {
     const Stencil sa = ReactionDiffusionLayer::BuildStencil(1.0f, 2.0f, 0.5, 0.01);
     const Stencil sb = ReactionDiffusionLayer::BuildStencil(16.0f, 12.0f, 0.3, 0.0);
     std::vector<float> na(a.size()), nb(b.size());
-    ReactionDiffusionLayer::StepGrid(a.data(), b.data(), na.data(), nb.data(), width, height, sa, sb, 0.03f);
+    ReactionDiffusionLayer::StepGrid(a.data(), b.data(), na.data(), nb.data(), width, height, sa,
+                                     sb, 0.03f);
     na.insert(na.end(), nb.begin(), nb.end());
     return na;
 }
 
 // The update of one cell written out plainly, wrapping at the edges.
-std::vector<float> Plain(int width, int height, const std::vector<float>& a, const std::vector<float>& b) {
+std::vector<float> Plain(int width, int height, const std::vector<float>& a,
+                         const std::vector<float>& b) {
     const Stencil sa = ReactionDiffusionLayer::BuildStencil(1.0f, 2.0f, 0.5, 0.01);
     const Stencil sb = ReactionDiffusionLayer::BuildStencil(16.0f, 12.0f, 0.3, 0.0);
     const std::size_t n = a.size();
@@ -34,7 +37,8 @@ std::vector<float> Plain(int width, int height, const std::vector<float>& a, con
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
             const auto at = [&](const std::vector<float>& g, int dx, int dy) {
-                return g[static_cast<std::size_t>((y + dy + height) % height) * width + (x + dx + width) % width];
+                return g[static_cast<std::size_t>((y + dy + height) % height) * width +
+                         (x + dx + width) % width];
             };
             const auto lap = [&](const Stencil& s, const std::vector<float>& g) {
                 float sum = s[0] * at(g, -1, -1);

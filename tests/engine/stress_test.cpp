@@ -149,7 +149,8 @@ bool ConsecutiveRun(const std::vector<float>& run) {
                    static_cast<double>(run[k - RandomGenerator::kLagShort]);
         if (x < 0.0) x += 1.0;
         // The floats round the doubles they came from.
-        if (std::abs(x - run[k]) > 1e-6 && std::abs(std::abs(x - run[k]) - 1.0) > 1e-6) return false;
+        if (std::abs(x - run[k]) > 1e-6 && std::abs(std::abs(x - run[k]) - 1.0) > 1e-6)
+            return false;
     }
     return true;
 }
@@ -206,7 +207,8 @@ TEST(EngineStress, ThreadsDrawingWhileARenderingRunsSeeWellFormedRuns) {
 }
 
 TEST(EngineStress, EveryKindRendersAtDegenerateSizes) {
-    const std::pair<int, int> sizes[] = {{1, 1}, {1, 9}, {9, 1}, {2, 2}, {3, 3}, {1, 300}, {300, 1}};
+    const std::pair<int, int> sizes[] = {{1, 1}, {1, 9},   {9, 1},  {2, 2},
+                                         {3, 3}, {1, 300}, {300, 1}};
     for (const LayerKind* kind : ListedKinds()) {
         for (auto [width, height] : sizes) {
             const std::string where = std::string(kind->keyword) + " at " + std::to_string(width) +

@@ -14,7 +14,7 @@ namespace quillon::testing {
 // Delivers one fixed colour and alpha (colour mode) or one fixed value
 // (value mode) everywhere, and counts how often it rendered.
 class SolidLayer : public BaseLayer {
-public:
+  public:
     SolidLayer(float r, float g, float b, float a = 1.0f) : m_rgb{r, g, b}, m_alpha(a) {}
     explicit SolidLayer(float value) : m_rgb{value, value, value}, m_alpha(1.0f), m_value(value) {}
 
@@ -32,11 +32,13 @@ public:
         }
         return true;
     }
-    std::unique_ptr<BaseLayer> Clone() const override { return std::make_unique<SolidLayer>(*this); }
+    std::unique_ptr<BaseLayer> Clone() const override {
+        return std::make_unique<SolidLayer>(*this);
+    }
 
     int renders = 0;
 
-private:
+  private:
     float m_rgb[3];
     float m_alpha;
     float m_value = 0.0f;
@@ -44,7 +46,7 @@ private:
 
 // Delivers a per-pixel pattern: value = pixel index / (size - 1).
 class RampLayer : public BaseLayer {
-public:
+  public:
     bool Render(RenderContext& context) override {
         const std::size_t n = static_cast<std::size_t>(Size());
         for (std::size_t p = 0; p < n; ++p) {
@@ -63,7 +65,7 @@ public:
 
 // Records the notifications of a rendering.
 class RecordingSink : public NotificationSink {
-public:
+  public:
     void Post(Notification n) override {
         std::lock_guard<std::mutex> hold(m_mutex);
         events.push_back(n);
@@ -76,7 +78,7 @@ public:
     }
     std::vector<Notification> events;
 
-private:
+  private:
     mutable std::mutex m_mutex;
 };
 

@@ -67,13 +67,16 @@ TEST(BitmapLayerBlock, PlanarBytesAfterTheSize) {
               "\tUSEPROBABILITY 1\n"
               "\tCOMBINEFUNC OPAQUE\n"
               "\tBITMAP_WIDTH 2\tBITMAP_HEIGHT 1\n"
-              "\tBITMAP_DATA {" + kTwoByOne + "}\n"
-              "}\n");
+              "\tBITMAP_DATA {" +
+                  kTwoByOne +
+                  "}\n"
+                  "}\n");
 }
 
 TEST(BitmapLayerBlock, VersionDecidesPlanarOrInterleaved) {
-    const std::string block = "BITMAPLAYER \"p\" {\n\tBITMAP_WIDTH 2\tBITMAP_HEIGHT 1\n\tBITMAP_DATA {" +
-                              kTwoByOne + "}\n}\n";
+    const std::string block =
+        "BITMAPLAYER \"p\" {\n\tBITMAP_WIDTH 2\tBITMAP_HEIGHT 1\n\tBITMAP_DATA {" + kTwoByOne +
+        "}\n}\n";
     for (const auto& [version, expected] :
          {std::pair{"2", std::vector<std::uint8_t>{10, 20, 30, 40, 50, 60}},
           std::pair{"1.1", std::vector<std::uint8_t>{10, 20, 30, 40, 50, 60}},
@@ -87,8 +90,9 @@ TEST(BitmapLayerBlock, VersionDecidesPlanarOrInterleaved) {
         ASSERT_NE(picture, nullptr);
         EXPECT_EQ(picture->Width(), 2);
         EXPECT_EQ(picture->Height(), 1);
-        EXPECT_EQ(std::vector<std::uint8_t>(picture->Bytes(), picture->Bytes() + picture->ByteCount()),
-                  expected);
+        EXPECT_EQ(
+            std::vector<std::uint8_t>(picture->Bytes(), picture->Bytes() + picture->ByteCount()),
+            expected);
     }
 }
 
@@ -134,24 +138,27 @@ TEST(BitmapLayerBlock, AwkwardBytesAreDataInDocumentsAndLayerFiles) {
 
 TEST(BitmapLayerBlock, SizesAreCheckedBeforeAllocating) {
     const std::string invalid = "Invalid bitmap size in Bitmap Layer";
-    const auto message = [](const std::string& sizes, const std::string& data = "{" + kTwoByOne + "}") {
-        return Parse("VERSION 2\nBITMAPLAYER \"b\" { " + sizes + " BITMAP_DATA " + data + " }").Message();
+    const auto message = [](const std::string& sizes,
+                            const std::string& data = "{" + kTwoByOne + "}") {
+        return Parse("VERSION 2\nBITMAPLAYER \"b\" { " + sizes + " BITMAP_DATA " + data + " }")
+            .Message();
     };
     EXPECT_EQ(message(""), "Error t.qln(line 1): " + invalid);
     EXPECT_EQ(message("BITMAP_WIDTH 2"), "Error t.qln(line 1): " + invalid);
     EXPECT_EQ(message("BITMAP_HEIGHT 1"), "Error t.qln(line 1): " + invalid);
-    for (const char* sizes : {"BITMAP_WIDTH 0 BITMAP_HEIGHT 1", "BITMAP_WIDTH -2 BITMAP_HEIGHT -1",
-                              "BITMAP_WIDTH 2 BITMAP_HEIGHT -1",
-                              "BITMAP_WIDTH 65535 BITMAP_HEIGHT 65535",
-                              "BITMAP_WIDTH 2147483647 BITMAP_HEIGHT 2147483647",
-                              "BITMAP_WIDTH 99999999999 BITMAP_HEIGHT 1",
-                              // More bytes than the file holds.
-                              "BITMAP_WIDTH 5 BITMAP_HEIGHT 1", "BITMAP_WIDTH 4096 BITMAP_HEIGHT 4096"}) {
+    for (const char* sizes :
+         {"BITMAP_WIDTH 0 BITMAP_HEIGHT 1", "BITMAP_WIDTH -2 BITMAP_HEIGHT -1",
+          "BITMAP_WIDTH 2 BITMAP_HEIGHT -1", "BITMAP_WIDTH 65535 BITMAP_HEIGHT 65535",
+          "BITMAP_WIDTH 2147483647 BITMAP_HEIGHT 2147483647",
+          "BITMAP_WIDTH 99999999999 BITMAP_HEIGHT 1",
+          // More bytes than the file holds.
+          "BITMAP_WIDTH 5 BITMAP_HEIGHT 1", "BITMAP_WIDTH 4096 BITMAP_HEIGHT 4096"}) {
         EXPECT_EQ(message(sizes), "Error t.qln(line 1): " + invalid) << sizes;
     }
     // The size read last before the data counts.
     const testing::Parsed parsed =
-        Parse("BITMAPLAYER \"b\" { BITMAP_WIDTH 9 BITMAP_WIDTH 2 BITMAP_HEIGHT 1 BITMAP_DATA {" + kTwoByOne + "} }");
+        Parse("BITMAPLAYER \"b\" { BITMAP_WIDTH 9 BITMAP_WIDTH 2 BITMAP_HEIGHT 1 BITMAP_DATA {" +
+              kTwoByOne + "} }");
     ASSERT_TRUE(parsed.ok) << parsed.Message();
     EXPECT_EQ(AsBitmap(parsed)->Picture()->Width(), 2);
 }
@@ -180,7 +187,8 @@ TEST(BitmapLayerBlock, SyntaxMessages) {
 TEST(BitmapLayerBlock, TextModeShortDataIsAMissingBrace) {
     // In a layer file CR LF pairs shrink to one byte, so the size check
     // cannot see that the data falls short; the read does.
-    const std::string text = "BITMAPLAYER \"b\" { BITMAP_WIDTH 2 BITMAP_HEIGHT 1 BITMAP_DATA {\r\n\r\n\r\n}";
+    const std::string text =
+        "BITMAPLAYER \"b\" { BITMAP_WIDTH 2 BITMAP_HEIGHT 1 BITMAP_DATA {\r\n\r\n\r\n}";
     const testing::Parsed parsed = Parse(text, nullptr, LineEnds::Text);
     EXPECT_FALSE(parsed.ok);
     EXPECT_EQ(parsed.Message(), "Error t.qln(line 0): Syntax Error(missing  '}') in Bitmap Layer");

@@ -127,13 +127,18 @@ TEST(BumpMapBlock, Messages) {
     const auto message = [](const std::string& body) {
         return Parse("VERSION 2\nBUMPMAPLAYER \"b\" {\n" + body).Message();
     };
-    EXPECT_EQ(message("LIGHT { BRIGHT 1 } }"), "Error t.qln(line 2): Invalid Token(BRIGHT) in light source");
-    EXPECT_EQ(message("LIGHT ZPOS 1 }"), "Error t.qln(line 2): Syntax Error(expecting '{') in light source");
-    EXPECT_EQ(message("LIGHT { ON TRUE"), "Error t.qln(line 2): Syntax Error(missing '}') in light source");
+    EXPECT_EQ(message("LIGHT { BRIGHT 1 } }"),
+              "Error t.qln(line 2): Invalid Token(BRIGHT) in light source");
+    EXPECT_EQ(message("LIGHT ZPOS 1 }"),
+              "Error t.qln(line 2): Syntax Error(expecting '{') in light source");
+    EXPECT_EQ(message("LIGHT { ON TRUE"),
+              "Error t.qln(line 2): Syntax Error(missing '}') in light source");
     EXPECT_EQ(message("LIGHT { COLOR 1 1 }\n}"),
               "Error t.qln(line 2): Syntax Error(floating point number expected)");
-    EXPECT_EQ(message("EDGERADIUS 2 }"), "Error t.qln(line 2): Invalid Token(EDGERADIUS) in Bump Map");
-    EXPECT_EQ(message("GREYIFY TRUE"), "Error t.qln(line 2): Syntax Error(missing  '}') in Bump Map");
+    EXPECT_EQ(message("EDGERADIUS 2 }"),
+              "Error t.qln(line 2): Invalid Token(EDGERADIUS) in Bump Map");
+    EXPECT_EQ(message("GREYIFY TRUE"),
+              "Error t.qln(line 2): Syntax Error(missing  '}') in Bump Map");
     EXPECT_EQ(Parse("VERSION 2\nBUMPMAPLAYER \"b\" GREYIFY }").Message(),
               "Error t.qln(line 1): Syntax Error(expecting '{') in Bump Map");
     const auto nested = Parse("VERSION 2\nTEXTURE \"t\" { LAYERS { BUMPMAP \"b\" { } } }");
@@ -204,9 +209,12 @@ TEST(TilingBlock, Messages) {
     const auto message = [](const std::string& body) {
         return Parse("VERSION 2\nTILINGLAYER \"t\" {\n" + body).Message();
     };
-    EXPECT_EQ(message("TILEABLE TRUE }"), "Error t.qln(line 2): Invalid Token(TILEABLE) in Tiling Layer");
-    EXPECT_EQ(message("POINT 1 }"), "Error t.qln(line 2): Syntax Error(floating point number expected)");
-    EXPECT_EQ(message("REGULAR TRUE"), "Error t.qln(line 2): Syntax Error(missing  '}') in Tiling Layer");
+    EXPECT_EQ(message("TILEABLE TRUE }"),
+              "Error t.qln(line 2): Invalid Token(TILEABLE) in Tiling Layer");
+    EXPECT_EQ(message("POINT 1 }"),
+              "Error t.qln(line 2): Syntax Error(floating point number expected)");
+    EXPECT_EQ(message("REGULAR TRUE"),
+              "Error t.qln(line 2): Syntax Error(missing  '}') in Tiling Layer");
     EXPECT_EQ(Parse("VERSION 2\nTILINGLAYER \"t\" REGULAR }").Message(),
               "Error t.qln(line 1): Syntax Error(expecting '{') in Tiling Layer");
 }

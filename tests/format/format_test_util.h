@@ -26,8 +26,8 @@ inline std::filesystem::path DataPath(const std::string& name) {
 // Every bundled example document, sorted by name.
 inline std::vector<std::filesystem::path> ExampleDocuments() {
     std::vector<std::filesystem::path> paths;
-    for (const auto& entry :
-         std::filesystem::directory_iterator(std::filesystem::path(QUILLON_SOURCE_DIR) / "examples")) {
+    for (const auto& entry : std::filesystem::directory_iterator(
+             std::filesystem::path(QUILLON_SOURCE_DIR) / "examples")) {
         if (entry.path().extension() == ".qln") paths.push_back(entry.path());
     }
     std::sort(paths.begin(), paths.end());
@@ -81,7 +81,7 @@ inline Parsed Parse(const std::string& text, TextureMap* target = nullptr,
 
 // A fresh folder under the system's temporary folder, removed afterwards.
 class TempFolder {
-public:
+  public:
     TempFolder() {
         static int counter = 0;
         m_path = std::filesystem::temp_directory_path() /
@@ -100,7 +100,7 @@ public:
                                                       std::filesystem::directory_iterator()));
     }
 
-private:
+  private:
     std::filesystem::path m_path;
 };
 

@@ -55,9 +55,11 @@ TEST(NoiseFunctionBlock, EveryFieldReadsBackEqual) {
     layer.SetCut(CutType::Toroid);
     layer.SetNoiseFunction(NoiseFunction::Grid);
     layer.SetNoiseParameter(0.25);
-    layer.SetMainTurbulence({TurbulenceType::Turbulence, RandomNumber::Random({0.5f, 1.5f}), RandomNumber(3.0f), 7});
+    layer.SetMainTurbulence(
+        {TurbulenceType::Turbulence, RandomNumber::Random({0.5f, 1.5f}), RandomNumber(3.0f), 7});
     layer.SetCoordNoiseFunction(NoiseFunction::SparseConv);
-    layer.SetCoordTurbulence({TurbulenceType::FractalSum, RandomNumber(0.2f), RandomNumber::Random({2.0f, 3.0f}), 2});
+    layer.SetCoordTurbulence(
+        {TurbulenceType::FractalSum, RandomNumber(0.2f), RandomNumber::Random({2.0f, 3.0f}), 2});
     layer.SetColorFunction(std::make_unique<CosineColorFunctor>());
     layer.SetTranslation({RandomNumber::Random({0.0f, 10.0f}), 2.0f, -3.5f});
     layer.SetScale({4.0f, RandomNumber::Random({1.0f, 2.0f, 0.5f}), 6.0f});
@@ -122,23 +124,27 @@ TEST(NoiseFunctionBlock, ReaderMessagesAndLimits) {
     const std::string head = "VERSION 2\nNOISEFUNCTIONLAYER \"n\" ";
     auto parsed = Parse(head + "CUT PLANE }");
     EXPECT_FALSE(parsed.ok);
-    EXPECT_EQ(parsed.Message(), "Error t.qln(line 1): Syntax Error(expecting '{') in Noise Function");
+    EXPECT_EQ(parsed.Message(),
+              "Error t.qln(line 1): Syntax Error(expecting '{') in Noise Function");
 
     parsed = Parse(head + "{\n\tTURBULENCE 3\n}");
     EXPECT_FALSE(parsed.ok);
-    EXPECT_EQ(parsed.Message(), "Error t.qln(line 2): Invalid Token(TURBULENCE) in Noise Function Layer");
+    EXPECT_EQ(parsed.Message(),
+              "Error t.qln(line 2): Invalid Token(TURBULENCE) in Noise Function Layer");
 
     parsed = Parse(head + "{\n\tCUT PLANE\n");
     EXPECT_FALSE(parsed.ok);
-    EXPECT_EQ(parsed.Message(), "Error t.qln(line 3): Syntax Error(missing  '}') in Noise Function Layer");
+    EXPECT_EQ(parsed.Message(),
+              "Error t.qln(line 3): Syntax Error(missing  '}') in Noise Function Layer");
 
     parsed = Parse(head + "{ CUT SPHERE }");
     EXPECT_FALSE(parsed.ok);
     EXPECT_EQ(parsed.Message(), "Error t.qln(line 1): Unexpected Cut Type(SPHERE)");
 
     // Later keywords win; iterations from a file stop at 64.
-    parsed = Parse(head + "{ NOISEFUNC VALUE NOISEFUNC CONVOLUTION TURBITER 100000 COORDTURBITER -2 "
-                          "CMAP MODULUS TURBMAG (1, 2) }");
+    parsed = Parse(head +
+                   "{ NOISEFUNC VALUE NOISEFUNC CONVOLUTION TURBITER 100000 COORDTURBITER -2 "
+                   "CMAP MODULUS TURBMAG (1, 2) }");
     ASSERT_TRUE(parsed.ok) << parsed.Message();
     const NoiseFunctionLayer* read = AsNoise(parsed);
     ASSERT_NE(read, nullptr);

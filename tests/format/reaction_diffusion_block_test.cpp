@@ -91,7 +91,8 @@ TEST(ReactionDiffusionBlock, AnyOrderRepeatsAndMissingKeywords) {
     ASSERT_NE(read, nullptr);
     EXPECT_EQ(read->Iterations(), 7);
     EXPECT_EQ(read->TimeStep(), 0.5f);
-    EXPECT_EQ(read->ChemicalA(), (ChemicalParameters{1.0f, RandomNumber::Random({1, 2}), 0.0f, 0.0f}));
+    EXPECT_EQ(read->ChemicalA(),
+              (ChemicalParameters{1.0f, RandomNumber::Random({1, 2}), 0.0f, 0.0f}));
     EXPECT_EQ(read->ChemicalB(), (ChemicalParameters{16.0f, 16.0f, 0.0f, 0.25f}));
     EXPECT_EQ(dynamic_cast<const ModulusColorFunctor*>(&read->ColorFunction()), nullptr);
 
@@ -115,8 +116,9 @@ TEST(ReactionDiffusionBlock, Messages) {
               "Error t.qln(line 0): Unexpected Color Mapping Function(SINE)");
     // Inside a texture's list, by its keyword.
     TextureMap texture;
-    const testing::Parsed listed =
-        Parse("VERSION 2\nTEXTURE \"t\" { LAYERS { REACTIONDIFFUSIONLAYER \"r\" { ITERATIONS 5 } } }", &texture);
+    const testing::Parsed listed = Parse(
+        "VERSION 2\nTEXTURE \"t\" { LAYERS { REACTIONDIFFUSIONLAYER \"r\" { ITERATIONS 5 } } }",
+        &texture);
     ASSERT_TRUE(listed.ok) << listed.Message();
     ASSERT_EQ(texture.Count(), 1);
     EXPECT_NE(dynamic_cast<const ReactionDiffusionLayer*>(texture.Child(0)), nullptr);
@@ -128,7 +130,8 @@ TEST(ReactionDiffusionBlock, HostileNumbersAreTamed) {
     ASSERT_TRUE(parsed.ok) << parsed.Message();
     EXPECT_EQ(AsRd(parsed)->Iterations(), ReactionDiffusionLayer::kMaxIterations);
     EXPECT_EQ(AsRd(parsed)->TimeStep(), FLT_MAX);
-    const testing::Parsed negative = Parse("REACTIONDIFFUSIONLAYER \"x\" { ITERATIONS -40 TIMESTEP -1e300 }");
+    const testing::Parsed negative =
+        Parse("REACTIONDIFFUSIONLAYER \"x\" { ITERATIONS -40 TIMESTEP -1e300 }");
     ASSERT_TRUE(negative.ok) << negative.Message();
     EXPECT_EQ(AsRd(negative)->Iterations(), 0);
     EXPECT_EQ(AsRd(negative)->TimeStep(), -FLT_MAX);

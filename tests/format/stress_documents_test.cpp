@@ -27,12 +27,15 @@ using Clock = std::chrono::steady_clock;
 using quillon::testing::Parse;
 using quillon::testing::ReadBytes;
 
-fs::path HostileDocuments() { return fs::path(QUILLON_TEST_DATA_DIR) / "hostile" / "documents"; }
+fs::path HostileDocuments() {
+    return fs::path(QUILLON_TEST_DATA_DIR) / "hostile" / "documents";
+}
 
 std::vector<fs::path> EveryKindDocuments() {
     std::vector<fs::path> files;
     for (const auto& entry : fs::directory_iterator(HostileDocuments()))
-        if (entry.path().filename().string().rfind("every_kind", 0) == 0) files.push_back(entry.path());
+        if (entry.path().filename().string().rfind("every_kind", 0) == 0)
+            files.push_back(entry.path());
     std::sort(files.begin(), files.end());
     return files;
 }
@@ -70,8 +73,9 @@ Outcome Render(TextureMap& texture) {
     job.Wait();
     outcome.succeeded = job.Succeeded();
     if (outcome.succeeded) {
-        outcome.finite = std::all_of(rgb.begin(), rgb.end(), [](float v) { return std::isfinite(v); }) &&
-                         std::all_of(alpha.begin(), alpha.end(), [](float v) { return std::isfinite(v); });
+        outcome.finite =
+            std::all_of(rgb.begin(), rgb.end(), [](float v) { return std::isfinite(v); }) &&
+            std::all_of(alpha.begin(), alpha.end(), [](float v) { return std::isfinite(v); });
     }
     return outcome;
 }
@@ -82,9 +86,9 @@ TEST(StressDocuments, TheBaseDocumentHoldsEveryKind) {
     ASSERT_TRUE(parsed.ok) << parsed.Message();
     std::set<std::string> kinds;
     CollectKinds(texture, kinds);
-    for (const char* kind : {"BASELAYER", "TEXTURE", "WHITENOISELAYER", "NOISEFUNCTIONLAYER",
-                             "REACTIONDIFFUSIONLAYER", "BITMAPLAYER", "MASKLAYER",
-                             "NOISECOMBINELAYER", "BUMPMAPLAYER", "TILINGLAYER"})
+    for (const char* kind :
+         {"BASELAYER", "TEXTURE", "WHITENOISELAYER", "NOISEFUNCTIONLAYER", "REACTIONDIFFUSIONLAYER",
+          "BITMAPLAYER", "MASKLAYER", "NOISECOMBINELAYER", "BUMPMAPLAYER", "TILINGLAYER"})
         EXPECT_TRUE(kinds.count(kind)) << kind;
 }
 
@@ -135,7 +139,8 @@ TEST(StressDocuments, NanProducingSettingsGiveFiniteColours) {
     // Near-limit numbers multiplied together overflow inside the layers; the
     // picture that leaves the synthesis is finite and shows as before.
     TextureMap texture;
-    const auto parsed = Parse(ReadBytes(HostileDocuments() / "every_kind_nan_params.qln"), &texture);
+    const auto parsed =
+        Parse(ReadBytes(HostileDocuments() / "every_kind_nan_params.qln"), &texture);
     ASSERT_TRUE(parsed.ok) << parsed.Message();
     texture.SetSize(16, 16);
     const Outcome outcome = Render(texture);

@@ -61,7 +61,9 @@ std::uint64_t Fnv1a(const std::vector<float>& data) {
     return h;
 }
 
-fs::path GoldenPath() { return fs::path(QUILLON_TEST_DATA_DIR) / "golden" / "render_hashes.txt"; }
+fs::path GoldenPath() {
+    return fs::path(QUILLON_TEST_DATA_DIR) / "golden" / "render_hashes.txt";
+}
 
 std::map<std::string, std::string> ReadGolden() {
     std::map<std::string, std::string> golden;
@@ -88,7 +90,8 @@ TEST(ThreadIdentity, EveryDocumentRendersTheSameAtOneAndManyThreads) {
         if (!update) {
             auto it = golden.find(name);
             if (it == golden.end()) {
-                ADD_FAILURE() << name << " has no recorded render; run with QUILLON_UPDATE_GOLDEN=1";
+                ADD_FAILURE() << name
+                              << " has no recorded render; run with QUILLON_UPDATE_GOLDEN=1";
             } else {
                 EXPECT_EQ(it->second, hash) << name << " renders differently than recorded";
             }

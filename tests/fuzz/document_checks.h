@@ -100,7 +100,8 @@ inline std::string CheckRendering(const std::string& input, int seed) {
     job.texture = &texture;
     if (!job.RunHere()) return {};
     const auto finite = [](float v) { return std::isfinite(v); };
-    if (!std::all_of(rgb.begin(), rgb.end(), finite) || !std::all_of(alpha.begin(), alpha.end(), finite))
+    if (!std::all_of(rgb.begin(), rgb.end(), finite) ||
+        !std::all_of(alpha.begin(), alpha.end(), finite))
         return "non-finite colour in the rendered texture";
     return {};
 }

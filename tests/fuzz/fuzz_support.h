@@ -15,7 +15,7 @@ namespace quillon::fuzz {
 // Messages are expected on hostile input; keeping them would grow without
 // bound over millions of runs.
 class DiscardingReporter : public ErrorReporter {
-public:
+  public:
     void Report(const std::string&) override {}
 };
 

@@ -15,7 +15,9 @@ ImageBuffer Rgb(int width, int height, const Bytes& pixels) {
     return image;
 }
 
-Bytes All(const ImageBuffer& image) { return Bytes(image.Pixels(), image.Pixels() + image.Size()); }
+Bytes All(const ImageBuffer& image) {
+    return Bytes(image.Pixels(), image.Pixels() + image.Size());
+}
 
 TEST(ImageBuffer, AllocationRowsAndStores) {
     ImageBuffer image;

@@ -5,8 +5,8 @@
 
 #include <algorithm>
 #include <csignal>
-#include <cstdlib>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
@@ -23,7 +23,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 // A fresh folder under the system's temporary folder, removed afterwards.
 class TempDir {
-public:
+  public:
     TempDir() {
         static int counter = 0;
         m_path = std::filesystem::temp_directory_path() /
@@ -41,7 +41,7 @@ public:
                                                       std::filesystem::directory_iterator()));
     }
 
-private:
+  private:
     std::filesystem::path m_path;
 };
 
@@ -52,13 +52,14 @@ inline Bytes ReadBytes(const std::string& path) {
 
 inline void WriteBytes(const std::string& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 // While alive, writes that would make any file larger than `bytes` fail
 // (as on a full disk).
 class FileSizeLimit {
-public:
+  public:
     explicit FileSizeLimit(rlim_t bytes) {
         m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
         getrlimit(RLIMIT_FSIZE, &m_old);
@@ -71,7 +72,7 @@ public:
         std::signal(SIGXFSZ, m_oldHandler);
     }
 
-private:
+  private:
     rlimit m_old{};
     void (*m_oldHandler)(int);
 };
@@ -109,8 +110,8 @@ struct BmpFile {
             le::Put32(h + 32, colorsUsed);
         }
         out.insert(out.end(), palette.begin(), palette.end());
-        std::uint32_t offset =
-            pixelOffset < 0 ? static_cast<std::uint32_t>(out.size()) : static_cast<std::uint32_t>(pixelOffset);
+        std::uint32_t offset = pixelOffset < 0 ? static_cast<std::uint32_t>(out.size())
+                                               : static_cast<std::uint32_t>(pixelOffset);
         le::Put32(&out[10], offset);
         out.insert(out.end(), pixels.begin(), pixels.end());
         le::Put32(&out[2], static_cast<std::uint32_t>(out.size()));
