@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCursor>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -24,6 +25,10 @@
 #include <utility>
 
 #include "editor/app_services.h"
+#if __has_include("editor/help.h")
+#include "editor/help.h"
+#define QUILLON_HAS_HELP 1
+#endif
 #include "editor/dialogs/jpeg_quality_dialog.h"
 #include "engine/base_layer.h"
 #include "engine/error_reporter.h"
@@ -271,6 +276,20 @@ PreviewWindow::PreviewWindow(QWidget* owner, bool xMirror, bool yMirror)
     });
     auto* whatsThis = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F1), this);
     connect(whatsThis, &QShortcut::activated, this, [] { QWhatsThis::enterWhatsThisMode(); });
+#ifdef QUILLON_HAS_HELP
+    // F1: the help topic of the control under the mouse, or of the focused one.
+    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(help, &QShortcut::activated, this, [this] {
+        QWidget* about = QApplication::widgetAt(QCursor::pos());
+        if (about != m_cancelButton && about != m_saveButton && about != m_progress) {
+            about = focusWidget();
+        }
+        const int topic = about == m_cancelButton ? kHelpPreviewCancel
+                          : about == m_saveButton ? kHelpPreviewSave
+                                                  : kHelpPreviewProgress;
+        ShowHelp(topic, this);
+    });
+#endif
 
     // Repaints follow the screen's rate, however often the worker reports.
     m_repaintTimer = new QTimer(this);
