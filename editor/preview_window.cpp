@@ -60,25 +60,31 @@ void PreviewFrames::Release() {
     m_pending = false;
 }
 
+std::int64_t PreviewFrames::Now() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 void PreviewFrames::OnComposite(const float* rgb) {
     // Nested texture maps report their own buffers: the picture is unchanged.
     if (rgb == nullptr || rgb != m_source) return;
-    const auto now = std::chrono::steady_clock::now();
-    if (now - m_lastConversion >= m_interval) {
-        Convert();
+    if (Now() - m_lastConversion.load() >= m_interval.load()) {
+        Convert(false);
     } else {
         m_pending = true;
     }
 }
 
 void PreviewFrames::OnWorkerNotification(bool finishing) {
-    if (!m_pending.load(std::memory_order_relaxed)) return;
-    if (!finishing && std::chrono::steady_clock::now() - m_lastConversion < m_interval) return;
-    Convert();
+    if (!m_pending.load()) return;
+    if (!finishing && Now() - m_lastConversion.load() < m_interval.load()) return;
+    Convert(true);
 }
 
-void PreviewFrames::Convert() {
+void PreviewFrames::Convert(bool onlyIfPending) {
     std::lock_guard<std::mutex> convert(m_convertMutex);
+    if (onlyIfPending && !m_pending.load()) return;
     if (!m_source || m_back.Empty()) return;
     const std::size_t count =
         3 * static_cast<std::size_t>(m_back.Width()) * static_cast<std::size_t>(m_back.Height());
@@ -88,7 +94,7 @@ void PreviewFrames::Convert() {
         std::swap(m_front, m_back);
     }
     m_pending = false;
-    m_lastConversion = std::chrono::steady_clock::now();
+    m_lastConversion = Now();
     m_conversions.fetch_add(1, std::memory_order_relaxed);
     m_serial.fetch_add(1, std::memory_order_release);
 }

@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -48,7 +49,7 @@ class PreviewFrames {
     // Any notification the worker posts: a conversion that was put off is
     // done now if a frame interval has passed, or at once when finishing.
     void OnWorkerNotification(bool finishing);
-    void SetFrameInterval(std::chrono::microseconds interval) { m_interval = interval; }
+    void SetFrameInterval(std::chrono::microseconds interval) { m_interval = interval.count(); }
 
     // UI side: the front picture, held for the length of the call.
     template <typename F>
@@ -64,7 +65,9 @@ class PreviewFrames {
     unsigned Conversions() const { return m_conversions.load(std::memory_order_relaxed); }
 
   private:
-    void Convert();
+    // onlyIfPending: a put-off conversion, which another thread may have done.
+    void Convert(bool onlyIfPending);
+    static std::int64_t Now();
 
     mutable std::mutex m_frontMutex;
     DisplayBitmap m_front;
@@ -72,8 +75,9 @@ class PreviewFrames {
     std::mutex m_convertMutex;
     const float* m_source = nullptr;
     std::atomic<bool> m_pending{false};
-    std::chrono::steady_clock::time_point m_lastConversion{};
-    std::chrono::microseconds m_interval{16667};
+    // Notifications may come from the worker's helper threads too.
+    std::atomic<std::int64_t> m_lastConversion{0};  // steady clock, microseconds
+    std::atomic<std::int64_t> m_interval{16667};
     std::atomic<unsigned> m_serial{0};
     std::atomic<unsigned> m_conversions{0};
 };
