@@ -46,7 +46,7 @@ static void BM_ParseDocument(benchmark::State& state) {
     for (auto _ : state) {
         TextureMap target;
         LayerParser parser(std::make_unique<std::istringstream>(text), "bench.qln",
-                           LineEnds::kBytes);
+                           LineEnds::Bytes);
         benchmark::DoNotOptimize(parser.ParseFile(&target));
     }
     state.SetBytesProcessed(state.iterations() * static_cast<long long>(text.size()));
@@ -56,7 +56,7 @@ BENCHMARK(BM_ParseDocument)->Arg(1)->Arg(64)->Unit(benchmark::kMillisecond);
 static void BM_WriteDocument(benchmark::State& state) {
     TextureMap texture;
     LayerParser parser(std::make_unique<std::istringstream>(LargeDocument(64)), "bench.qln",
-                       LineEnds::kBytes);
+                       LineEnds::Bytes);
     parser.ParseFile(&texture);
     std::size_t bytes = 0;
     for (auto _ : state) {
@@ -72,9 +72,9 @@ static void BM_LexNumbers(benchmark::State& state) {
     std::string text;
     for (int k = 0; k < 100000; ++k) text += "12.5e-3 ";
     for (auto _ : state) {
-        SimpleLexer lexer(std::make_unique<std::istringstream>(text), "n", LineEnds::kText);
+        SimpleLexer lexer(std::make_unique<std::istringstream>(text), "n", LineEnds::Text);
         int count = 0;
-        while (lexer.ReadNumber() == TokenStatus::kReal) ++count;
+        while (lexer.ReadNumber() == TokenStatus::Real) ++count;
         benchmark::DoNotOptimize(count);
     }
     state.SetBytesProcessed(state.iterations() * static_cast<long long>(text.size()));

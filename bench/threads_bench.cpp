@@ -46,7 +46,7 @@ void BM_Synthesis1024(benchmark::State& state) {
     SetMaxThreads(static_cast<int>(state.range(1)));
     TextureMap texture;
     const auto path = std::filesystem::path(__FILE__).parent_path().parent_path() / "examples" / (name + ".qln");
-    if (LoadDocument(path, texture) != LoadStatus::kOk) {
+    if (LoadDocument(path, texture) != LoadStatus::Ok) {
         state.SkipWithError(("cannot read " + path.string()).c_str());
         return;
     }

@@ -23,7 +23,9 @@ std::string Printable(const std::string& text) {
     return out;
 }
 
-std::string Quoted(const std::string& text) { return "'" + Printable(text) + "'"; }
+std::string Quoted(const std::string& text) {
+    return "'" + Printable(text) + "'";
+}
 
 void PrintError(const RunIo& io, const std::string& message) {
     std::fprintf(io.err, "quillon-render: %s\n", message.c_str());
@@ -32,7 +34,8 @@ void PrintError(const RunIo& io, const std::string& message) {
 
 }  // namespace
 
-std::unique_ptr<TextureMap> TextureFromPicture(const ImageBuffer& picture, const std::string& textureName,
+std::unique_ptr<TextureMap> TextureFromPicture(const ImageBuffer& picture,
+                                               const std::string& textureName,
                                                const std::string& layerName, std::string& error) {
     if (picture.Empty() || picture.BytesPerPixel() != 3) {
         error = "the picture holds no RGB pixels";
@@ -42,8 +45,8 @@ std::unique_ptr<TextureMap> TextureFromPicture(const ImageBuffer& picture, const
         auto bitmap = std::make_unique<BitmapLayer>();
         RgbPicture pixels;
         if (!pixels.Assign(picture.Width(), picture.Height(), picture.Pixels())) {
-            error = "not enough memory for a picture of " + std::to_string(picture.Width()) + " x " +
-                    std::to_string(picture.Height()) + " pixels";
+            error = "not enough memory for a picture of " + std::to_string(picture.Width()) +
+                    " x " + std::to_string(picture.Height()) + " pixels";
             return nullptr;
         }
         bitmap->SetName(layerName);
@@ -83,20 +86,22 @@ int RunImport(const RenderOptions& options, const RunIo& io) {
     }
 
     std::string error;
-    const std::unique_ptr<ImageBuffer> picture = ReadPictureRgb(source, PictureFormat::Unknown, &error);
+    const std::unique_ptr<ImageBuffer> picture =
+        ReadPictureRgb(source, PictureFormat::Unknown, &error);
     if (!picture) {
-        PrintError(io, "cannot read the picture " + Quoted(source) + (error.empty() ? "" : ": " + error));
+        PrintError(
+            io, "cannot read the picture " + Quoted(source) + (error.empty() ? "" : ": " + error));
         return kExitReadError;
     }
     const fs::path sourcePath(source);
-    std::unique_ptr<TextureMap> texture = TextureFromPicture(
-        *picture, sourcePath.stem().string(), sourcePath.filename().string(), error);
+    std::unique_ptr<TextureMap> texture = TextureFromPicture(*picture, sourcePath.stem().string(),
+                                                             sourcePath.filename().string(), error);
     if (!texture) {
         PrintError(io, Quoted(source) + ": " + error);
         return kExitRenderError;
     }
-    if (!SaveDocument(document, *texture)) {
-        PrintError(io, "cannot write " + Quoted(document));
+    if (!SaveDocument(document, *texture, &error)) {
+        PrintError(io, "cannot write " + Quoted(document) + ": " + Printable(error));
         return kExitWriteError;
     }
     if (!options.quiet) {

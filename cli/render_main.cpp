@@ -30,12 +30,15 @@ int main(int argc, char** argv) {
     RenderOptions options;
     std::string error;
     if (!ParseRenderOptions(args, options, error)) {
-        std::fprintf(stderr, "quillon-render: %s\nTry 'quillon-render --help' for more information.\n",
+        std::fprintf(stderr,
+                     "quillon-render: %s\nTry 'quillon-render --help' for more information.\n",
                      error.c_str());
         return kExitUsage;
     }
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
+    // A closed terminal stops the run the same way, unless run under nohup.
+    if (std::signal(SIGHUP, OnSignal) == SIG_IGN) std::signal(SIGHUP, SIG_IGN);
 
     RunIo io;
     io.progress = !options.quiet && options.mode == RunMode::Render && isatty(STDERR_FILENO);

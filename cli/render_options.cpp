@@ -30,14 +30,14 @@ enum class OptionId {
     Quiet, Check, Print, Help, Version,
 };
 
-struct OptionSpec {
+struct OptionEntry {
     const char* longName;  // without the dashes
     char shortName;        // 0 for none
     bool takesValue;
     OptionId id;
 };
 
-constexpr OptionSpec kOptions[] = {
+constexpr OptionEntry kOptions[] = {
     {"output", 'o', true, OptionId::Output},
     {"output-dir", 'd', true, OptionId::OutputDir},
     {"format", 0, true, OptionId::Format},
@@ -54,27 +54,27 @@ constexpr OptionSpec kOptions[] = {
     {"version", 0, false, OptionId::Version},
 };
 
-const OptionSpec* FindLong(const std::string& name) {
-    for (const OptionSpec& option : kOptions) {
+const OptionEntry* FindLong(const std::string& name) {
+    for (const OptionEntry& option : kOptions) {
         if (name == option.longName) return &option;
     }
     return nullptr;
 }
 
-const OptionSpec* FindShort(char c) {
-    for (const OptionSpec& option : kOptions) {
+const OptionEntry* FindShort(char c) {
+    for (const OptionEntry& option : kOptions) {
         if (option.shortName != 0 && option.shortName == c) return &option;
     }
     return nullptr;
 }
 
 // How the user wrote the option, for messages.
-std::string Spelling(const OptionSpec& option, bool asShort) {
+std::string Spelling(const OptionEntry& option, bool asShort) {
     if (asShort) return std::string("-") + option.shortName;
     return std::string("--") + option.longName;
 }
 
-bool ApplyValue(const OptionSpec& option, const std::string& name, const std::string& value,
+bool ApplyValue(const OptionEntry& option, const std::string& name, const std::string& value,
                 RenderOptions& options, std::string& error) {
     switch (option.id) {
         case OptionId::Output:
@@ -153,7 +153,7 @@ bool ApplyValue(const OptionSpec& option, const std::string& name, const std::st
     }
 }
 
-void ApplyFlag(const OptionSpec& option, RenderOptions& options, bool& check, bool& print) {
+void ApplyFlag(const OptionEntry& option, RenderOptions& options, bool& check, bool& print) {
     switch (option.id) {
         case OptionId::Quiet: options.quiet = true; break;
         case OptionId::Check: check = true; break;
@@ -359,7 +359,7 @@ bool ParseRenderOptions(std::span<const std::string> args, RenderOptions& option
             optionsEnded = true;
             continue;
         }
-        const OptionSpec* option = nullptr;
+        const OptionEntry* option = nullptr;
         std::string name;
         std::optional<std::string> value;
         const bool isShort = arg[1] != '-';

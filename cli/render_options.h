@@ -8,15 +8,13 @@
 namespace quillon {
 
 // Exit statuses of quillon-render. Scripts rely on them: keep the numbers.
-enum ExitStatus : int {
-    kExitOk = 0,
-    kExitDocumentError = 1,  // a parse error, or a file that is no texture document
-    kExitUsage = 2,          // bad options
-    kExitReadError = 3,      // a document cannot be read
-    kExitWriteError = 4,     // a picture (or standard output) cannot be written
-    kExitRenderError = 5,    // the picture is too large, memory is short or a layer failed
-    kExitInterrupted = 130,  // stopped by a signal (the shell's 128 + SIGINT)
-};
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitDocumentError = 1;  // a parse error, or a file that is no texture document
+inline constexpr int kExitUsage = 2;          // bad options
+inline constexpr int kExitReadError = 3;      // a document cannot be read
+inline constexpr int kExitWriteError = 4;     // a picture (or standard output) cannot be written
+inline constexpr int kExitRenderError = 5;    // the picture is too large, memory is short or a layer failed
+inline constexpr int kExitInterrupted = 130;  // stopped by a signal (the shell's 128 + SIGINT)
 
 enum class OutputFormat { Bmp, Bmp8, Jpeg, Png };
 

@@ -7,6 +7,7 @@
 #include <ctime>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <span>
 
@@ -31,11 +32,15 @@ namespace {
 
 constexpr const char* kProgram = "quillon-render";
 
-// Text from a file or the command line, safe to show on a terminal.
-std::string Printable(const std::string& text) {
+// Text from a file or the command line, safe to show on a terminal; line
+// feeds are kept when a message means to have them.
+std::string Printable(const std::string& text, bool keepLineFeeds = false) {
     std::string out;
     out.reserve(text.size());
-    for (unsigned char c : text) out += (c < 0x20 || c == 0x7f) ? '?' : static_cast<char>(c);
+    for (unsigned char c : text) {
+        const bool control = (c < 0x20 && !(keepLineFeeds && c == '\n')) || c == 0x7f;
+        out += control ? '?' : static_cast<char>(c);
+    }
     return out;
 }
 
@@ -45,22 +50,40 @@ std::string Quoted(const std::string& text) {
 
 // Sends the parser's and the engine's reports to the run's error stream and
 // counts them, so that a failure that reported nothing still gets a line.
+// The parser's reports name their file themselves; while
+// a document renders, the engine's get the program's and the document's
+// name in front, as every other message has.
 class RunReporter : public ErrorReporter {
   public:
     RunReporter(std::FILE* err, bool clearLine) : m_err(err), m_clearLine(clearLine) {}
 
     void Report(const std::string& message) override {
         m_count.fetch_add(1, std::memory_order_relaxed);
+        std::string prefix;
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            prefix = m_prefix;
+        }
         // A progress line may stand where the message goes.
-        std::fprintf(m_err, "%s%s\n", m_clearLine ? "\r\033[K" : "", message.c_str());
+        std::fprintf(m_err, "%s%s%s\n", m_clearLine ? "\r\033[K" : "", prefix.c_str(),
+                     Printable(message, true).c_str());
         std::fflush(m_err);
     }
     int Count() const { return m_count.load(std::memory_order_relaxed); }
+
+    // Names the document that renders; an empty name ends the rendering.
+    void SetRendering(const std::string& document) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_prefix = document.empty() ? std::string()
+                                    : std::string(kProgram) + ": " + Quoted(document) + ": ";
+    }
 
   private:
     std::FILE* m_err;
     bool m_clearLine;
     std::atomic<int> m_count{0};
+    std::mutex m_mutex;
+    std::string m_prefix;
 };
 
 void PrintError(const RunIo& io, const std::string& message) {
@@ -120,7 +143,7 @@ void DrawProgress(void* arg) {
 }
 
 int RenderOne(const RenderOptions& options, int seed, OutputFormat format,
-              const std::string& document, const std::string& output, const RunReporter& reporter,
+              const std::string& document, const std::string& output, RunReporter& reporter,
               const RunIo& io) {
     // The editor's order after start-up: seed, a new document, then the file.
     RandomGenerator::Instance().Seed(seed);
@@ -153,7 +176,9 @@ int RenderOne(const RenderOptions& options, int seed, OutputFormat format,
     }
     DisplayBitmap picture;
     std::string error;
+    reporter.SetRendering(document);
     status = RenderTexture(texture, request, picture, error);
+    reporter.SetRendering({});
     if (bar) bar->Clear();
     if (status != kExitOk) {
         PrintError(io, status == kExitInterrupted ? error : Quoted(document) + ": " + error);
@@ -200,7 +225,7 @@ bool SameFile(const std::string& a, const std::string& b) {
     return fs::exists(a, ec) && fs::exists(b, ec) && fs::equivalent(a, b, ec);
 }
 
-int RunRender(const RenderOptions& options, const RunReporter& reporter, const RunIo& io) {
+int RunRender(const RenderOptions& options, RunReporter& reporter, const RunIo& io) {
     // The pool's limit is process-wide: put it back for whoever runs next.
     struct ThreadLimit {
         explicit ThreadLimit(int threads) { SetMaxThreads(threads); }
@@ -267,13 +292,9 @@ int RunPrint(const RenderOptions& options, const RunReporter& reporter, const Ru
     TextureMap texture;
     const int status = ReadReported(options.documents.front(), texture, reporter, io);
     if (status != kExitOk) return status;
-    const std::string text = DocumentText(texture);
-    errno = 0;
-    const bool written = std::fwrite(text.data(), 1, text.size(), io.out) == text.size() &&
-                         std::fflush(io.out) == 0 && !std::ferror(io.out);
-    if (!written) {
-        PrintError(io, std::string("cannot write to standard output") +
-                           (errno ? std::string(": ") + std::strerror(errno) : ""));
+    std::string error;
+    if (!WriteDocument(io.out, "standard output", texture, &error)) {
+        PrintError(io, Printable(error));
         return kExitWriteError;
     }
     return kExitOk;
@@ -311,16 +332,13 @@ int ReadDocument(const std::string& path, TextureMap& texture, std::string& erro
         return kExitDocumentError;
     }
     switch (LoadDocument(path, texture)) {
-        case LoadStatus::kOk:
-            return kExitOk;
-        case LoadStatus::kNotDocument:
-            error = Quoted(path) +
-                    " is not a texture document (a document starts with its "
-                    "VERSION line)";
+        case LoadStatus::Ok: return kExitOk;
+        case LoadStatus::NotDocument:
+            error = Quoted(path) + " is not a texture document (a document starts with its "
+                                   "VERSION line)";
             return kExitDocumentError;
-        case LoadStatus::kEmpty:
-        case LoadStatus::kFailed:
-            break;
+        case LoadStatus::Empty:
+        case LoadStatus::Failed: break;
     }
     return kExitDocumentError;
 }
@@ -359,7 +377,7 @@ int RenderTexture(TextureMap& texture, const RenderRequest& request, DisplayBitm
     alpha.Fill(1.0f);
 
     SynthesisJob job;
-    job.window = request.sink;
+    job.sink = request.sink;
     job.rgb = rgb.Data();
     job.alpha = alpha.Data();
     job.scale = scale;

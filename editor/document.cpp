@@ -30,6 +30,7 @@ Document::~Document() = default;
 
 void Document::InitNew(const QString& name, int width, int height) {
     m_texture = std::make_unique<TextureMap>();
+    m_texture->RemoveAll();  // a new document starts empty
     m_texture->SetName(name.toStdString());
     m_texture->SetSize(width, height);
     m_path.clear();

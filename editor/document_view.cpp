@@ -15,13 +15,9 @@
 #include "editor/layer_tree.h"
 #include "editor/pages/texture_layer_dlg.h"
 #include "editor/pages/texture_prop_dlg.h"
+#include "editor/preview_window.h"
 #include "editor/quillon_app.h"
 #include "engine/error_reporter.h"
-
-#if __has_include("editor/preview_window.h")
-#include "editor/preview_window.h"
-#define QUILLON_HAS_PREVIEW_WINDOW 1
-#endif
 
 namespace quillon {
 
@@ -41,6 +37,14 @@ DocumentView::DocumentView(Document* document, QWidget* parent)
     m_synthesize->setToolTip(QStringLiteral("Synthesize the selected texture or layer (F5)"));
     m_apply = new QPushButton(QStringLiteral("&Apply"), this);
     m_reset = new QPushButton(QStringLiteral("&Reset"), this);
+    m_tree->setWhatsThis(QStringLiteral(
+        "The texture and its layers. Select an item to edit its properties; right-click "
+        "or press the menu key for the layer commands."));
+    m_synthesize->setWhatsThis(
+        QStringLiteral("Synthesizes the selected texture or layer in a preview window (F5)."));
+    m_apply->setWhatsThis(QStringLiteral("Writes the edited properties into the selected item."));
+    m_reset->setWhatsThis(
+        QStringLiteral("Discards the edits and shows the item's properties again."));
     auto* f5 = new QShortcut(QKeySequence(Qt::Key_F5), this);
     f5->setContext(Qt::WidgetWithChildrenShortcut);
     connect(f5, &QShortcut::activated, this, &DocumentView::Synthesize);
@@ -106,11 +110,7 @@ DocumentView::DocumentView(Document* document, QWidget* parent)
     m_layerDlg->SetPreviewQuery(
         [this](const BaseLayer* layer) { return m_document->IsBeingPreviewed(layer); });
     m_document->SetPreviewSource(this, [this]() -> const BaseLayer* {
-#ifdef QUILLON_HAS_PREVIEW_WINDOW
-        auto* window = qobject_cast<PreviewWindow*>(m_preview.data());
-        if (window && window->IsRendering()) return m_previewObject;
-#endif
-        return nullptr;
+        return m_preview && m_preview->IsRendering() ? m_preview->RenderedLayer() : nullptr;
     });
 
     SetButtonsEnabled(false);
@@ -129,6 +129,7 @@ void DocumentView::Rebuild() {
     QSignalBlocker block(m_tree);
     m_tree->clear();
     QTreeWidgetItem* root = m_tree->InsertLayer(nullptr, 0, &m_document->Texture());
+    root->setExpanded(true);
     QTreeWidgetItem* item = selected ? m_tree->FindItem(selected) : nullptr;
     m_tree->setCurrentItem(item ? item : root);
     block.unblock();
@@ -155,17 +156,11 @@ bool DocumentView::HasOpenPreview() const {
 }
 
 PreviewWindow* DocumentView::OpenPreview() const {
-#ifdef QUILLON_HAS_PREVIEW_WINDOW
-    return qobject_cast<PreviewWindow*>(m_preview.data());
-#else
-    return nullptr;
-#endif
+    return m_preview.data();
 }
 
 void DocumentView::CancelPreview() {
-#ifdef QUILLON_HAS_PREVIEW_WINDOW
-    if (PreviewWindow* window = OpenPreview()) window->Cancel();
-#endif
+    if (m_preview) m_preview->Cancel();
 }
 
 void DocumentView::SetButtonsEnabled(bool enabled) {
@@ -287,7 +282,6 @@ void DocumentView::Synthesize() {
 }
 
 void DocumentView::StartPreview(BaseLayer* object) {
-#ifdef QUILLON_HAS_PREVIEW_WINDOW
     auto* window = new PreviewWindow(this, m_xMirror, m_yMirror);
     const TextureMap& texture = m_document->Texture();
     if (!window->Create(texture.Width(), texture.Height(), PreviewMode::kPreview, 24)) {
@@ -295,19 +289,26 @@ void DocumentView::StartPreview(BaseLayer* object) {
         return;
     }
     m_preview = window;
+    m_synthesize->setEnabled(false);
+    connect(window, &PreviewWindow::PreviewClosed, this, [this] {
+        m_preview = nullptr;
+        m_synthesize->setEnabled(true);
+        emit CommandStateChanged();
+    });
+    window->PlaceForImage();
+    window->StartSynthesis(object);
+    emit CommandStateChanged();
+}
+
+void DocumentView::AdoptPreview(PreviewWindow* window, BaseLayer* object) {
+    m_preview = window;
     m_previewObject = object;
     connect(window, &PreviewWindow::PreviewClosed, this, [this] {
         m_preview = nullptr;
         m_previewObject = nullptr;
         emit CommandStateChanged();
     });
-    window->PlaceForImage();
-    window->StartSynthesis(object);
     emit CommandStateChanged();
-#else
-    (void)object;
-    ShowStatusText(QStringLiteral("The preview window is not part of this build."));
-#endif
 }
 
 }  // namespace quillon

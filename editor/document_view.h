@@ -3,6 +3,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "editor/preview_window.h"
+
 class QGroupBox;
 class QMenu;
 class QPushButton;
@@ -14,7 +16,6 @@ class BaseLayer;
 class Document;
 class LayerTree;
 class MultiBaseLayer;
-class PreviewWindow;
 class TextureLayerDlg;
 class TexturePropDlg;
 
@@ -45,6 +46,10 @@ class DocumentView : public QWidget {
     PreviewWindow* OpenPreview() const;
     // Stops the preview as its Cancel would (the worker is joined).
     void CancelPreview();
+    // Makes a window that another command opened (Generate Desktop) the
+    // view's open preview until it closes; object is what it renders of the
+    // document, or null when it renders a copy.
+    void AdoptPreview(PreviewWindow* window, BaseLayer* object);
     bool XMirror() const { return m_xMirror; }
     bool YMirror() const { return m_yMirror; }
 
@@ -111,8 +116,7 @@ class DocumentView : public QWidget {
     QPushButton* m_reset;
     QMenu* m_menu;
     BaseLayer* m_shownObject = nullptr;
-    QPointer<QWidget> m_preview;
-    BaseLayer* m_previewObject = nullptr;
+    QPointer<PreviewWindow> m_preview;
     bool m_xMirror = false;
     bool m_yMirror = false;
 };

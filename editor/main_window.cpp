@@ -21,10 +21,14 @@
 
 #include "editor/app_services.h"
 #include "editor/choosers.h"
+#include "editor/dialogs/about_dlg.h"
 #include "editor/dialogs/new_texture_dialog.h"
+#include "editor/dialogs/tip_dlg.h"
 #include "editor/document.h"
 #include "editor/document_view.h"
 #include "editor/editor_icon.h"
+#include "editor/generate_desktop.h"
+#include "editor/help.h"
 #include "editor/layer_tree.h"
 #include "editor/quillon_app.h"
 #include "engine/error_reporter.h"
@@ -45,7 +49,6 @@ QString PlainName(const QString& text) {
 }  // namespace
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
-    setWindowTitle(QStringLiteral("Quillon"));
     setWindowIcon(EditorIcon(QStringLiteral("quillon.svg")));
     setAcceptDrops(true);
     m_mdi = new QMdiArea(this);
@@ -91,7 +94,10 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
         m_message->setText(text.isEmpty() ? QStringLiteral("Ready") : text);
     });
 
-    connect(m_mdi, &QMdiArea::subWindowActivated, this, [this] {
+    connect(m_mdi, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* window) {
+        // The frame's title names the active document.
+        QString title = window ? window->windowTitle().remove(QStringLiteral("[*]")) : QString();
+        setWindowTitle(title);  // the program's name follows
         BuildMenus();
         UpdateActions();
     });
@@ -101,6 +107,14 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
 }
 
 MainWindow::~MainWindow() {
+    // Tearing the windows down must not run the handlers of a live frame.
+    disconnect(m_mdi, nullptr, this, nullptr);
+    // Closed windows may still wait for their deletion: find them all.
+    for (QMdiSubWindow* window : findChildren<QMdiSubWindow*>()) window->removeEventFilter(this);
+    for (DocumentView* view : findChildren<DocumentView*>()) {
+        disconnect(view, nullptr, this, nullptr);
+        view->CancelPreview();
+    }
     SetStatusTextSink(nullptr);
 }
 
@@ -110,7 +124,10 @@ QAction* MainWindow::MakeAction(const QString& text, const QString& prompt, cons
     // The prompt's second line is the tooltip.
     action->setStatusTip(prompt.section(QLatin1Char('\n'), 0, 0));
     QString tip = prompt.section(QLatin1Char('\n'), 1);
-    if (!tip.isEmpty()) action->setToolTip(tip);
+    if (!tip.isEmpty()) {
+        action->setToolTip(tip);
+        action->setIconText(tip);
+    }
     if (!icon.isEmpty()) action->setIcon(EditorIcon(icon));
     if (!key.isEmpty()) action->setShortcut(key);
     m_actions.insert(PlainName(text), action);
@@ -422,6 +439,9 @@ void MainWindow::UpdateTitles(const Document* document) {
             window->setWindowTitle(title + QStringLiteral("[*]"));
         }
     }
+    if (DocumentView* view = ActiveView(); view && view->GetDocument() == document) {
+        setWindowTitle(document->Title());
+    }
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -473,7 +493,7 @@ void MainWindow::dropEvent(QDropEvent* event) {
 void MainWindow::FileNew() {
     NewTextureDialog dialog(this);
     if (!GetChoosers().RunDialog(dialog)) return;
-    auto* document = new Document;
+    auto* document = new Document(this);
     document->InitNew(dialog.TextureName(), dialog.TextureWidth(), dialog.TextureHeight());
     AddView(document);
 }
@@ -491,7 +511,7 @@ DocumentView* MainWindow::OpenDocumentFile(const QString& path) {
             return view;
         }
     }
-    auto* document = new Document;
+    auto* document = new Document(this);
     if (!document->Open(absolute)) {
         delete document;
         return nullptr;
@@ -562,20 +582,21 @@ void MainWindow::ToggleAdvancedMode() {
 // their own windows; until those are part of the program these say so.
 
 void MainWindow::OnHelpTopics() {
-    ShowStatusText(QStringLiteral("Help is not installed."));
+    ShowHelp(kHelpContents, this);
 }
 
 void MainWindow::OnTutorials() {
-    ShowStatusText(QStringLiteral("Help is not installed."));
+    ShowHelp(kHelpTutorials, this);
 }
 
 void MainWindow::OnTipOfTheDay() {
-    ShowStatusText(QStringLiteral("Tips are not installed."));
+    TipDlg tips(this);
+    GetChoosers().RunDialog(tips);
 }
 
 void MainWindow::OnAbout() {
-    QMessageBox::about(this, QStringLiteral("About Quillon"),
-                       QStringLiteral("Quillon, the texture editor."));
+    AboutDlg about(this);
+    GetChoosers().RunDialog(about);
 }
 
 void MainWindow::OnColorCalculator() {
@@ -583,7 +604,7 @@ void MainWindow::OnColorCalculator() {
 }
 
 void MainWindow::OnGenerateDesktop() {
-    ShowStatusText(QStringLiteral("Generate Desktop is not part of this build."));
+    GenerateDesktop(ActiveView());
 }
 
 }  // namespace quillon

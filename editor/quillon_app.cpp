@@ -6,6 +6,9 @@
 #include <ctime>
 
 #include "editor/app_services.h"
+#include "editor/choosers.h"
+#include "editor/dialogs/splash_window.h"
+#include "editor/dialogs/tip_dlg.h"
 #include "editor/main_window.h"
 #include "editor/single_instance.h"
 #include "engine/base_layer.h"
@@ -146,10 +149,16 @@ void QuillonApp::RemoveRecentFile(const QString& path) {
 }
 
 // ---- Hooks of the start-up ---------------------------------------------------
-// The splash window and the tip of the day fill these in.
 
-void QuillonApp::ShowSplash() {}
+void QuillonApp::ShowSplash() {
+    SplashWindow::Enable(true);
+    SplashWindow::ShowOver(m_window);
+}
 
-void QuillonApp::ShowTipAtStartup() {}
+void QuillonApp::ShowTipAtStartup() {
+    if (!TipDlg::ShowAtStartup()) return;
+    TipDlg tips(m_window);
+    GetChoosers().RunDialog(tips);
+}
 
 }  // namespace quillon

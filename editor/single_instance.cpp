@@ -78,7 +78,7 @@ bool SingleInstance::Listen() {
                 if (buffer->endsWith("\n\n")) finish();
             });
             connect(socket, &QLocalSocket::disconnected, this, [socket, buffer, finish] {
-                buffer->append(socket->readAll());
+                if (socket->isOpen()) buffer->append(socket->readAll());
                 if (buffer->size() <= kMaxMessage && buffer->endsWith("\n\n"))
                     finish();
                 else

@@ -10,7 +10,9 @@
 
 namespace quillon {
 
-bool RenderContext::IsCancelled() const { return job != nullptr && job->CancelEvent().IsSet(); }
+bool RenderContext::IsCancelled() const {
+    return job != nullptr && job->CancelEvent().IsSet();
+}
 
 int TruncToInt(double value) {
     if (std::isnan(value)) return 0;
@@ -23,9 +25,7 @@ int TruncToInt(double value) {
     return static_cast<int>(value);
 }
 
-BaseLayer::BaseLayer() : m_colorFunction(std::make_unique<ScaleColorFunctor>()) {
-    RebuildRowOffsets();
-}
+BaseLayer::BaseLayer() : m_colorFunction(std::make_unique<ScaleColorFunctor>()) {}
 
 BaseLayer::BaseLayer(int width, int height, std::string name) : BaseLayer() {
     m_name = std::move(name);
@@ -35,7 +35,6 @@ BaseLayer::BaseLayer(int width, int height, std::string name) : BaseLayer() {
 // Render buffers are transient and never copied.
 BaseLayer::BaseLayer(const BaseLayer& other)
     : m_name(other.m_name),
-      m_rowOffsets(other.m_rowOffsets),
       m_width(other.m_width),
       m_height(other.m_height),
       m_size(other.m_size),
@@ -53,11 +52,6 @@ BaseLayer::BaseLayer(const BaseLayer& other)
 
 BaseLayer::~BaseLayer() = default;
 
-void BaseLayer::RebuildRowOffsets() {
-    m_rowOffsets.resize(static_cast<std::size_t>(m_height));
-    for (int r = 0; r < m_height; ++r) m_rowOffsets[static_cast<std::size_t>(r)] = r * m_width;
-}
-
 void BaseLayer::SetSize(int width, int height) {
     if (width < 1 || height < 1) return;
     if (static_cast<long long>(width) * height > kMaxLayerPixels) return;
@@ -68,7 +62,6 @@ void BaseLayer::SetSize(int width, int height) {
     }
     m_width = width;
     m_height = height;
-    RebuildRowOffsets();
 }
 
 float BaseLayer::DrawCompositeTransparency() const {
@@ -76,9 +69,13 @@ float BaseLayer::DrawCompositeTransparency() const {
     return static_cast<float>(m_transparency.Evaluate());
 }
 
-std::unique_ptr<BaseLayer> BaseLayer::Clone() const { return std::make_unique<BaseLayer>(*this); }
+std::unique_ptr<BaseLayer> BaseLayer::Clone() const {
+    return std::make_unique<BaseLayer>(*this);
+}
 
-bool BaseLayer::IsSameKind(const BaseLayer&) const { return false; }
+bool BaseLayer::IsSameKind(const BaseLayer&) const {
+    return false;
+}
 
 void BaseLayer::NormalizeCombine() {
     if (m_combineFunc == CombineFunc::Disable) m_combineFunc = CombineFunc::Opaque;
@@ -96,7 +93,6 @@ void BaseLayer::Assign(const BaseLayer& other) {
     m_width = other.m_width;
     m_height = other.m_height;
     m_size = other.m_size;
-    m_rowOffsets = other.m_rowOffsets;
     m_colorMap.Assign(other.m_colorMap);
     m_colorFunction = other.m_colorFunction->Clone();
     m_combineFunc = other.m_combineFunc;
@@ -116,7 +112,9 @@ bool BaseLayer::AllocateBuffers() {
     return m_values.Allocate(static_cast<std::size_t>(m_size));
 }
 
-void BaseLayer::FreeBuffers() { m_values.Release(); }
+void BaseLayer::FreeBuffers() {
+    m_values.Release();
+}
 
 void BaseLayer::MapColors(float* rgb, float* alpha, bool wantColour) {
     const std::size_t n = static_cast<std::size_t>(m_size);
@@ -176,7 +174,9 @@ bool BaseLayer::RenderPlain(RenderContext& context) {
     return true;
 }
 
-bool BaseLayer::Render(RenderContext& context) { return RenderPlain(context); }
+bool BaseLayer::Render(RenderContext& context) {
+    return RenderPlain(context);
+}
 
 std::unique_lock<LayerLock> BaseLayer::BeginRender(RenderContext& context, bool& plainResult) {
     std::unique_lock<LayerLock> hold(m_lock);
@@ -192,7 +192,9 @@ std::unique_lock<LayerLock> BaseLayer::BeginRender(RenderContext& context, bool&
 
 namespace {
 
-float Clamp01(float x) { return x < 0.0f ? 0.0f : (x > 1.0f ? 1.0f : x); }
+float Clamp01(float x) {
+    return x < 0.0f ? 0.0f : (x > 1.0f ? 1.0f : x);
+}
 
 template <typename Formula>
 void BlendColor(float* dst, const float* src, const float* alpha, const float* mask,

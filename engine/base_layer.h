@@ -41,7 +41,7 @@ inline constexpr long long kMaxLayerPixels = 1LL << 28;
 // the common properties and the layer's lock. A plain BaseLayer renders an
 // all-zero value field through its colour map.
 class BaseLayer {
-public:
+  public:
     BaseLayer();
     BaseLayer(int width, int height, std::string name);
     BaseLayer(const BaseLayer& other);
@@ -58,6 +58,9 @@ public:
     virtual void Write(std::ostream& out, const std::string& indent) const;
     // Reads the layer's block after its keyword (engine/block_io.h).
     virtual bool ReadBlock(BlockReader& reader);
+    // Whether other is an instance of this layer's class (derived kinds
+    // included); false for a plain layer. A change of kind asks both ways
+    // (SameKind below), which tells kinds apart exactly.
     virtual bool IsSameKind(const BaseLayer& other) const;
     virtual void NormalizeCombine();
     virtual void MapColors(float* rgb, float* alpha, bool wantColour);
@@ -109,7 +112,11 @@ public:
 
     // The per-pixel values of the current rendering (null outside one).
     float* Values() { return m_values.Data(); }
-    const std::vector<int>& RowOffsets() const { return m_rowOffsets; }
+    // Where row r starts in the per-pixel buffers; computed, so that a
+    // declared size costs nothing until a rendering wants its buffers.
+    std::size_t RowOffset(int row) const {
+        return static_cast<std::size_t>(row) * static_cast<std::size_t>(m_width);
+    }
 
     LayerLock& Lock() const { return m_lock; }
     // True while some thread holds the layer (a rendering, an edit).
@@ -118,7 +125,7 @@ public:
     // The common properties, DESCRIPTION to TRANSPARENCY, in file order.
     void WriteCommonProperties(std::ostream& out, const std::string& indent) const;
 
-protected:
+  protected:
     // The start of a rendering: takes the lock and the buffers and posts
     // LayerStarted. When the buffers cannot be had, what was allocated is
     // released and the layer renders as a plain layer instead: the returned
@@ -131,11 +138,8 @@ protected:
 
     FloatBuffer m_values;
 
-private:
-    void RebuildRowOffsets();
-
+  private:
     std::string m_name = "layer";
-    std::vector<int> m_rowOffsets;
     int m_width = 64;
     int m_height = 64;
     int m_size = 64 * 64;
@@ -167,5 +171,10 @@ void CompositeValue(CombineFunc function, float* dst, const float* src, const fl
                     std::size_t pixels, float transparency);
 // Replaces 3 floats per pixel by one luminance value per pixel, in place.
 void LuminanceInPlace(float* rgb, std::size_t pixels);
+
+// Both layers answer IsSameKind for each other: they are of one class.
+inline bool SameKind(const BaseLayer& a, const BaseLayer& b) {
+    return a.IsSameKind(b) && b.IsSameKind(a);
+}
 
 }  // namespace quillon

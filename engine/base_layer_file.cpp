@@ -53,7 +53,7 @@ bool BaseLayer::ReadBlock(BlockReader& reader) {
         "Syntax Error(missing  '}') in BaseLayer",
     };
     return reader.ReadLayerBlock(*this, kMessages,
-                                 [](std::string_view) { return KeywordResult::kUnknown; });
+                                 [](std::string_view) { return KeywordResult::Unknown; });
 }
 
 }  // namespace quillon

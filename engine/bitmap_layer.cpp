@@ -45,7 +45,7 @@ namespace {
 
 constexpr float kByteToFloat = 0.003921569f;
 
-enum class StepResult { kDone, kCancelled, kNoMemory };
+enum class StepResult { Done, Cancelled, NoMemory };
 
 // The sources feeding each output position along one direction, with
 // their weights (normalisation included).
@@ -164,7 +164,7 @@ public:
                 Advance();
             }
         });
-        return m_cancelled.load() ? StepResult::kCancelled : StepResult::kDone;
+        return m_cancelled.load() ? StepResult::Cancelled : StepResult::Done;
     }
 
 private:
@@ -187,9 +187,9 @@ private:
 StepResult ResizeRows(const FloatBuffer& src, int w, int h, int n, int radius,
                       const RenderContext& context, FloatBuffer& out) {
     Contributions table;
-    if (!BuildContributions(w, n, radius, table)) return StepResult::kNoMemory;
+    if (!BuildContributions(w, n, radius, table)) return StepResult::NoMemory;
     const std::size_t outRow = 3 * static_cast<std::size_t>(n);
-    if (!out.Allocate(outRow * static_cast<std::size_t>(h))) return StepResult::kNoMemory;
+    if (!out.Allocate(outRow * static_cast<std::size_t>(h))) return StepResult::NoMemory;
     LineRunner runner(context, static_cast<std::size_t>(h), static_cast<std::size_t>(n));
     return runner.Run([&](std::size_t y) {
         const float* in = src.Data() + 3 * y * static_cast<std::size_t>(w);
@@ -215,9 +215,9 @@ StepResult ResizeRows(const FloatBuffer& src, int w, int h, int n, int radius,
 StepResult ResizeColumns(const FloatBuffer& src, int w, int h, int n, int radius,
                          const RenderContext& context, FloatBuffer& out) {
     Contributions table;
-    if (!BuildContributions(h, n, radius, table)) return StepResult::kNoMemory;
+    if (!BuildContributions(h, n, radius, table)) return StepResult::NoMemory;
     const std::size_t row = 3 * static_cast<std::size_t>(w);
-    if (!out.Allocate(row * static_cast<std::size_t>(n))) return StepResult::kNoMemory;
+    if (!out.Allocate(row * static_cast<std::size_t>(n))) return StepResult::NoMemory;
     LineRunner runner(context, static_cast<std::size_t>(n), static_cast<std::size_t>(w));
     return runner.Run([&](std::size_t o) {
         float* dst = out.Data() + o * row;
@@ -303,20 +303,20 @@ bool BitmapLayer::Render(RenderContext& context) {
     // Each step builds a new buffer and replaces the working buffer only
     // when it completes.
     const auto resize = [&](bool rows, int n) {
-        if (n == (rows ? m_workingWidth : m_workingHeight)) return StepResult::kDone;
+        if (n == (rows ? m_workingWidth : m_workingHeight)) return StepResult::Done;
         FloatBuffer out;
         const StepResult result =
             rows ? ResizeRows(m_working, m_workingWidth, m_workingHeight, n, m_radius, context, out)
                  : ResizeColumns(m_working, m_workingWidth, m_workingHeight, n, m_radius, context, out);
-        if (result != StepResult::kDone) return result;
+        if (result != StepResult::Done) return result;
         m_working = std::move(out);
         (rows ? m_workingWidth : m_workingHeight) = n;
         return result;
     };
     StepResult result = resize(true, Width());
-    if (result == StepResult::kDone) result = resize(false, Height());
-    if (result == StepResult::kCancelled || context.IsCancelled()) return false;
-    if (result == StepResult::kNoMemory) {
+    if (result == StepResult::Done) result = resize(false, Height());
+    if (result == StepResult::Cancelled || context.IsCancelled()) return false;
+    if (result == StepResult::NoMemory) {
         DeliverBlack(context, pixels);
         return true;
     }

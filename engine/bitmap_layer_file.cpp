@@ -129,11 +129,11 @@ bool BitmapLayer::ReadBlock(BlockReader& reader) {
         if (keyword == "BITMAP_HEIGHT") return ReadResult(reader.ReadInteger(height));
         if (keyword == "BITMAP_DATA") {
             RgbPicture picture;
-            if (!ReadPictureData(reader, width, height, picture)) return KeywordResult::kFailed;
+            if (!ReadPictureData(reader, width, height, picture)) return KeywordResult::Failed;
             SetPicture(std::move(picture));
-            return KeywordResult::kRead;
+            return KeywordResult::Read;
         }
-        return KeywordResult::kUnknown;
+        return KeywordResult::Unknown;
     });
 }
 

@@ -31,13 +31,13 @@ constexpr std::array<std::string_view, 5> kScreenSaverNames = {"EXPAND", "TILE",
 
 std::span<const std::string_view> Table(FileEnumeration kind) {
     switch (kind) {
-        case FileEnumeration::kCombineFunction: return kCombineNames;
-        case FileEnumeration::kCoordinateFunction: return kCoordinateNames;
-        case FileEnumeration::kCutType: return kCutNames;
-        case FileEnumeration::kNoiseFunction: return kNoiseNames;
-        case FileEnumeration::kTurbulenceType: return kTurbulenceNames;
-        case FileEnumeration::kColorMapping: return kColorMappingNames;
-        case FileEnumeration::kScreenSaverType: return kScreenSaverNames;
+        case FileEnumeration::CombineFunction: return kCombineNames;
+        case FileEnumeration::CoordinateFunction: return kCoordinateNames;
+        case FileEnumeration::CutType: return kCutNames;
+        case FileEnumeration::NoiseFunction: return kNoiseNames;
+        case FileEnumeration::TurbulenceType: return kTurbulenceNames;
+        case FileEnumeration::ColorMapping: return kColorMappingNames;
+        case FileEnumeration::ScreenSaverType: return kScreenSaverNames;
     }
     return {};
 }
@@ -66,7 +66,7 @@ int FindEnumerationValue(FileEnumeration kind, std::string_view name) {
 
 std::string_view CombineFuncName(CombineFunc function) {
     const std::string_view name =
-        EnumerationName(FileEnumeration::kCombineFunction, static_cast<int>(function));
+        EnumerationName(FileEnumeration::CombineFunction, static_cast<int>(function));
     return name.empty() ? kCombineNames[0] : name;
 }
 
@@ -88,7 +88,9 @@ std::string FormatFloat(float value) {
     return FormatGeneral(static_cast<double>(value));
 }
 
-std::string_view BooleanKeyword(bool value) { return value ? "TRUE" : "FALSE"; }
+std::string_view BooleanKeyword(bool value) {
+    return value ? "TRUE" : "FALSE";
+}
 
 std::string CleanFileText(std::string_view text) {
     std::string clean(text.substr(0, kMaxFileTextLength));
@@ -139,52 +141,63 @@ void BlockReader::ReportErrorFormat(const char* format, ...) const {
 
 bool BlockReader::ReadCombineFunction(CombineFunc& value) {
     int v = 0;
-    if (!ReadEnumeration(FileEnumeration::kCombineFunction, v)) return false;
+    if (!ReadEnumeration(FileEnumeration::CombineFunction, v)) return false;
     value = static_cast<CombineFunc>(v);
     return true;
 }
 
 bool BlockReader::ReadColorMapping(std::unique_ptr<BaseColorFunctor>& functor) {
     int v = 0;
-    if (!ReadEnumeration(FileEnumeration::kColorMapping, v)) return false;
+    if (!ReadEnumeration(FileEnumeration::ColorMapping, v)) return false;
     switch (v) {
-        case 1: functor = std::make_unique<CosineColorFunctor>(2.0f, 0.0f); break;
-        case 2: functor = std::make_unique<ModulusColorFunctor>(1.0f); break;
-        default: functor = std::make_unique<ScaleColorFunctor>(); break;
+        case 1:
+            functor = std::make_unique<CosineColorFunctor>(2.0f, 0.0f);
+            break;
+        case 2:
+            functor = std::make_unique<ModulusColorFunctor>(1.0f);
+            break;
+        default:
+            functor = std::make_unique<ScaleColorFunctor>();
+            break;
     }
     return true;
 }
 
-namespace {
-
-bool ApplyLayerSize(const BlockReader& reader, BaseLayer& layer, int value, long long width,
-                    long long height, const char* message) {
-    if (value < 1 || width * height > kMaxLayerPixels) {
-        reader.ReportErrorFormat(message, value);
+bool LayerSizeReader::Read(int& side, const char* message) {
+    int value = 0;
+    if (!m_reader.ReadInteger(value)) return false;
+    if (value < 1) {
+        m_reader.ReportErrorFormat(message, value);
         return false;
     }
-    layer.SetSize(static_cast<int>(width), static_cast<int>(height));
+    side = value;
+    m_applied = false;
+    return m_width == 0 || m_height == 0 || Apply(m_width, m_height);
+}
+
+bool LayerSizeReader::Finish() {
+    if (m_applied || (m_width == 0 && m_height == 0)) return true;
+    return Apply(m_width ? m_width : m_layer.Width(), m_height ? m_height : m_layer.Height());
+}
+
+bool LayerSizeReader::Apply(int width, int height) {
+    if (static_cast<long long>(width) * height > kMaxLayerPixels) {
+        if (width >= height) {
+            m_reader.ReportErrorFormat(m_widthMessage, width);
+        } else {
+            m_reader.ReportErrorFormat(m_heightMessage, height);
+        }
+        return false;
+    }
+    m_layer.SetSize(width, height);
+    m_applied = true;
     return true;
-}
-
-}  // namespace
-
-bool BlockReader::ReadLayerWidth(BaseLayer& layer, const char* message) {
-    int value = 0;
-    return ReadInteger(value) &&
-           ApplyLayerSize(*this, layer, value, value, layer.Height(), message);
-}
-
-bool BlockReader::ReadLayerHeight(BaseLayer& layer, const char* message) {
-    int value = 0;
-    return ReadInteger(value) &&
-           ApplyLayerSize(*this, layer, value, layer.Width(), value, message);
 }
 
 bool BlockReader::ReadScreenSaverType(int& bit) {
     static constexpr int kBits[] = {8, 4, 1, 2, 0};  // EXPAND, TILE, XMIRROR, YMIRROR, CURRENT
     int v = 0;
-    if (!ReadEnumeration(FileEnumeration::kScreenSaverType, v)) return false;
+    if (!ReadEnumeration(FileEnumeration::ScreenSaverType, v)) return false;
     bit = (v >= 0 && v < 5) ? kBits[v] : 0;
     return true;
 }

@@ -28,7 +28,7 @@
 //           "Syntax Error(missing  '}') in My Layer"};
 //       return reader.ReadLayerBlock(*this, kMessages, [&](std::string_view keyword) {
 //           if (keyword == "LEVEL") return ReadResult(reader.ReadRandomNumber(m_level));
-//           return KeywordResult::kUnknown;
+//           return KeywordResult::Unknown;
 //       });
 //   }
 
@@ -64,13 +64,13 @@ inline constexpr std::size_t kMaxFileTextLength = 1023;
 // FRACTALSUM; colour mapping SCALE, TRIG, MODULUS; screen-saver type EXPAND,
 // TILE, XMIRROR, YMIRROR, CURRENT (read as bits, see ReadScreenSaverType).
 enum class FileEnumeration {
-    kCombineFunction,
-    kCoordinateFunction,
-    kCutType,
-    kNoiseFunction,
-    kTurbulenceType,
-    kColorMapping,
-    kScreenSaverType,
+    CombineFunction,
+    CoordinateFunction,
+    CutType,
+    NoiseFunction,
+    TurbulenceType,
+    ColorMapping,
+    ScreenSaverType,
 };
 
 // The keyword of a value; empty when the value is out of range.
@@ -114,12 +114,12 @@ struct BlockMessages {
 };
 
 enum class KeywordResult {
-    kRead,     // the keyword and its value were read
-    kFailed,   // its value failed; the message has been shown
-    kUnknown,  // not a keyword of this kind
+    Read,     // the keyword and its value were read
+    Failed,   // its value failed; the message has been shown
+    Unknown,  // not a keyword of this kind
 };
 
-inline KeywordResult ReadResult(bool ok) { return ok ? KeywordResult::kRead : KeywordResult::kFailed; }
+inline KeywordResult ReadResult(bool ok) { return ok ? KeywordResult::Read : KeywordResult::Failed; }
 
 using KeywordReader = std::function<KeywordResult(std::string_view keyword)>;
 
@@ -128,7 +128,7 @@ using KeywordReader = std::function<KeywordResult(std::string_view keyword)>;
 // message in the form "Error <file>(line <n>): <message>"; callers above
 // it fail without a further message.
 class BlockReader {
-public:
+  public:
     // LAYERS lists nested deeper than this are refused.
     static constexpr int kMaxNestingDepth = 64;
 
@@ -143,7 +143,7 @@ public:
 
     virtual bool ReadInteger(int& value) = 0;  // saturates at the int range
     virtual bool ReadReal(double& value) = 0;
-    virtual bool ReadBoolean(bool& value) = 0;  // TRUE or FALSE
+    virtual bool ReadBoolean(bool& value) = 0;        // TRUE or FALSE
     virtual bool ReadString(std::string& value) = 0;  // a quoted string
     // An identifier: a keyword of a nested block such as LIGHT. A lexical
     // failure shows the lexer's text.
@@ -172,12 +172,6 @@ public:
     virtual bool ReadLayerBlock(BaseLayer& layer, const BlockMessages& messages,
                                 const KeywordReader& ownKeyword) = 0;
 
-    // WIDTH or HEIGHT of a layer: an integer, applied at once with SetSize
-    // and the other dimension kept. A size the layer cannot take (below 1,
-    // too many pixels) shows message, which holds one %d, and fails.
-    bool ReadLayerWidth(BaseLayer& layer, const char* message);
-    bool ReadLayerHeight(BaseLayer& layer, const char* message);
-
     // Raw access, for blocks that carry bytes (pictures).
     // The next significant character, left in the input (-1 at the end).
     virtual int PeekChar() = 0;
@@ -188,6 +182,40 @@ public:
     // No more bytes than this can still come: check sizes against it before
     // allocating.
     virtual std::uint64_t RemainingBytesBound() const = 0;
+};
+
+// WIDTH and HEIGHT of one layer block, in either order. Each must be at
+// least 1 when read; the pair is checked (at most kMaxLayerPixels) and
+// applied once both are known: at the second of them, or at the block's
+// end when the block gives only one (the layer's other side is kept). A
+// pair that is too large shows the message of the larger side (the width
+// when both are equal). The
+// messages hold one %d.
+class LayerSizeReader {
+  public:
+    LayerSizeReader(BlockReader& reader, BaseLayer& layer, const char* widthMessage,
+                    const char* heightMessage)
+        : m_reader(reader),
+          m_layer(layer),
+          m_widthMessage(widthMessage),
+          m_heightMessage(heightMessage) {}
+
+    bool ReadWidth() { return Read(m_width, m_widthMessage); }
+    bool ReadHeight() { return Read(m_height, m_heightMessage); }
+    // After the block's closing brace.
+    bool Finish();
+
+  private:
+    bool Read(int& side, const char* message);
+    bool Apply(int width, int height);
+
+    BlockReader& m_reader;
+    BaseLayer& m_layer;
+    const char* m_widthMessage;
+    const char* m_heightMessage;
+    int m_width = 0;  // 0 until read
+    int m_height = 0;
+    bool m_applied = false;
 };
 
 }  // namespace quillon

@@ -4,7 +4,6 @@
 #include <atomic>
 #include <cmath>
 #include <mutex>
-#include <typeinfo>
 
 #include "engine/noise_function_layer.h"
 #include "engine/parallel.h"
@@ -34,9 +33,8 @@ std::unique_ptr<BaseLayer> BumpMapLayer::Clone() const {
     return std::make_unique<BumpMapLayer>(*this);
 }
 
-// A tiling layer is a kind of its own in the editor's kind list.
 bool BumpMapLayer::IsSameKind(const BaseLayer& other) const {
-    return typeid(other) == typeid(BumpMapLayer);
+    return dynamic_cast<const BumpMapLayer*>(&other) != nullptr;
 }
 
 void BumpMapLayer::SetSize(int width, int height) {

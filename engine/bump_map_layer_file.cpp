@@ -70,9 +70,9 @@ void BumpMapLayer::WriteLights(std::ostream& out, const std::string& indent) con
 }
 
 KeywordResult BumpMapLayer::ReadLightKeyword(BlockReader& reader, BumpLightSrc& scratch) {
-    if (!scratch.ReadBlock(reader)) return KeywordResult::kFailed;
+    if (!scratch.ReadBlock(reader)) return KeywordResult::Failed;
     AddLight(std::make_shared<BumpLightSrc>(scratch));  // a ninth is dropped
-    return KeywordResult::kRead;
+    return KeywordResult::Read;
 }
 
 void BumpMapLayer::Write(std::ostream& out, const std::string& indent) const {
@@ -105,7 +105,7 @@ bool BumpMapLayer::ReadBlock(BlockReader& reader) {
         if (keyword == "TILEABLE") return ReadResult(reader.ReadBoolean(m_tileable));
         if (keyword == "BUMPSCALE") return ReadResult(reader.ReadRandomNumber(m_bumpScale));
         if (keyword == "LIGHT") return ReadLightKeyword(reader, scratch);
-        return KeywordResult::kUnknown;
+        return KeywordResult::Unknown;
     });
 }
 

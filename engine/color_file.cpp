@@ -1,5 +1,6 @@
 // The text forms of colours and colour maps; the COLORMAP block is read by
 // BlockReader::ReadColorMap (format/layer_parser.cpp).
+#include <cmath>
 #include <ostream>
 
 #include "engine/base_layer.h"
@@ -10,9 +11,16 @@ namespace quillon {
 
 namespace {
 
-// trunc(c x 255) alone turns some k / 255 read from a file into k - 1, so
-// every save would darken the colours by one step; the small bias keeps k.
-int ComponentByte(double component) { return TruncToInt(component * 255.0 + 1e-6); }
+// A file's k is kept as the float nearest k / 255, which times 255 may fall
+// just short of k (or, below 0, just past it): trunc alone would drift on
+// every save. Products within the float's error of an integer give that
+// integer, whatever the size or sign; others are truncated (0.999 is 254).
+int ComponentByte(double component) {
+    const double v = component * 255.0;
+    const double nearest = std::nearbyint(v);
+    const double tolerance = 1e-6 + std::fabs(v) * 2.5e-7;
+    return TruncToInt(std::fabs(v - nearest) <= tolerance ? nearest : v);
+}
 
 void WriteComponents(std::ostream& out, const Color& c) {
     out << ComponentByte(c.red) << ", " << ComponentByte(c.green) << ", " << ComponentByte(c.blue)

@@ -26,18 +26,14 @@ bool CombineLayer::ReadBlock(BlockReader& reader) {
         "Syntax Error(missing  '}') in Noise Combine Layer",
     };
     RemoveAll();
+    LayerSizeReader size(reader, *this, "Invalid WIDTH(%d) in Noise Combine Layer",
+                         "Invalid HEIGHT(%d) in Noise Combine Layer");
     return reader.ReadLayerBlock(*this, kMessages, [&](std::string_view keyword) {
-        if (keyword == "WIDTH") {
-            return ReadResult(
-                reader.ReadLayerWidth(*this, "Invalid WIDTH(%d) in Noise Combine Layer"));
-        }
-        if (keyword == "HEIGHT") {
-            return ReadResult(
-                reader.ReadLayerHeight(*this, "Invalid HEIGHT(%d) in Noise Combine Layer"));
-        }
+        if (keyword == "WIDTH") return ReadResult(size.ReadWidth());
+        if (keyword == "HEIGHT") return ReadResult(size.ReadHeight());
         if (keyword == "LAYERS") return ReadResult(reader.ReadLayerList(*this));
-        return KeywordResult::kUnknown;
-    });
+        return KeywordResult::Unknown;
+    }) && size.Finish();
 }
 
 }  // namespace quillon

@@ -10,7 +10,7 @@ MultiBaseLayer::MultiBaseLayer(int width, int height, std::string name)
     : BaseLayer(width, height, std::move(name)) {}
 
 MultiBaseLayer::MultiBaseLayer(const MultiBaseLayer& other)
-    : BaseLayer(other), m_capacity(other.m_capacity) {
+    : BaseLayer(other) {
     m_children.reserve(other.m_children.size());
     for (const auto& child : other.m_children) {
         std::unique_ptr<BaseLayer> copy = child->Clone();
@@ -49,7 +49,6 @@ bool MultiBaseLayer::InsertAt(std::unique_ptr<BaseLayer> layer, int index) {
     std::lock_guard<LayerLock> hold(Lock());
     layer->SetSize(Width(), Height());
     layer->SetParent(this);
-    if (Count() == m_capacity) m_capacity += kCapacityStep;
     m_children.insert(m_children.begin() + index, std::move(layer));
     return true;
 }
@@ -94,26 +93,6 @@ int MultiBaseLayer::IndexOf(const BaseLayer* child) const {
         if (m_children[static_cast<std::size_t>(k)].get() == child) return k;
     }
     return -1;
-}
-
-void MultiBaseLayer::CompositeOpaque(float* rgb, const float* alpha, const float* mask) {
-    CompositeColor(CombineFunc::Opaque, rgb, m_scratch.Data(), alpha, mask,
-                   static_cast<std::size_t>(Size()), 0.0f);
-}
-
-void MultiBaseLayer::CompositeAdditive(float* rgb, const float* alpha, const float* mask) {
-    CompositeColor(CombineFunc::Additive, rgb, m_scratch.Data(), alpha, mask,
-                   static_cast<std::size_t>(Size()), 0.0f);
-}
-
-void MultiBaseLayer::CompositeSubtractive(float* rgb, const float* alpha, const float* mask) {
-    CompositeColor(CombineFunc::Subtractive, rgb, m_scratch.Data(), alpha, mask,
-                   static_cast<std::size_t>(Size()), 0.0f);
-}
-
-void MultiBaseLayer::CompositeMultiply(float* rgb, const float* alpha, const float* mask) {
-    CompositeColor(CombineFunc::Multiply, rgb, m_scratch.Data(), alpha, mask,
-                   static_cast<std::size_t>(Size()), 0.0f);
 }
 
 bool MultiBaseLayer::ApplyChildren(RenderContext& context,

@@ -12,8 +12,6 @@ namespace quillon {
 // (composited last); children always have the container's size.
 class MultiBaseLayer : public BaseLayer {
 public:
-    static constexpr int kCapacityStep = 16;
-
     MultiBaseLayer();
     MultiBaseLayer(int width, int height, std::string name);
     MultiBaseLayer(const MultiBaseLayer& other);  // clones every child
@@ -36,15 +34,8 @@ public:
     void RemoveAll();
 
     int Count() const { return static_cast<int>(m_children.size()); }
-    int Capacity() const { return m_capacity; }
     BaseLayer* Child(int index) const;
     int IndexOf(const BaseLayer* child) const;
-
-    // Colour-mode composites of the scratch buffer onto rgb.
-    void CompositeOpaque(float* rgb, const float* alpha, const float* mask);
-    void CompositeAdditive(float* rgb, const float* alpha, const float* mask);
-    void CompositeSubtractive(float* rgb, const float* alpha, const float* mask);
-    void CompositeMultiply(float* rgb, const float* alpha, const float* mask);
 
 protected:
     // Walks the children from the last to the first, applying each as often
@@ -60,7 +51,6 @@ protected:
 
 private:
     std::vector<std::unique_ptr<BaseLayer>> m_children;
-    int m_capacity = kCapacityStep;
 };
 
 }  // namespace quillon

@@ -24,9 +24,9 @@ void WriteTriple(std::ostream& out, const std::string& indent, const char* keywo
 void WriteNoiseLines(std::ostream& out, const std::string& indent, const char* prefix, NoiseFunction kind,
                      const NoiseFunctionLayer::Turbulence& t, double parameter) {
     out << indent << '\t' << prefix << "NOISEFUNC "
-        << EnumerationName(FileEnumeration::kNoiseFunction, static_cast<int>(kind)) << '\n';
+        << EnumerationName(FileEnumeration::NoiseFunction, static_cast<int>(kind)) << '\n';
     out << indent << '\t' << prefix << "TURBTYPE "
-        << EnumerationName(FileEnumeration::kTurbulenceType, static_cast<int>(t.type)) << '\n';
+        << EnumerationName(FileEnumeration::TurbulenceType, static_cast<int>(t.type)) << '\n';
     if (t.type != TurbulenceType::None) {
         out << indent << '\t' << prefix << "TURBMAG ";
         t.magnitude.Write(out);
@@ -48,8 +48,8 @@ void NoiseFunctionLayer::Write(std::ostream& out, const std::string& indent) con
     WriteBlockStart(out, indent, "NOISEFUNCTIONLAYER", Name());
     WriteCommonProperties(out, indent);
     out << indent << "\tCOORDFUNC "
-        << EnumerationName(FileEnumeration::kCoordinateFunction, static_cast<int>(m_coordFunction)) << '\n';
-    out << indent << "\tCUT " << EnumerationName(FileEnumeration::kCutType, static_cast<int>(m_cut)) << '\n';
+        << EnumerationName(FileEnumeration::CoordinateFunction, static_cast<int>(m_coordFunction)) << '\n';
+    out << indent << "\tCUT " << EnumerationName(FileEnumeration::CutType, static_cast<int>(m_cut)) << '\n';
     WriteNoiseLines(out, indent, "", m_noiseFunction, m_turbulence, m_noiseParameter);
     WriteNoiseLines(out, indent, "COORD", m_coordNoiseFunction, m_coordTurbulence, m_coordNoiseParameter);
     out << indent << "\tCMAP " << ColorMappingName(ColorFunction()) << '\n';
@@ -68,38 +68,38 @@ bool NoiseFunctionLayer::ReadBlock(BlockReader& reader) {
     };
     const auto readEnum = [&reader](FileEnumeration kind, auto apply) {
         int v = 0;
-        if (!reader.ReadEnumeration(kind, v)) return KeywordResult::kFailed;
+        if (!reader.ReadEnumeration(kind, v)) return KeywordResult::Failed;
         apply(v);
-        return KeywordResult::kRead;
+        return KeywordResult::Read;
     };
     const auto readIterations = [&reader](int& iterations) {
         int v = 0;
-        if (!reader.ReadInteger(v)) return KeywordResult::kFailed;
+        if (!reader.ReadInteger(v)) return KeywordResult::Failed;
         iterations = v > kMaxTurbulenceIterations ? kMaxTurbulenceIterations : v;
-        return KeywordResult::kRead;
+        return KeywordResult::Read;
     };
     return reader.ReadLayerBlock(*this, kMessages, [&](std::string_view keyword) {
         if (keyword == "COORDFUNC") {
-            return readEnum(FileEnumeration::kCoordinateFunction,
+            return readEnum(FileEnumeration::CoordinateFunction,
                             [this](int v) { m_coordFunction = static_cast<CoordFunction>(v); });
         }
         if (keyword == "CUT") {
-            return readEnum(FileEnumeration::kCutType, [this](int v) { m_cut = static_cast<CutType>(v); });
+            return readEnum(FileEnumeration::CutType, [this](int v) { m_cut = static_cast<CutType>(v); });
         }
         if (keyword == "NOISEFUNC") {
-            return readEnum(FileEnumeration::kNoiseFunction,
+            return readEnum(FileEnumeration::NoiseFunction,
                             [this](int v) { SetNoiseFunction(static_cast<NoiseFunction>(v)); });
         }
         if (keyword == "COORDNOISEFUNC") {
-            return readEnum(FileEnumeration::kNoiseFunction,
+            return readEnum(FileEnumeration::NoiseFunction,
                             [this](int v) { SetCoordNoiseFunction(static_cast<NoiseFunction>(v)); });
         }
         if (keyword == "TURBTYPE") {
-            return readEnum(FileEnumeration::kTurbulenceType,
+            return readEnum(FileEnumeration::TurbulenceType,
                             [this](int v) { m_turbulence.type = static_cast<TurbulenceType>(v); });
         }
         if (keyword == "COORDTURBTYPE") {
-            return readEnum(FileEnumeration::kTurbulenceType,
+            return readEnum(FileEnumeration::TurbulenceType,
                             [this](int v) { m_coordTurbulence.type = static_cast<TurbulenceType>(v); });
         }
         if (keyword == "TURBMAG") return ReadResult(reader.ReadRandomNumber(m_turbulence.magnitude));
@@ -112,16 +112,16 @@ bool NoiseFunctionLayer::ReadBlock(BlockReader& reader) {
         if (keyword == "COORDNOISEPARM") return ReadResult(reader.ReadReal(m_coordNoiseParameter));
         if (keyword == "CMAP") {
             std::unique_ptr<BaseColorFunctor> functor;
-            if (!reader.ReadColorMapping(functor)) return KeywordResult::kFailed;
+            if (!reader.ReadColorMapping(functor)) return KeywordResult::Failed;
             SetColorFunction(std::move(functor));
-            return KeywordResult::kRead;
+            return KeywordResult::Read;
         }
         if (keyword == "TRANSLATE") {
             return ReadResult(reader.ReadRandomTriple(m_translation.x, m_translation.y, m_translation.z));
         }
         if (keyword == "ROTATE") return ReadResult(reader.ReadRandomTriple(m_rotation.x, m_rotation.y, m_rotation.z));
         if (keyword == "SCALE") return ReadResult(reader.ReadRandomTriple(m_scale.x, m_scale.y, m_scale.z));
-        return KeywordResult::kUnknown;
+        return KeywordResult::Unknown;
     });
 }
 

@@ -63,23 +63,23 @@ bool ReactionDiffusionLayer::ReadBlock(BlockReader& reader) {
         if (keyword == "THETAB") return ReadResult(reader.ReadRandomNumber(m_chemicalB.angle));
         if (keyword == "ITERATIONS") {
             int v = 0;
-            if (!reader.ReadInteger(v)) return KeywordResult::kFailed;
+            if (!reader.ReadInteger(v)) return KeywordResult::Failed;
             SetIterations(v);
-            return KeywordResult::kRead;
+            return KeywordResult::Read;
         }
         if (keyword == "TIMESTEP") {
             double v = 0.0;
-            if (!reader.ReadReal(v)) return KeywordResult::kFailed;
+            if (!reader.ReadReal(v)) return KeywordResult::Failed;
             m_timeStep = ToFloat(v);
-            return KeywordResult::kRead;
+            return KeywordResult::Read;
         }
         if (keyword == "CMAP") {
             std::unique_ptr<BaseColorFunctor> functor;
-            if (!reader.ReadColorMapping(functor)) return KeywordResult::kFailed;
+            if (!reader.ReadColorMapping(functor)) return KeywordResult::Failed;
             SetColorFunction(std::move(functor));
-            return KeywordResult::kRead;
+            return KeywordResult::Read;
         }
-        return KeywordResult::kUnknown;
+        return KeywordResult::Unknown;
     });
 }
 

@@ -25,14 +25,14 @@ struct RenderContext {
     float xScale = 1.0f;
     float yScale = 1.0f;
     bool wantColour = true;
-    NotificationSink* window = nullptr;
+    NotificationSink* sink = nullptr;
     CompositeCallback onComposite;
     const SynthesisJob* job = nullptr;  // provides the cancel event
     std::uintptr_t callbackArg = 0;
 
     bool IsCancelled() const;
     void Post(Notification notification) const {
-        if (window) window->Post(notification);
+        if (sink) sink->Post(notification);
     }
 };
 

@@ -39,7 +39,7 @@ bool SynthesisJob::RunHere() {
     context.xScale = xScale;
     context.yScale = yScale;
     context.wantColour = true;
-    context.window = window;
+    context.sink = sink;
     context.onComposite = onComposite;
     context.job = this;
     context.callbackArg = callbackArg;
@@ -50,7 +50,7 @@ bool SynthesisJob::RunHere() {
         MakeFinite(rgb, 3 * pixels);
         MakeFinite(alpha, pixels);
         if (onComposite) onComposite(context, rgb, callbackArg);
-        if (window) window->Post(Notification::SynthesisDone);
+        if (sink) sink->Post(Notification::SynthesisDone);
     }
     m_done.Set();
     return m_succeeded;

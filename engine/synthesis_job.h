@@ -20,7 +20,7 @@ class SynthesisJob {
     SynthesisJob(const SynthesisJob&) = delete;
     SynthesisJob& operator=(const SynthesisJob&) = delete;
 
-    NotificationSink* window = nullptr;
+    NotificationSink* sink = nullptr;
     float* rgb = nullptr;    // width x height x 3, cleared by the caller
     float* alpha = nullptr;  // width x height, filled with 1.0 by the caller
     float scale = 1.0f;

@@ -42,23 +42,21 @@ bool TextureMap::ReadBlock(BlockReader& reader) {
         "Syntax Error(missing  '}') in Texture Map",
     };
     RemoveAll();
+    LayerSizeReader size(reader, *this, "Invalid WIDTH(%d) in Texture Map",
+                         "Invalid HEIGHT(%d) in Texture Map");
     return reader.ReadLayerBlock(*this, kMessages, [&](std::string_view keyword) {
-        if (keyword == "WIDTH") {
-            return ReadResult(reader.ReadLayerWidth(*this, "Invalid WIDTH(%d) in Texture Map"));
-        }
-        if (keyword == "HEIGHT") {
-            return ReadResult(reader.ReadLayerHeight(*this, "Invalid HEIGHT(%d) in Texture Map"));
-        }
+        if (keyword == "WIDTH") return ReadResult(size.ReadWidth());
+        if (keyword == "HEIGHT") return ReadResult(size.ReadHeight());
         if (keyword == "ZOOM") return ReadResult(reader.ReadRandomNumber(m_zoom));
         if (keyword == "SSTYPE") {
             int bit = 0;
-            if (!reader.ReadScreenSaverType(bit)) return KeywordResult::kFailed;
+            if (!reader.ReadScreenSaverType(bit)) return KeywordResult::Failed;
             m_screenSaverType |= bit;
-            return KeywordResult::kRead;
+            return KeywordResult::Read;
         }
         if (keyword == "LAYERS") return ReadResult(reader.ReadLayerList(*this));
-        return KeywordResult::kUnknown;
-    });
+        return KeywordResult::Unknown;
+    }) && size.Finish();
 }
 
 void MaskLayer::Write(std::ostream& out, const std::string& indent) const {
@@ -79,7 +77,7 @@ bool MaskLayer::ReadBlock(BlockReader& reader) {
     return reader.ReadLayerBlock(*this, kMessages, [&](std::string_view keyword) {
         if (keyword == "GREYIFY") return ReadResult(reader.ReadBoolean(m_greyify));
         if (keyword == "LAYERS") return ReadResult(reader.ReadLayerList(*this));
-        return KeywordResult::kUnknown;
+        return KeywordResult::Unknown;
     });
 }
 

@@ -210,7 +210,7 @@ bool TilingLayer::Render(RenderContext& context) {
     std::fill(context.alpha, context.alpha + n, 1.0f);
     m_pieceCount = 0;
 
-    Step step = Step::kDone;
+    Step step = Step::Done;
     try {
         if (!BuildSources(context)) {
             // Queued to the user interface; a rendering never waits for the user.
@@ -220,17 +220,17 @@ bool TilingLayer::Render(RenderContext& context) {
             return RenderPlain(context);
         }
         step = m_regular ? PlaceBricks(context) : GrowRocks(context);
-        if (step == Step::kDone) {
+        if (step == Step::Done) {
             int radius = TruncToInt(m_edgeRadius.Evaluate());
             // A larger kernel only repeats the texture.
             radius = std::min(radius, std::max(Width(), Height()));
             if (radius > 0) step = MakeEdges(context, radius);
         }
     } catch (const std::bad_alloc&) {
-        step = Step::kNoMemory;
+        step = Step::NoMemory;
     }
-    if (step == Step::kCancelled) return false;
-    if (step == Step::kNoMemory) {
+    if (step == Step::Cancelled) return false;
+    if (step == Step::NoMemory) {
         FreeBuffers();
         hold.unlock();
         return RenderPlain(context);
@@ -273,7 +273,7 @@ TilingLayer::Step TilingLayer::RenderChild(RenderContext& context, BaseLayer& ch
     if (!colour.Allocate(3 * n) || !alpha.Allocate(n)) {
         colour.Release();
         alpha.Release();
-        return Step::kNoMemory;
+        return Step::NoMemory;
     }
     colour.Fill(0.0f);
     alpha.Fill(1.0f);
@@ -284,12 +284,12 @@ TilingLayer::Step TilingLayer::RenderChild(RenderContext& context, BaseLayer& ch
     inner.xScale = context.xScale;
     inner.yScale = context.yScale;
     inner.wantColour = true;
-    inner.window = context.window;
+    inner.sink = context.sink;
     inner.onComposite = context.onComposite;
     inner.job = context.job;
     inner.callbackArg = context.callbackArg;
-    if (!child.Render(inner) || inner.IsCancelled()) return Step::kCancelled;
-    return Step::kDone;
+    if (!child.Render(inner) || inner.IsCancelled()) return Step::Cancelled;
+    return Step::Done;
 }
 
 // PROBABILITY is a budget of uses and REDUCTION the cost of one use.
@@ -305,13 +305,13 @@ TilingLayer::Step TilingLayer::ChooseSource(RenderContext& context, Source*& cho
     }
     if (!chosen->colour) {
         const Step step = RenderChild(context, *chosen->child, chosen->colour, chosen->alpha);
-        if (step != Step::kDone) return step;
+        if (step != Step::Done) return step;
     }
     float reduction = FiniteOrZero(chosen->child->Reduction().Evaluate());
     reduction = std::min(reduction, chosen->weight);
     chosen->weight -= reduction;
     m_totalWeight = std::max(0.0f, m_totalWeight - reduction);
-    return Step::kDone;
+    return Step::Done;
 }
 
 std::pair<int, int> TilingLayer::CopyPiece(const Source& source, int x, int y, int w, int h,
@@ -404,7 +404,7 @@ TilingLayer::Step TilingLayer::PlaceBricks(RenderContext& context) {
 
             Source* source = nullptr;
             const Step step = ChooseSource(context, source);
-            if (step != Step::kDone) return step;
+            if (step != Step::Done) return step;
             if (columns) {
                 CopyPiece(*source, rowStart, position, rowHeight, length, m_pieceCount, -1,
                           context.alpha);
@@ -415,13 +415,13 @@ TilingLayer::Step TilingLayer::PlaceBricks(RenderContext& context) {
             ++m_pieceCount;
             if (length > 0)
                 progress.Advance(static_cast<std::size_t>(std::min(length, along)) * rowHeight);
-            if (context.IsCancelled()) return Step::kCancelled;
+            if (context.IsCancelled()) return Step::Cancelled;
             position = Wrap(static_cast<long long>(position) + length, along);
         }
         runningOffset += m_offset.Evaluate();
         rowStart += rowHeight;
     }
-    return Step::kDone;
+    return Step::Done;
 }
 
 namespace {
@@ -525,7 +525,7 @@ TilingLayer::Step TilingLayer::GrowRocks(RenderContext& context) {
     std::optional<RandomGenerator::Batch> batch;
     int batchItems = 0;
     while (!queue.empty()) {
-        if (context.IsCancelled()) return Step::kCancelled;
+        if (context.IsCancelled()) return Step::Cancelled;
         if (batchItems-- == 0) {
             batch.reset();
             batch.emplace(gen);
@@ -568,7 +568,7 @@ TilingLayer::Step TilingLayer::GrowRocks(RenderContext& context) {
 
     batch.reset();
 
-    if (count > 1 && !SmoothRocks(context)) return Step::kCancelled;
+    if (count > 1 && !SmoothRocks(context)) return Step::Cancelled;
     m_pieceCount = static_cast<int>(count);
     return FillRocks(context);
 }
@@ -658,7 +658,7 @@ TilingLayer::Step TilingLayer::FillRocks(RenderContext& context) {
     for (std::size_t k = 0; k < m_rocks.size(); ++k) {
         Source* source = nullptr;
         const Step step = ChooseSource(context, source);
-        if (step != Step::kDone) return step;
+        if (step != Step::Done) return step;
         const Rock& rock = m_rocks[k];
         Window window;
         window.source = source;
@@ -673,7 +673,7 @@ TilingLayer::Step TilingLayer::FillRocks(RenderContext& context) {
         window.sourceX = sx;
         window.sourceY = sy;
         windows.push_back(window);
-        if (context.IsCancelled()) return Step::kCancelled;
+        if (context.IsCancelled()) return Step::Cancelled;
     }
 
     // The offset of a pixel from its box's start, negative when the pixel
@@ -706,7 +706,7 @@ TilingLayer::Step TilingLayer::FillRocks(RenderContext& context) {
             }
         }
     });
-    return Step::kDone;
+    return Step::Done;
 }
 
 float TilingLayer::ProfileHeight(float o) const {
@@ -731,8 +731,8 @@ float TilingLayer::UnassignedHeight() const {
 // tileable bump map and the light laid over the pieces' colours.
 TilingLayer::Step TilingLayer::MakeEdges(RenderContext& context, int radius) {
     Step step = EdgeHeights(context, radius);
-    if (step == Step::kDone) step = LayMortar(context);
-    if (step != Step::kDone) return step;
+    if (step == Step::Done) step = LayMortar(context);
+    if (step != Step::Done) return step;
 
     const std::size_t n = static_cast<std::size_t>(Size());
     const float* heights = m_values.Data();
@@ -742,7 +742,7 @@ TilingLayer::Step TilingLayer::MakeEdges(RenderContext& context, int radius) {
         grey[3 * p + 1] = heights[p];
         grey[3 * p + 2] = heights[p];
     }
-    if (!Shade(grey, true, context)) return Step::kCancelled;
+    if (!Shade(grey, true, context)) return Step::Cancelled;
     const float* shade = m_work.Data();
     float* colour = m_colour.Data();
     const float* alpha = context.alpha;
@@ -753,7 +753,7 @@ TilingLayer::Step TilingLayer::MakeEdges(RenderContext& context, int radius) {
             }
         }
     });
-    return Step::kDone;
+    return Step::Done;
 }
 
 // o is the share of the kernel's weight around a pixel that lies outside
@@ -822,7 +822,7 @@ TilingLayer::Step TilingLayer::EdgeHeights(RenderContext& context, int radius) {
     ProgressCounter progress(context, n);
     const std::size_t block = BlockSize(static_cast<std::size_t>(height));
     for (std::size_t first = 0; first < static_cast<std::size_t>(height); first += block) {
-        if (context.IsCancelled()) return Step::kCancelled;
+        if (context.IsCancelled()) return Step::Cancelled;
         const std::size_t last = std::min<std::size_t>(height, first + block);
         ParallelFor(last - first, 1, [&](std::size_t begin, std::size_t end) {
             for (std::size_t row = first + begin; row < first + end; ++row) {
@@ -851,10 +851,10 @@ TilingLayer::Step TilingLayer::EdgeHeights(RenderContext& context, int radius) {
                 }
             }
         });
-        if (context.IsCancelled()) return Step::kCancelled;
+        if (context.IsCancelled()) return Step::Cancelled;
         progress.Advance((last - first) * static_cast<std::size_t>(width));
     }
-    return Step::kDone;
+    return Step::Done;
 }
 
 // Mortar fills everything at or below the cut between the lowest and the
@@ -891,7 +891,7 @@ TilingLayer::Step TilingLayer::LayMortar(RenderContext& context) {
             FloatBuffer mortarColour;
             FloatBuffer mortarAlpha;
             const Step step = RenderChild(context, *mortar, mortarColour, mortarAlpha);
-            if (step != Step::kDone) return step;
+            if (step != Step::Done) return step;
             float lo = heights[0];
             float hi = heights[0];
             for (std::size_t p = 1; p < n; ++p) {
@@ -914,7 +914,7 @@ TilingLayer::Step TilingLayer::LayMortar(RenderContext& context) {
             }
         }
     }
-    return Step::kDone;
+    return Step::Done;
 }
 
 }  // namespace quillon

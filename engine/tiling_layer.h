@@ -95,7 +95,7 @@ class TilingLayer : public BumpMapLayer {
         int maxDy = 0;
         double growth = 1.0;
     };
-    enum class Step { kDone, kCancelled, kNoMemory };
+    enum class Step { Done, Cancelled, NoMemory };
 
     // False when no child can fill a piece.
     bool BuildSources(const RenderContext& context);

@@ -75,13 +75,13 @@ bool TilingLayer::ReadBlock(BlockReader& reader) {
         if (keyword == "POINT") {
             double x = 0.0;
             double y = 0.0;
-            if (!reader.ReadReal(x) || !reader.ReadReal(y)) return KeywordResult::kFailed;
+            if (!reader.ReadReal(x) || !reader.ReadReal(y)) return KeywordResult::Failed;
             points.push_back({static_cast<float>(x), static_cast<float>(y)});
-            return KeywordResult::kRead;
+            return KeywordResult::Read;
         }
         if (keyword == "LIGHT") return ReadLightKeyword(reader, scratch);
         if (keyword == "LAYERS") return ReadResult(reader.ReadLayerList(*this));
-        return KeywordResult::kUnknown;
+        return KeywordResult::Unknown;
     });
     SetGreyify(greyify);
     SetBumpScale(bumpScale);

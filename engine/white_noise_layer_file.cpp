@@ -20,7 +20,7 @@ bool WhiteNoiseLayer::ReadBlock(BlockReader& reader) {
         "Syntax Error(missing  '}') in White Noise Layer",
     };
     return reader.ReadLayerBlock(*this, kMessages,
-                                 [](std::string_view) { return KeywordResult::kUnknown; });
+                                 [](std::string_view) { return KeywordResult::Unknown; });
 }
 
 }  // namespace quillon

@@ -81,8 +81,8 @@ void LayerParser::ReportError(std::string_view message) const { SimpleLexer::Rep
 
 bool LayerParser::ReadKeyword(std::string& word) {
     switch (ReadIdentifier()) {
-        case TokenStatus::kError: ReportError(LastError()); return false;
-        case TokenStatus::kOverflow: ReportError("Token buffer overflowed"); return false;
+        case TokenStatus::Error: ReportError(LastError()); return false;
+        case TokenStatus::Overflow: ReportError("Token buffer overflowed"); return false;
         default: word = TokenString(); return true;
     }
 }
@@ -167,17 +167,17 @@ bool LayerParser::ParseColorMapFile(ColorMap& target) {
 
 bool LayerParser::ReadInteger(int& value) {
     switch (ReadNumber()) {
-        case TokenStatus::kInteger: value = ConvertInteger(Token()); return true;
-        case TokenStatus::kOverflow: ReportError("Token buffer overflowed in reading integer"); return false;
+        case TokenStatus::Integer: value = ConvertInteger(Token()); return true;
+        case TokenStatus::Overflow: ReportError("Token buffer overflowed in reading integer"); return false;
         default: ReportError("Syntax Error(integer expected)"); return false;
     }
 }
 
 bool LayerParser::ReadReal(double& value) {
     switch (ReadNumber()) {
-        case TokenStatus::kInteger:
-        case TokenStatus::kReal: value = ConvertReal(TokenString()); return true;
-        case TokenStatus::kOverflow:
+        case TokenStatus::Integer:
+        case TokenStatus::Real: value = ConvertReal(TokenString()); return true;
+        case TokenStatus::Overflow:
             ReportError("Token buffer overflowed in reading floating point number");
             return false;
         default: ReportError("Syntax Error(floating point number expected)"); return false;
@@ -185,7 +185,7 @@ bool LayerParser::ReadReal(double& value) {
 }
 
 bool LayerParser::ReadBoolean(bool& value) {
-    if (ReadIdentifier() == TokenStatus::kSuccess) {
+    if (ReadIdentifier() == TokenStatus::Ok) {
         if (Token() == "TRUE") {
             value = true;
             return true;
@@ -201,8 +201,8 @@ bool LayerParser::ReadBoolean(bool& value) {
 
 bool LayerParser::ReadString(std::string& value) {
     switch (ReadQuotedString()) {
-        case TokenStatus::kError: ReportError(LastError()); return false;
-        case TokenStatus::kOverflow: ReportError("Token buffer overflowed"); return false;
+        case TokenStatus::Error: ReportError(LastError()); return false;
+        case TokenStatus::Overflow: ReportError("Token buffer overflowed"); return false;
         default: value = TokenString(); return true;
     }
 }
@@ -244,7 +244,7 @@ bool LayerParser::ReadRandomTriple(RandomNumber& x, RandomNumber& y, RandomNumbe
 bool LayerParser::ReadEnumeration(FileEnumeration kind, int& value) {
     const TokenStatus status = ReadIdentifier();
     const std::string name = TokenString();
-    const int found = status == TokenStatus::kSuccess ? FindEnumerationValue(kind, name) : -1;
+    const int found = status == TokenStatus::Ok ? FindEnumerationValue(kind, name) : -1;
     if (found < 0) {
         ReportErrorFormat(kEnumerationMessages[static_cast<int>(kind)], name.c_str());
         return false;
@@ -288,7 +288,7 @@ bool LayerParser::ReadIndexedColor(bool isRandom, IndexedColor& entry) {
 }
 
 bool LayerParser::ReadColorMap(ColorMap& map) {
-    if (ReadIdentifier() != TokenStatus::kSuccess || Token() != "SIZE") {
+    if (ReadIdentifier() != TokenStatus::Ok || Token() != "SIZE") {
         ReportError("Syntax Error(expecting SIZE) in color map");
         return false;
     }
@@ -300,7 +300,7 @@ bool LayerParser::ReadColorMap(ColorMap& map) {
     }
     bool isRandom = false;
     if (m_version > 1.0) {
-        if (ReadIdentifier() != TokenStatus::kSuccess || Token() != "RANDOM") {
+        if (ReadIdentifier() != TokenStatus::Ok || Token() != "RANDOM") {
             ReportError("Syntax Error(expecting RANDOM) in color map");
             return false;
         }
@@ -323,55 +323,55 @@ KeywordResult LayerParser::ReadCommonProperty(BaseLayer& layer, std::string_view
     if (keyword == "COLORMAP") return ReadResult(ReadColorMap(layer.GetColorMap()));
     if (keyword == "DESCRIPTION") {
         std::string text;
-        if (!ReadString(text)) return KeywordResult::kFailed;
+        if (!ReadString(text)) return KeywordResult::Failed;
         layer.SetDescription(text);
-        return KeywordResult::kRead;
+        return KeywordResult::Read;
     }
     if (keyword == "ENABLED") {
         bool enabled = true;
-        if (!ReadBoolean(enabled)) return KeywordResult::kFailed;
+        if (!ReadBoolean(enabled)) return KeywordResult::Failed;
         layer.SetEnabled(enabled);
-        return KeywordResult::kRead;
+        return KeywordResult::Read;
     }
     RandomNumber number;
     if (keyword == "PROBABILITY") {
-        if (!ReadRandomNumber(number)) return KeywordResult::kFailed;
+        if (!ReadRandomNumber(number)) return KeywordResult::Failed;
         layer.SetProbability(number);
-        return KeywordResult::kRead;
+        return KeywordResult::Read;
     }
     if (keyword == "REDUCTION") {
-        if (!ReadRandomNumber(number)) return KeywordResult::kFailed;
+        if (!ReadRandomNumber(number)) return KeywordResult::Failed;
         layer.SetReduction(number);
-        return KeywordResult::kRead;
+        return KeywordResult::Read;
     }
     if (keyword == "MORTAR") {
         bool mortar = false;
-        if (!ReadBoolean(mortar)) return KeywordResult::kFailed;
+        if (!ReadBoolean(mortar)) return KeywordResult::Failed;
         layer.SetFlags(mortar ? layer.Flags() | kLayerMortar : layer.Flags() & ~kLayerMortar);
-        return KeywordResult::kRead;
+        return KeywordResult::Read;
     }
     if (keyword == "COMBINEFUNC") {
         CombineFunc function = CombineFunc::Opaque;
-        if (!ReadCombineFunction(function)) return KeywordResult::kFailed;
+        if (!ReadCombineFunction(function)) return KeywordResult::Failed;
         layer.SetCombineFunc(function);
-        return KeywordResult::kRead;
+        return KeywordResult::Read;
     }
     if (keyword == "TRANSPARENCY") {
-        if (!ReadRandomNumber(number)) return KeywordResult::kFailed;
+        if (!ReadRandomNumber(number)) return KeywordResult::Failed;
         layer.SetTransparency(number);
-        return KeywordResult::kRead;
+        return KeywordResult::Read;
     }
     if (keyword == "USAGE") {
-        if (!ReadRandomNumber(number)) return KeywordResult::kFailed;
+        if (!ReadRandomNumber(number)) return KeywordResult::Failed;
         layer.SetUsage(number);
-        return KeywordResult::kRead;
+        return KeywordResult::Read;
     }
     if (keyword == "USEPROBABILITY") {
-        if (!ReadRandomNumber(number)) return KeywordResult::kFailed;
+        if (!ReadRandomNumber(number)) return KeywordResult::Failed;
         layer.SetUseProbability(number);
-        return KeywordResult::kRead;
+        return KeywordResult::Read;
     }
-    return KeywordResult::kUnknown;
+    return KeywordResult::Unknown;
 }
 
 bool LayerParser::ReadLayerBlock(BaseLayer& layer, const BlockMessages& messages,
@@ -385,9 +385,9 @@ bool LayerParser::ReadLayerBlock(BaseLayer& layer, const BlockMessages& messages
         if (c == '}' || c == kEndOfInput) break;
         if (!ReadKeyword(text)) return false;
         KeywordResult result = ReadCommonProperty(layer, text);
-        if (result == KeywordResult::kUnknown && ownKeyword) result = ownKeyword(text);
-        if (result == KeywordResult::kFailed) return false;
-        if (result == KeywordResult::kUnknown) {
+        if (result == KeywordResult::Unknown && ownKeyword) result = ownKeyword(text);
+        if (result == KeywordResult::Failed) return false;
+        if (result == KeywordResult::Unknown) {
             ReportErrorFormat(messages.invalidToken, text.c_str());
             return false;
         }

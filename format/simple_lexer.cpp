@@ -11,8 +11,12 @@ namespace quillon {
 
 namespace {
 
-bool IsDigit(int c) { return c >= '0' && c <= '9'; }
-bool IsLetter(int c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
+bool IsDigit(int c) {
+    return c >= '0' && c <= '9';
+}
+bool IsLetter(int c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+}
 
 std::uint64_t StreamSize(std::streambuf* buf) {
     const auto end = buf->pubseekoff(0, std::ios_base::end, std::ios_base::in);
@@ -48,7 +52,7 @@ int SimpleLexer::ReadSource() {
     const int c = m_buf->sbumpc();
     if (c == std::char_traits<char>::eof()) return kEndOfInput;
     ++m_consumed;
-    if (c == '\r' && m_lineEnds == LineEnds::kText && m_buf->sgetc() == '\n') {
+    if (c == '\r' && m_lineEnds == LineEnds::Text && m_buf->sgetc() == '\n') {
         m_buf->sbumpc();
         ++m_consumed;
         return '\n';
@@ -101,12 +105,14 @@ bool SimpleLexer::Store(int c) {
     return true;
 }
 
-void SimpleLexer::Terminate() { m_token[m_tokenLength] = '\0'; }
+void SimpleLexer::Terminate() {
+    m_token[m_tokenLength] = '\0';
+}
 
 TokenStatus SimpleLexer::Fail(const char* text) {
     m_lastError = text;
     m_token[m_tokenLength] = '\0';
-    return TokenStatus::kError;
+    return TokenStatus::Error;
 }
 
 TokenStatus SimpleLexer::ReadNumber() {
@@ -125,26 +131,26 @@ TokenStatus SimpleLexer::ReadNumber() {
         if (c == '.') {
             if (seenPoint) return Fail("Too many decimal points in number");
             seenPoint = true;
-            if (!Store(c)) return TokenStatus::kOverflow;
+            if (!Store(c)) return TokenStatus::Overflow;
         } else if (IsDigit(c)) {
             seenDigit = true;
-            if (!Store(c)) return TokenStatus::kOverflow;
+            if (!Store(c)) return TokenStatus::Overflow;
         } else if (seenDigit) {
             if (c == 'e' || c == 'E') {
-                if (!Store(c)) return TokenStatus::kOverflow;
+                if (!Store(c)) return TokenStatus::Overflow;
                 c = Get();
                 if (c != '+' && c != '-' && !IsDigit(c)) return Fail("Invalid exponent");
-                if (!Store(c)) return TokenStatus::kOverflow;
+                if (!Store(c)) return TokenStatus::Overflow;
                 bool lastWasDigit = IsDigit(c);
                 while (IsDigit(c = Get())) {
-                    if (!Store(c)) return TokenStatus::kOverflow;
+                    if (!Store(c)) return TokenStatus::Overflow;
                     lastWasDigit = true;
                 }
                 if (!lastWasDigit) return Fail("No exponent number");
             }
             Unget(c);
             Terminate();
-            return seenPoint ? TokenStatus::kReal : TokenStatus::kInteger;
+            return seenPoint ? TokenStatus::Real : TokenStatus::Integer;
         } else {
             if (m_tokenLength > 0) return Fail("Invalid number");
             Unget(c);
@@ -160,12 +166,12 @@ TokenStatus SimpleLexer::ReadIdentifier() {
     int c = Get();
     if (!IsLetter(c)) return Fail("Not a string");
     do {
-        if (!Store(c)) return TokenStatus::kOverflow;
+        if (!Store(c)) return TokenStatus::Overflow;
         c = Get();
     } while (IsLetter(c) || IsDigit(c));
     Unget(c);
     Terminate();
-    return TokenStatus::kSuccess;
+    return TokenStatus::Ok;
 }
 
 TokenStatus SimpleLexer::ReadQuotedString() {
@@ -176,10 +182,10 @@ TokenStatus SimpleLexer::ReadQuotedString() {
         const int c = Get();
         if (c == kEndOfInput) return Fail("Non-terminated quoted string");
         if (c == '"') break;
-        if (!Store(c)) return TokenStatus::kOverflow;
+        if (!Store(c)) return TokenStatus::Overflow;
     }
     Terminate();
-    return TokenStatus::kSuccess;
+    return TokenStatus::Ok;
 }
 
 std::size_t SimpleLexer::ReadBytes(unsigned char* out, std::size_t count) {
@@ -201,7 +207,11 @@ std::uint64_t SimpleLexer::RemainingBytesBound() const {
 
 void SimpleLexer::ReportError(std::string_view message) const {
     if (message.size() >= kMessageCapacity) message = message.substr(0, kMessageCapacity - 1);
-    std::string text = "Error " + m_fileName + "(line " + std::to_string(m_line) + "): ";
+    // A line feed or escape in a file name must not break the message up.
+    std::string name = m_fileName;
+    for (char& c : name)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+    std::string text = "Error " + name + "(line " + std::to_string(m_line) + "): ";
     text.append(message);
     quillon::ReportError(text);
 }

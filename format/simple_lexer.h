@@ -13,17 +13,11 @@ namespace quillon {
 // How the bytes of a file reach the lexer. Texture documents are plain
 // bytes; layer and colour-map files follow the Windows text-file convention,
 // so a CR LF pair reads as one LF (a lone CR stays a CR).
-enum class LineEnds { kBytes, kText };
+enum class LineEnds { Bytes, Text };
 
-// Status of a token read. Identifiers and quoted strings answer kSuccess,
-// numbers kInteger or kReal.
-enum class TokenStatus : int {
-    kError = 0,
-    kOverflow = 1,
-    kSuccess = 2,
-    kInteger = 2,
-    kReal = 3,
-};
+// Status of a token read. Identifiers and quoted strings answer Ok,
+// numbers Integer or Real.
+enum class TokenStatus { Error, Overflow, Ok, Integer, Real };
 
 // Splits a texture, layer or colour-map file into identifiers, numbers,
 // quoted strings and single punctuation characters, counting lines and

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cctype>
 #include <fstream>
+#include <functional>
 #include <locale>
+#include <new>
 #include <sstream>
 
 #include "engine/block_io.h"
@@ -23,19 +25,41 @@ void StartText(std::ostream& out) {
     out << "VERSION " << FormatReal(kFileVersion) << '\n';
 }
 
-// The Windows text-file convention of layer and colour-map files.
-std::string WithCrLf(const std::string& text) {
-    std::string out;
-    out.reserve(text.size() + static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')));
-    for (char c : text) {
-        if (c == '\n') out += '\r';
-        out += c;
-    }
-    return out;
+// What follows the VERSION line in a colour-map file.
+void WriteColorMapFile(std::ostream& out, std::span<const IndexedColor> entries, bool isRandom) {
+    ColorMap map;
+    map.RemoveAllEntries();
+    map.SetRandom(isRandom);
+    for (const IndexedColor& entry : entries) map.AddEntry(entry);
+    out << "COLORMAP ";
+    map.Write(out, "");
 }
 
-bool WriteAtomically(const std::filesystem::path& path, const std::string& bytes) {
-    return WriteFileAtomically(path.string(), bytes);
+// Streams a text form into the file, so that no copy of a large document is
+// held in memory; memory running short while writing fails the save as a
+// full disk does. The file is committed only after a complete write.
+template <class WriteText>
+bool SaveText(AtomicFile& file, bool crlf, WriteText&& write, std::string* error) {
+    if (file.Open()) {
+        try {
+            AtomicFileStream out(file, crlf);
+            StartText(out);
+            write(out);
+            if (!out.Finish()) file.Fail("the text could not be written");
+        } catch (const std::bad_alloc&) {
+            file.Fail("not enough memory");
+        }
+        if (!file.Failed() && file.Commit()) return true;
+    }
+    file.Discard();
+    if (error) *error = file.Error();
+    return false;
+}
+
+bool SaveText(const std::filesystem::path& path, bool crlf,
+              const std::function<void(std::ostream&)>& write, std::string* error) {
+    AtomicFile file(path.string());
+    return SaveText(file, crlf, write, error);
 }
 
 bool StartsWithV(const std::filesystem::path& path) {
@@ -54,82 +78,106 @@ bool HasDocumentExtension(const std::filesystem::path& path) {
 }  // namespace
 
 std::string DocumentText(const BaseLayer& layer) {
-    std::ostringstream out;
-    StartText(out);
-    layer.Write(out, "");
-    return out.str();
+    try {
+        std::ostringstream out;
+        StartText(out);
+        layer.Write(out, "");
+        // A string that could not grow leaves the stream bad, the text cut.
+        if (!out) return {};
+        return std::move(out).str();
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
 }
 
 std::string ColorMapFileText(std::span<const IndexedColor> entries, bool isRandom) {
-    ColorMap map;
-    map.RemoveAllEntries();
-    map.SetRandom(isRandom);
-    for (const IndexedColor& entry : entries) map.AddEntry(entry);
-    std::ostringstream out;
-    StartText(out);
-    out << "COLORMAP ";
-    map.Write(out, "");
-    return out.str();
+    try {
+        std::ostringstream out;
+        StartText(out);
+        WriteColorMapFile(out, entries, isRandom);
+        if (!out) return {};
+        return std::move(out).str();
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
 }
 
-bool SaveDocument(const std::filesystem::path& path, const TextureMap& texture) {
-    return WriteAtomically(path, DocumentText(texture));
+bool SaveDocument(const std::filesystem::path& path, const TextureMap& texture,
+                  std::string* error) {
+    return SaveText(
+        path, false, [&](std::ostream& out) { texture.Write(out, ""); }, error);
 }
 
-bool SaveLayerFile(const std::filesystem::path& path, const BaseLayer& layer) {
-    if (WriteAtomically(path, WithCrLf(DocumentText(layer)))) return true;
-    ReportError("Unable to write layer file");
+bool WriteDocument(std::FILE* stream, const std::string& name, const BaseLayer& layer,
+                   std::string* error) {
+    AtomicFile file(stream, name);
+    return SaveText(
+        file, false, [&](std::ostream& out) { layer.Write(out, ""); }, error);
+}
+
+bool SaveLayerFile(const std::filesystem::path& path, const BaseLayer& layer, std::string* error) {
+    std::string reason;
+    if (SaveText(
+            path, true, [&](std::ostream& out) { layer.Write(out, ""); }, &reason))
+        return true;
+    ReportError("Unable to write layer file\n\n" + reason);
+    if (error) *error = reason;
     return false;
 }
 
 bool SaveColorMapFile(const std::filesystem::path& path, std::span<const IndexedColor> entries,
-                      bool isRandom) {
-    if (WriteAtomically(path, WithCrLf(ColorMapFileText(entries, isRandom)))) return true;
-    ReportError("Unable to write color map");
+                      bool isRandom, std::string* error) {
+    std::string reason;
+    if (SaveText(
+            path, true, [&](std::ostream& out) { WriteColorMapFile(out, entries, isRandom); },
+            &reason))
+        return true;
+    ReportError("Unable to write color map\n\n" + reason);
+    if (error) *error = reason;
     return false;
 }
 
-bool SaveColorMapFile(const std::filesystem::path& path, const ColorMap& map) {
-    return SaveColorMapFile(path, map.Entries(), map.IsRandom());
+bool SaveColorMapFile(const std::filesystem::path& path, const ColorMap& map, std::string* error) {
+    return SaveColorMapFile(path, map.Entries(), map.IsRandom(), error);
 }
 
 LoadStatus LoadDocument(const std::filesystem::path& path, TextureMap& target) {
-    if (!StartsWithV(path)) return LoadStatus::kNotDocument;
-    LayerParser parser(path, LineEnds::kBytes);
-    return parser.ParseFile(&target) ? LoadStatus::kOk : LoadStatus::kFailed;
+    if (!StartsWithV(path)) return LoadStatus::NotDocument;
+    LayerParser parser(path, LineEnds::Bytes);
+    return parser.ParseFile(&target) ? LoadStatus::Ok : LoadStatus::Failed;
 }
 
 LoadStatus LoadTextureDocument(const std::filesystem::path& path,
                                std::unique_ptr<TextureMap>& texture) {
     texture.reset();
-    if (!StartsWithV(path)) return LoadStatus::kNotDocument;
-    LayerParser parser(path, LineEnds::kBytes);
-    if (!parser.ParseFile(nullptr)) return LoadStatus::kFailed;
+    if (!StartsWithV(path)) return LoadStatus::NotDocument;
+    LayerParser parser(path, LineEnds::Bytes);
+    if (!parser.ParseFile(nullptr)) return LoadStatus::Failed;
     std::unique_ptr<BaseLayer> layer = parser.TakeResultLayer();
     // A mask layer is a texture map too, but not a document.
-    if (!layer || layer->Keyword() != "TEXTURE") return LoadStatus::kEmpty;
+    if (!layer || layer->Keyword() != "TEXTURE") return LoadStatus::Empty;
     auto* map = dynamic_cast<TextureMap*>(layer.get());
-    if (!map) return LoadStatus::kEmpty;
+    if (!map) return LoadStatus::Empty;
     layer.release();
     texture.reset(map);
-    return LoadStatus::kOk;
+    return LoadStatus::Ok;
 }
 
 LoadStatus LoadLayerFile(const std::filesystem::path& path, std::unique_ptr<BaseLayer>& layer) {
     layer.reset();
-    LayerParser parser(path, HasDocumentExtension(path) ? LineEnds::kBytes : LineEnds::kText);
-    if (!parser.ParseFile(nullptr)) return LoadStatus::kFailed;
+    LayerParser parser(path, HasDocumentExtension(path) ? LineEnds::Bytes : LineEnds::Text);
+    if (!parser.ParseFile(nullptr)) return LoadStatus::Failed;
     layer = parser.TakeResultLayer();
-    return layer ? LoadStatus::kOk : LoadStatus::kEmpty;
+    return layer ? LoadStatus::Ok : LoadStatus::Empty;
 }
 
 LoadStatus LoadColorMapFile(const std::filesystem::path& path, ColorMap& map) {
-    LayerParser parser(path, LineEnds::kText);
+    LayerParser parser(path, LineEnds::Text);
     ColorMap read;
-    if (!parser.ParseColorMapFile(read)) return LoadStatus::kFailed;
-    if (!parser.ColorMapRead()) return LoadStatus::kEmpty;
+    if (!parser.ParseColorMapFile(read)) return LoadStatus::Failed;
+    if (!parser.ColorMapRead()) return LoadStatus::Empty;
     map.Assign(read);
-    return LoadStatus::kOk;
+    return LoadStatus::Ok;
 }
 
 }  // namespace quillon

@@ -111,7 +111,7 @@ bool IsValidImageSize(std::int64_t width, std::int64_t height) {
            height <= kMaxImageDimension && width * height <= kMaxImagePixels;
 }
 
-ImageBuffer::ImageBuffer(const ImageBuffer& other) : Lock(other) { *this = other; }
+ImageBuffer::ImageBuffer(const ImageBuffer& other) { *this = other; }
 
 ImageBuffer& ImageBuffer::operator=(const ImageBuffer& other) {
     if (this == &other) return *this;
@@ -125,7 +125,7 @@ ImageBuffer& ImageBuffer::operator=(const ImageBuffer& other) {
     return *this;
 }
 
-ImageBuffer::ImageBuffer(ImageBuffer&& other) noexcept : Lock() { *this = std::move(other); }
+ImageBuffer::ImageBuffer(ImageBuffer&& other) noexcept { *this = std::move(other); }
 
 ImageBuffer& ImageBuffer::operator=(ImageBuffer&& other) noexcept {
     if (this == &other) return *this;

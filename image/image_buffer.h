@@ -6,8 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "image/lock.h"
-
 namespace quillon {
 
 // Largest picture the library creates or reads: each side at most 65535
@@ -29,7 +27,7 @@ using Palette = std::vector<PaletteEntry>;
 // read from a file) or of 3-byte R, G, B pixels (24 bits), rows one after
 // another without gaps. Which row is the top depends on who made it: the
 // readers store the bottom row first, the writers expect the top row first.
-class ImageBuffer : public Lock {
+class ImageBuffer {
 public:
     ImageBuffer() = default;
     // Deep copies; an allocation failure leaves the copy empty.
@@ -40,7 +38,7 @@ public:
     // A 24-bit copy of an indexed image, each index replaced by its palette
     // entry (black for indices the palette lacks); a 24-bit source is copied.
     ImageBuffer(const ImageBuffer& indexed, const Palette& palette);
-    ~ImageBuffer() override = default;
+    ~ImageBuffer() = default;
 
     // Replaces the pixels by a new zero-filled array. bytesPerPixel 1 takes
     // bits 1, 4 or 8; bytesPerPixel 3 takes bits 24. False (image unchanged)

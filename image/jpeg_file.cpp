@@ -5,9 +5,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
+#include <jerror.h>
 #include <jpeglib.h>
 #include <sys/stat.h>
 
@@ -62,7 +64,8 @@ std::uint64_t MinimumCodedBytes(const jpeg_decompress_struct& cinfo) {
     if (cinfo.arith_code) return 0;
     std::uint64_t blocks = 0;
     for (int c = 0; c < cinfo.num_components; ++c) {
-        blocks += std::uint64_t{cinfo.comp_info[c].width_in_blocks} * cinfo.comp_info[c].height_in_blocks;
+        blocks +=
+            std::uint64_t{cinfo.comp_info[c].width_in_blocks} * cinfo.comp_info[c].height_in_blocks;
     }
     return blocks / 8;
 }
@@ -95,8 +98,9 @@ bool GuardedReadLines(jpeg_decompress_struct* cinfo, ErrorManager* err, std::uin
                       std::size_t rowBytes, bool* stalled) {
     if (setjmp(err->jump)) return false;
     while (cinfo->output_scanline < cinfo->output_height) {
-        JSAMPROW row = pixels + static_cast<std::size_t>(cinfo->output_height - 1 -
-                                                         cinfo->output_scanline) * rowBytes;
+        JSAMPROW row =
+            pixels +
+            static_cast<std::size_t>(cinfo->output_height - 1 - cinfo->output_scanline) * rowBytes;
         if (jpeg_read_scanlines(cinfo, &row, 1) == 0) {
             *stalled = true;
             break;
@@ -111,11 +115,41 @@ bool GuardedFinishDecompress(jpeg_decompress_struct* cinfo, ErrorManager* err) {
     return true;
 }
 
-bool GuardedStartWriting(jpeg_compress_struct* cinfo, ErrorManager* err, std::FILE* file,
+// A destination that writes through the AtomicFile, which keeps the
+// system's reason for a failed write.
+struct FileDestination {
+    jpeg_destination_mgr pub;  // must come first: libjpeg sees only this part
+    AtomicFile* file;
+    JOCTET buffer[65536];
+};
+
+void InitDestination(j_compress_ptr cinfo) {
+    auto* dest = reinterpret_cast<FileDestination*>(cinfo->dest);
+    dest->pub.next_output_byte = dest->buffer;
+    dest->pub.free_in_buffer = sizeof dest->buffer;
+}
+
+boolean EmptyOutputBuffer(j_compress_ptr cinfo) {
+    auto* dest = reinterpret_cast<FileDestination*>(cinfo->dest);
+    if (!dest->file->Write(dest->buffer, sizeof dest->buffer)) ERREXIT(cinfo, JERR_FILE_WRITE);
+    InitDestination(cinfo);
+    return TRUE;
+}
+
+void TermDestination(j_compress_ptr cinfo) {
+    auto* dest = reinterpret_cast<FileDestination*>(cinfo->dest);
+    const std::size_t used = sizeof dest->buffer - dest->pub.free_in_buffer;
+    if (!dest->file->Write(dest->buffer, used)) ERREXIT(cinfo, JERR_FILE_WRITE);
+}
+
+bool GuardedStartWriting(jpeg_compress_struct* cinfo, ErrorManager* err, FileDestination* dest,
                          int width, int height, int quality) {
     if (setjmp(err->jump)) return false;
     jpeg_create_compress(cinfo);
-    jpeg_stdio_dest(cinfo, file);
+    dest->pub.init_destination = InitDestination;
+    dest->pub.empty_output_buffer = EmptyOutputBuffer;
+    dest->pub.term_destination = TermDestination;
+    cinfo->dest = &dest->pub;
     cinfo->image_width = static_cast<JDIMENSION>(width);
     cinfo->image_height = static_cast<JDIMENSION>(height);
     cinfo->input_components = 3;
@@ -177,8 +211,8 @@ std::unique_ptr<ImageBuffer> JpegReader::Read(const std::string& path) {
     try {
         if (!GuardedStartReading(&cinfo, &err, file)) throw LibraryError(err);
         if (cinfo.out_color_space != JCS_RGB && cinfo.out_color_space != JCS_GRAYSCALE) {
-            m_lastError = FormatText("Unsupported JPEG color format (%d components)\n",
-                                     cinfo.num_components);
+            m_lastError =
+                FormatText("Unsupported JPEG color format (%d components)\n", cinfo.num_components);
             return nullptr;
         }
         if (!IsValidImageSize(cinfo.image_width, cinfo.image_height)) {
@@ -208,7 +242,8 @@ std::unique_ptr<ImageBuffer> JpegReader::Read(const std::string& path) {
             return nullptr;
         }
         bool stalled = false;
-        if (!GuardedReadLines(&cinfo, &err, pixels.get(), rowBytes, &stalled)) throw LibraryError(err);
+        if (!GuardedReadLines(&cinfo, &err, pixels.get(), rowBytes, &stalled))
+            throw LibraryError(err);
         if (stalled) {
             m_lastError = "Unable to scan a line";
             return nullptr;
@@ -238,14 +273,21 @@ JpegWriter::JpegWriter(int quality) : m_quality(std::clamp(quality, 1, 100)) {}
 bool JpegWriter::Write(const ImageBuffer& image, const std::string& path) {
     m_lastError.clear();
     if (image.BitsPerPixel() != 24 || image.Empty()) {
-        m_lastError = "Image must be a 24-bit per pixel image to use this JPEG compression algorithm\n";
+        m_lastError =
+            "Image must be a 24-bit per pixel image to use this JPEG compression algorithm\n";
         return false;
     }
     AtomicFile file(path);
     if (!file.Open()) {
-        m_lastError = FormatText("Unable to create file %s\n", path.c_str());
+        m_lastError = file.Error() + "\n";
         return false;
     }
+    std::unique_ptr<FileDestination> dest(new (std::nothrow) FileDestination);
+    if (!dest) {
+        m_lastError = "Not enough memory to write the image\n";
+        return false;
+    }
+    dest->file = &file;
     jpeg_compress_struct cinfo;
     std::memset(&cinfo, 0, sizeof cinfo);
     ErrorManager err;
@@ -257,7 +299,7 @@ bool JpegWriter::Write(const ImageBuffer& image, const std::string& path) {
         std::vector<JSAMPROW> rows(static_cast<std::size_t>(image.Height()));
         for (int r = 0; r < image.Height(); ++r) rows[r] = const_cast<std::uint8_t*>(image.Row(r));
 
-        if (!GuardedStartWriting(&cinfo, &err, file.Stream(), image.Width(), image.Height(),
+        if (!GuardedStartWriting(&cinfo, &err, dest.get(), image.Width(), image.Height(),
                                  m_quality))
             throw LibraryError(err);
         const auto height = static_cast<JDIMENSION>(image.Height());
@@ -269,7 +311,7 @@ bool JpegWriter::Write(const ImageBuffer& image, const std::string& path) {
         }
         if (!GuardedFinishCompress(&cinfo, &err)) throw LibraryError(err);
     } catch (const JPEGException& e) {
-        m_lastError = e.Text();
+        m_lastError = file.Failed() ? file.Error() + "\n" : e.Text();
         return false;
     } catch (const std::bad_alloc&) {
         m_lastError = "Not enough memory to write the image\n";

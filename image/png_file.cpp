@@ -85,10 +85,19 @@ bool GuardedReadImage(png_structp png, png_bytepp rows) {
     return true;
 }
 
-bool GuardedWrite(png_structp png, png_infop info, std::FILE* file, int width, int height,
+// Bytes go through the AtomicFile, which keeps the system's reason for a
+// failed write ("No space left on device" rather than the library's words).
+void WriteHook(png_structp png, png_bytep data, png_size_t length) {
+    auto* file = static_cast<AtomicFile*>(png_get_io_ptr(png));
+    if (!file->Write(data, length)) png_error(png, "Write Error");
+}
+
+void FlushHook(png_structp) {}  // the AtomicFile flushes when it commits
+
+bool GuardedWrite(png_structp png, png_infop info, AtomicFile* file, int width, int height,
                   int level, png_bytepp rows) {
     if (setjmp(png_jmpbuf(png))) return false;
-    png_init_io(png, file);
+    png_set_write_fn(png, file, WriteHook, FlushHook);
     png_set_compression_level(png, level);
     // Textures are continuous tone: the left-neighbour filter alone gives
     // smaller files than trying every filter per row, in half the time.
@@ -113,7 +122,8 @@ std::unique_ptr<ImageBuffer> PngReader::Read(const std::string& path) {
         return nullptr;
     }
     PngMessages messages{};
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &messages, ErrorHook, WarningHook);
+    png_structp png =
+        png_create_read_struct(PNG_LIBPNG_VER_STRING, &messages, ErrorHook, WarningHook);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     struct Cleanup {
         png_structp* png;
@@ -136,8 +146,8 @@ std::unique_ptr<ImageBuffer> PngReader::Read(const std::string& path) {
             return nullptr;
         }
         if (header.storedBytes / kMaxInflateRatio > FileLength(file)) {
-            m_lastError = FormatText("PNG image data too short for %u x %u pixels\n",
-                                     header.width, header.height);
+            m_lastError = FormatText("PNG image data too short for %u x %u pixels\n", header.width,
+                                     header.height);
             return nullptr;
         }
         if (!IsValidImageSize(header.width, header.height) ||
@@ -157,7 +167,8 @@ std::unique_ptr<ImageBuffer> PngReader::Read(const std::string& path) {
         std::unique_ptr<std::uint8_t[]> rgba;
         const std::size_t rowBytes = static_cast<std::size_t>(width) * header.channels;
         if (header.channels == 4) {
-            rgba.reset(new (std::nothrow) std::uint8_t[rowBytes * static_cast<std::size_t>(height)]);
+            rgba.reset(new (std::nothrow)
+                           std::uint8_t[rowBytes * static_cast<std::size_t>(height)]);
             if (!rgba) {
                 m_lastError = "Not enough memory for the image\n";
                 return nullptr;
@@ -177,10 +188,12 @@ std::unique_ptr<ImageBuffer> PngReader::Read(const std::string& path) {
         if (rgba) {
             const std::uint8_t* src = rgba.get();
             std::uint8_t* dst = image->Pixels();
-            const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+            const std::size_t pixels =
+                static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
             for (std::size_t i = 0; i < pixels; ++i, src += 4, dst += 3) {
                 const unsigned a = src[3];
-                for (int c = 0; c < 3; ++c) dst[c] = static_cast<std::uint8_t>((src[c] * a + 127) / 255);
+                for (int c = 0; c < 3; ++c)
+                    dst[c] = static_cast<std::uint8_t>((src[c] * a + 127) / 255);
             }
         }
         m_lastWarning = messages.warning;
@@ -191,7 +204,8 @@ std::unique_ptr<ImageBuffer> PngReader::Read(const std::string& path) {
     }
 }
 
-PngWriter::PngWriter(int compressionLevel) : m_compressionLevel(std::clamp(compressionLevel, 0, 9)) {}
+PngWriter::PngWriter(int compressionLevel)
+    : m_compressionLevel(std::clamp(compressionLevel, 0, 9)) {}
 
 bool PngWriter::Write(const ImageBuffer& image, const std::string& path) {
     m_lastError.clear();
@@ -201,11 +215,12 @@ bool PngWriter::Write(const ImageBuffer& image, const std::string& path) {
     }
     AtomicFile file(path);
     if (!file.Open()) {
-        m_lastError = FormatText("Unable to create file %s\n", path.c_str());
+        m_lastError = file.Error() + "\n";
         return false;
     }
     PngMessages messages{};
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &messages, ErrorHook, WarningHook);
+    png_structp png =
+        png_create_write_struct(PNG_LIBPNG_VER_STRING, &messages, ErrorHook, WarningHook);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     struct Cleanup {
         png_structp* png;
@@ -221,9 +236,9 @@ bool PngWriter::Write(const ImageBuffer& image, const std::string& path) {
     try {
         std::vector<png_bytep> rows(static_cast<std::size_t>(image.Height()));
         for (int r = 0; r < image.Height(); ++r) rows[r] = const_cast<std::uint8_t*>(image.Row(r));
-        if (!GuardedWrite(png, info, file.Stream(), image.Width(), image.Height(),
-                          m_compressionLevel, rows.data())) {
-            m_lastError = std::string(messages.error) + "\n";
+        if (!GuardedWrite(png, info, &file, image.Width(), image.Height(), m_compressionLevel,
+                          rows.data())) {
+            m_lastError = (file.Failed() ? file.Error() : std::string(messages.error)) + "\n";
             return false;
         }
     } catch (const std::bad_alloc&) {

@@ -80,7 +80,7 @@ void WriteGreyJpeg(const std::string& path, int width, int height) {
 
 // The bitmap layer of an imported document, with the document's checks.
 const BitmapLayer* ImportedLayer(const std::string& document, TextureMap& texture, int w, int h) {
-    EXPECT_EQ(LoadDocument(document, texture), LoadStatus::kOk);
+    EXPECT_EQ(LoadDocument(document, texture), LoadStatus::Ok);
     EXPECT_EQ(texture.Width(), w);
     EXPECT_EQ(texture.Height(), h);
     EXPECT_EQ(texture.Count(), 1);

@@ -27,7 +27,7 @@ using clitest::TempDir;
 using clitest::WriteFile;
 
 class RenderProgram : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         m_document = m_dir.File("grain.qln");
         WriteFile(m_document, clitest::kNoiseDocument);
@@ -57,7 +57,8 @@ TEST_F(RenderProgram, AFixedSeedRendersTheSameBytesTwiceInEveryFormat) {
         const std::string first = File(std::string("first-") + format);
         const std::string second = File(std::string("second-") + format);
         for (const std::string& out : {first, second}) {
-            ProgramResult r = RunRender({"--seed", "77", "--format", format, "-o", out, m_document});
+            ProgramResult r =
+                RunRender({"--seed", "77", "--format", format, "-o", out, m_document});
             ASSERT_EQ(r.status, 0) << r.err;
             EXPECT_EQ(r.err, "");  // no terminal, no progress line
         }
@@ -86,13 +87,15 @@ TEST_F(RenderProgram, AFixedSeedRendersTheSameBytesTwiceInEveryFormat) {
 }
 
 TEST_F(RenderProgram, JpegQualityChangesTheFile) {
-    ASSERT_EQ(RunRender({"--seed", "1", "--quality", "10", "-o", File("low.jpg"), m_document}).status, 0);
+    ASSERT_EQ(
+        RunRender({"--seed", "1", "--quality", "10", "-o", File("low.jpg"), m_document}).status, 0);
     ASSERT_EQ(RunRender({"--seed", "1", "-o", File("default.jpg"), m_document}).status, 0);
     EXPECT_LT(ReadFile(File("low.jpg")).size(), ReadFile(File("default.jpg")).size());
 }
 
 TEST_F(RenderProgram, SizeRendersAtTheGivenSize) {
-    ProgramResult r = RunRender({"--seed", "3", "--size", "100x60", "-o", File("s.png"), m_document});
+    ProgramResult r =
+        RunRender({"--seed", "3", "--size", "100x60", "-o", File("s.png"), m_document});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "wrote " + File("s.png") + " (100 x 60, seed 3)\n");
     auto image = ReadPng(File("s.png"));
@@ -129,8 +132,8 @@ TEST_F(RenderProgram, MirrorReflectsThePictureItRenders) {
 }
 
 TEST_F(RenderProgram, MirrorAfterSize) {
-    ProgramResult r =
-        RunRender({"--size", "30x20", "--mirror", "y", "--seed", "2", "-o", File("m.png"), m_document});
+    ProgramResult r = RunRender(
+        {"--size", "30x20", "--mirror", "y", "--seed", "2", "-o", File("m.png"), m_document});
     ASSERT_EQ(r.status, 0) << r.err;
     auto image = ReadPng(File("m.png"));
     ASSERT_TRUE(image);
@@ -144,8 +147,7 @@ TEST_F(RenderProgram, BadOptionsExitWithTwoAndAHint) {
           std::vector<std::string>{m_document, "-o"},
           std::vector<std::string>{"--size", "0x5", "-o", File("a.png"), m_document},
           std::vector<std::string>{"--quality", "101", "-o", File("a.jpg"), m_document},
-          std::vector<std::string>{m_document},
-          std::vector<std::string>{}}) {
+          std::vector<std::string>{m_document}, std::vector<std::string>{}}) {
         ProgramResult r = RunRender(args);
         EXPECT_EQ(r.status, 2) << r.err;
         EXPECT_EQ(r.out, "");
@@ -185,8 +187,8 @@ TEST_F(RenderProgram, UnreadableInputExitsWithThree) {
 TEST_F(RenderProgram, UnwritableOutputExitsWithFourAndLeavesNoTemporaryFile) {
     ProgramResult r = RunRender({"-o", File("no/such/folder/a.png"), m_document});
     EXPECT_EQ(r.status, 4);
-    EXPECT_EQ(r.err.rfind("quillon-render: cannot write '" + File("no/such/folder/a.png") + "': ", 0),
-              0u)
+    EXPECT_EQ(
+        r.err.rfind("quillon-render: cannot write '" + File("no/such/folder/a.png") + "': ", 0), 0u)
         << r.err;
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
 
@@ -229,7 +231,8 @@ TEST_F(RenderProgram, PrintIsTheEditorsSavedForm) {
 }
 
 TEST_F(RenderProgram, ProgressLineOnATerminalOnly) {
-    ProgramResult r = clitest::RunRenderOnTerminal({"--seed", "4", "-o", File("t.png"), m_document});
+    ProgramResult r =
+        clitest::RunRenderOnTerminal({"--seed", "4", "-o", File("t.png"), m_document});
     ASSERT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("grain.qln  layer 1  ["), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("100%"), std::string::npos) << r.out;
@@ -243,26 +246,30 @@ TEST_F(RenderProgram, ProgressLineOnATerminalOnly) {
     EXPECT_EQ(r.out, "");
 }
 
+// A closed terminal (SIGHUP) stops a run as Ctrl-C does.
 TEST_F(RenderProgram, InterruptCancelsTheSynthesisAndWritesNothing) {
-    // Large enough to still be rendering when the signal arrives.
-    ProgramResult r;
-    clitest::g_lastChild.store(0);
-    std::thread runner([&] {
-        r = RunRender({"--size", "6000x6000", "-o", File("big.png"), m_document});
-    });
-    // Wait until the program runs, then interrupt it.
-    pid_t child = 0;
-    for (int i = 0; i < 200 && child == 0; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        child = clitest::LastChild();
+    for (const int signal : {SIGINT, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        // Large enough to still be rendering when the signal arrives.
+        ProgramResult r;
+        clitest::g_lastChild.store(0);
+        std::thread runner([&] {
+            r = RunRender({"--size", "6000x6000", "-o", File("big.png"), m_document});
+        });
+        // Wait until the program runs, then interrupt it.
+        pid_t child = 0;
+        for (int i = 0; i < 200 && child == 0; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            child = clitest::LastChild();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        if (child > 0) kill(child, signal);
+        runner.join();
+        if (r.status == 0) GTEST_SKIP() << "the rendering finished before the signal";
+        EXPECT_EQ(r.status, 130) << r.err;
+        EXPECT_NE(r.err.find("quillon-render: interrupted"), std::string::npos) << r.err;
+        EXPECT_FALSE(std::filesystem::exists(File("big.png")));
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    if (child > 0) kill(child, SIGINT);
-    runner.join();
-    if (r.status == 0) GTEST_SKIP() << "the rendering finished before the signal";
-    EXPECT_EQ(r.status, 130) << r.err;
-    EXPECT_NE(r.err.find("quillon-render: interrupted"), std::string::npos) << r.err;
-    EXPECT_FALSE(std::filesystem::exists(File("big.png")));
 }
 
 TEST(Examples, EveryExampleDocumentReads) {

@@ -69,7 +69,7 @@ Output RenderLayer(BitmapLayer& layer, bool colour = true, NotificationSink* sin
     context.rgb = out.rgb.data();
     context.alpha = out.alpha.data();
     context.wantColour = colour;
-    context.window = sink;
+    context.sink = sink;
     context.job = job;
     out.ok = layer.Render(context);
     return out;

@@ -35,7 +35,7 @@ std::vector<float> RenderRaw(NoiseFunctionLayer& layer, CountingSink* sink = nul
     context.rgb = values.data();
     context.alpha = alpha.data();
     context.wantColour = false;
-    context.window = sink;
+    context.sink = sink;
     const bool result = layer.Render(context);
     if (ok) *ok = result;
     return values;

@@ -27,7 +27,7 @@ TEST(QueuedNotificationSink, DeliversAWorkersNotificationsInOrder) {
     job.texture = &texture;
     job.rgb = rgb.data();
     job.alpha = alpha.data();
-    job.window = &sink;
+    job.sink = &sink;
     ASSERT_TRUE(job.Start());
     job.Wait();
 

@@ -124,7 +124,7 @@ TEST(ParallelProgressLoop, CoversEveryItemOnceAndReportsEachSliceAfterItsItems) 
     std::atomic<std::size_t> done{0};
     StepRecorder recorder(done);
     RenderContext context;
-    context.window = &recorder;
+    context.sink = &recorder;
     ASSERT_TRUE(ParallelProgressLoop(context, count, 100, [&](std::size_t begin, std::size_t end) {
         for (std::size_t i = begin; i < end; ++i) seen[i].fetch_add(1);
         done.fetch_add(end - begin);

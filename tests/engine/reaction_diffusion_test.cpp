@@ -53,7 +53,7 @@ Rendered RenderValues(ReactionDiffusionLayer& layer, CountingSink* sink = nullpt
     context.rgb = r.values.data();
     context.alpha = alpha.data();
     context.wantColour = false;
-    context.window = sink;
+    context.sink = sink;
     context.job = job;
     r.ok = layer.Render(context);
     return r;

@@ -50,7 +50,7 @@ void Prepare(SynthesisJob& job, TextureMap& texture, Picture& picture, Notificat
     job.texture = &texture;
     job.rgb = picture.rgb.data();
     job.alpha = picture.alpha.data();
-    job.window = sink;
+    job.sink = sink;
 }
 
 TEST(SynthesisJob, NotificationsOfAWhiteNoiseTexture) {

@@ -104,7 +104,7 @@ TEST(Tiling, ChildrenAreMarkedAsSubLayersAndCopiesKeepTheMark) {
         EXPECT_TRUE(layer->Child(1)->IsTilingSubLayer());
         EXPECT_TRUE(layer->Child(0)->IsMortar());
     }
-    EXPECT_FALSE(BumpMapLayer().IsSameKind(*clone));
+    EXPECT_FALSE(SameKind(BumpMapLayer(), *clone));  // a kind of its own in the kind list
 }
 
 // Four children used once each: every brick of the row has its own grey.

@@ -125,7 +125,7 @@ TEST(BitmapLayerBlock, AwkwardBytesAreDataInDocumentsAndLayerFiles) {
         }
     }
     std::unique_ptr<BaseLayer> loaded;
-    ASSERT_EQ(LoadLayerFile(path, loaded), LoadStatus::kOk);
+    ASSERT_EQ(LoadLayerFile(path, loaded), LoadStatus::Ok);
     const auto* fromFile = dynamic_cast<const BitmapLayer*>(loaded.get());
     ASSERT_NE(fromFile, nullptr);
     EXPECT_EQ(*fromFile->Picture(), *layer.Picture());
@@ -181,7 +181,7 @@ TEST(BitmapLayerBlock, TextModeShortDataIsAMissingBrace) {
     // In a layer file CR LF pairs shrink to one byte, so the size check
     // cannot see that the data falls short; the read does.
     const std::string text = "BITMAPLAYER \"b\" { BITMAP_WIDTH 2 BITMAP_HEIGHT 1 BITMAP_DATA {\r\n\r\n\r\n}";
-    const testing::Parsed parsed = Parse(text, nullptr, LineEnds::kText);
+    const testing::Parsed parsed = Parse(text, nullptr, LineEnds::Text);
     EXPECT_FALSE(parsed.ok);
     EXPECT_EQ(parsed.Message(), "Error t.qln(line 0): Syntax Error(missing  '}') in Bitmap Layer");
 }

@@ -49,14 +49,14 @@ inline std::string Written(const BaseLayer& layer, const std::string& indent = "
 }
 
 inline std::unique_ptr<LayerParser> ParserOn(const std::string& text,
-                                             LineEnds lineEnds = LineEnds::kBytes) {
+                                             LineEnds lineEnds = LineEnds::Bytes) {
     return std::make_unique<LayerParser>(std::make_unique<std::istringstream>(text), "t.qln",
                                          lineEnds);
 }
 
 // Parses text as a file, with the target when one is given.
 inline Parsed Parse(const std::string& text, TextureMap* target = nullptr,
-                    LineEnds lineEnds = LineEnds::kBytes) {
+                    LineEnds lineEnds = LineEnds::Bytes) {
     CapturingErrorReporter reporter;
     ScopedErrorReporter scope(reporter);
     auto parser = ParserOn(text, lineEnds);

@@ -8,6 +8,7 @@
 #include "engine/color.h"
 #include "engine/texture_map.h"
 #include "engine/white_noise_layer.h"
+#include "format/texture_files.h"
 #include "format_test_util.h"
 
 namespace quillon {
@@ -122,18 +123,19 @@ TEST(LayerParserValues, TriplesAndEnumerations) {
 
     // Every keyword of every table reads back as its own value.
     const std::pair<FileEnumeration, const char*> tables[] = {
-        {FileEnumeration::kCombineFunction, "Unexpected Combine Function(%s)"},
-        {FileEnumeration::kCoordinateFunction, "Unexpected Coordinate Function(%s)"},
-        {FileEnumeration::kCutType, "Unexpected Cut Type(%s)"},
-        {FileEnumeration::kNoiseFunction, "Unexpected Noise Function(%s)"},
-        {FileEnumeration::kTurbulenceType, "Unexpected Turbulence Type(%s)"},
-        {FileEnumeration::kColorMapping, "Unexpected Color Mapping Function(%s)"},
-        {FileEnumeration::kScreenSaverType, "Unexpected screen saver type(%s)"},
+        {FileEnumeration::CombineFunction, "Unexpected Combine Function(%s)"},
+        {FileEnumeration::CoordinateFunction, "Unexpected Coordinate Function(%s)"},
+        {FileEnumeration::CutType, "Unexpected Cut Type(%s)"},
+        {FileEnumeration::NoiseFunction, "Unexpected Noise Function(%s)"},
+        {FileEnumeration::TurbulenceType, "Unexpected Turbulence Type(%s)"},
+        {FileEnumeration::ColorMapping, "Unexpected Color Mapping Function(%s)"},
+        {FileEnumeration::ScreenSaverType, "Unexpected screen saver type(%s)"},
     };
     for (const auto& [kind, format] : tables) {
         for (int value = 0; !EnumerationName(kind, value).empty(); ++value) {
             int read = -1;
-            ASSERT_TRUE(ParserOn(std::string(EnumerationName(kind, value)))->ReadEnumeration(kind, read));
+            ASSERT_TRUE(
+                ParserOn(std::string(EnumerationName(kind, value)))->ReadEnumeration(kind, read));
             EXPECT_EQ(read, value);
         }
         reporter.Clear();
@@ -145,7 +147,7 @@ TEST(LayerParserValues, TriplesAndEnumerations) {
     }
     reporter.Clear();
     int read = -1;
-    EXPECT_FALSE(ParserOn("")->ReadEnumeration(FileEnumeration::kCombineFunction, read));
+    EXPECT_FALSE(ParserOn("")->ReadEnumeration(FileEnumeration::CombineFunction, read));
     EXPECT_EQ(reporter.Last(), "Error t.qln(line 0): Unexpected Combine Function()");
 
     std::unique_ptr<BaseColorFunctor> functor;
@@ -229,8 +231,7 @@ void ExpectFailure(const ErrorCase& c) {
     EXPECT_FALSE(parsed.ok);
     EXPECT_EQ(parsed.layer, nullptr);
     ASSERT_EQ(parsed.messages.size(), 1u) << "every failure is shown once";
-    EXPECT_EQ(parsed.Message(),
-              "Error t.qln(line " + std::to_string(c.line) + "): " + c.message);
+    EXPECT_EQ(parsed.Message(), "Error t.qln(line " + std::to_string(c.line) + "): " + c.message);
 }
 
 TEST(LayerParserErrors, BlockMessagesWithLineNumbers) {
@@ -243,7 +244,8 @@ TEST(LayerParserErrors, BlockMessagesWithLineNumbers) {
         {"BASELAYER \"x\" { WIDTH 5 }", "Invalid Token(WIDTH) in BaseLayer", 0},
         {"BASELAYER \"x\" {", "Syntax Error(missing  '}') in BaseLayer", 0},
         {"WHITENOISELAYER \"x\" x", "Syntax Error(expecting '{') in White Noise Layer", 0},
-        {"WHITENOISELAYER \"x\" { GREYIFY TRUE }", "Invalid Token(GREYIFY) in White Noise Layer", 0},
+        {"WHITENOISELAYER \"x\" { GREYIFY TRUE }", "Invalid Token(GREYIFY) in White Noise Layer",
+         0},
         {"WHITENOISELAYER \"x\" {", "Syntax Error(missing  '}') in White Noise Layer", 0},
         {"MASKLAYER \"x\" x", "Syntax Error(expecting '{') in Mask Layer", 0},
         {"MASKLAYER \"x\" { ZOOM 1 }", "Invalid Token(ZOOM) in Mask Layer", 0},
@@ -253,7 +255,8 @@ TEST(LayerParserErrors, BlockMessagesWithLineNumbers) {
         {"NOISECOMBINELAYER \"x\" {", "Syntax Error(missing  '}') in Noise Combine Layer", 0},
         {"TEXTURE \"x\" { LAYERS x", "Syntax Error(expecting '{') in multilayer.", 0},
         {"TEXTURE \"x\" { LAYERS { SOMETHING", "Invalid Token(SOMETHING) in multilayer.", 0},
-        {"TEXTURE \"x\" { LAYERS { BUMPMAP \"b\" { } } }", "Invalid Token(BUMPMAP) in multilayer.", 0},
+        {"TEXTURE \"x\" { LAYERS { BUMPMAP \"b\" { } } }", "Invalid Token(BUMPMAP) in multilayer.",
+         0},
         {"TEXTURE \"x\" { LAYERS {\n", "Syntax Error(missing '}') in multilayer.", 1},
         {"TEXTURE x", "Not a quoted string", 0},
         {"TEXTURE \"x", "Non-terminated quoted string", 0},
@@ -262,7 +265,8 @@ TEST(LayerParserErrors, BlockMessagesWithLineNumbers) {
         {"TEXTURE \"x\" { SSTYPE MIRROR }", "Unexpected screen saver type(MIRROR)", 0},
         {"TEXTURE \"x\" { WIDTH 0 }", "Invalid WIDTH(0) in Texture Map", 0},
         {"TEXTURE \"x\" { HEIGHT -3 }", "Invalid HEIGHT(-3) in Texture Map", 0},
-        {"TEXTURE \"x\" { HEIGHT 1 WIDTH 300000000 }", "Invalid WIDTH(300000000) in Texture Map", 0},
+        {"TEXTURE \"x\" { HEIGHT 1 WIDTH 300000000 }", "Invalid WIDTH(300000000) in Texture Map",
+         0},
         {"NOISECOMBINELAYER \"x\" { WIDTH -1 }", "Invalid WIDTH(-1) in Noise Combine Layer", 0},
         {"WHITENOISELAYER \"x\" { COLORMAP SIZE 1 RANDOM FALSE 0, 0, 0, 0, 1) }",
          "Syntax Error(expecting '(') in indexed color", 0},
@@ -278,13 +282,40 @@ TEST(LayerParserErrors, BlockMessagesWithLineNumbers) {
     for (const ErrorCase& c : cases) ExpectFailure(c);
 }
 
+// WIDTH and HEIGHT are checked as a pair, whatever their order; a block
+// with only one keeps the layer's other side (64 for a new layer).
+TEST(LayerParserErrors, SizesAreCheckedAsAPairInEitherOrder) {
+    for (const char* text : {"TEXTURE \"x\" { HEIGHT 1 WIDTH 268435456 }",
+                             "TEXTURE \"x\" { WIDTH 268435456 HEIGHT 1 }"}) {
+        auto parsed = Parse(text);
+        ASSERT_TRUE(parsed.ok) << parsed.Message();
+        EXPECT_EQ(parsed.layer->Width(), 268435456);
+        EXPECT_EQ(parsed.layer->Height(), 1);
+        EXPECT_TRUE(Parse(DocumentText(*parsed.layer)).ok) << "the printed form loads";
+    }
+    const ErrorCase cases[] = {
+        {"TEXTURE \"x\" { WIDTH 16385\n HEIGHT 16384 }", "Invalid WIDTH(16385) in Texture Map", 1},
+        {"TEXTURE \"x\" { HEIGHT 16384\n WIDTH 16385 }", "Invalid WIDTH(16385) in Texture Map", 1},
+        {"TEXTURE \"x\" { HEIGHT 268435456 WIDTH 2 }", "Invalid HEIGHT(268435456) in Texture Map",
+         0},
+        {"TEXTURE \"x\" { WIDTH 268435456\n}", "Invalid WIDTH(268435456) in Texture Map", 1},
+        {"NOISECOMBINELAYER \"x\" { HEIGHT 4194305 }",
+         "Invalid HEIGHT(4194305) in Noise Combine Layer", 0},
+    };
+    for (const ErrorCase& c : cases) ExpectFailure(c);
+    auto one = Parse("TEXTURE \"x\" { HEIGHT 4194304 }");
+    ASSERT_TRUE(one.ok) << one.Message();
+    EXPECT_EQ(one.layer->Width(), 64);
+}
+
 // The reader shows a message where the original stayed silent, so that a
 // load never fails without telling the user why.
 TEST(LayerParserErrors, FormerlySilentFailuresExplainThemselves) {
     const ErrorCase cases[] = {
         {"TEXTURE \"x\" {\n ENABLED YES }", "Syntax Error(TRUE or FALSE expected)", 1},
         {"WHITENOISELAYER \"x\" { COLORMAP 2 }", "Syntax Error(expecting SIZE) in color map", 0},
-        {"WHITENOISELAYER \"x\" { COLORMAP SIZE -1 }", "Syntax Error(negative size -1) in color map", 0},
+        {"WHITENOISELAYER \"x\" { COLORMAP SIZE -1 }",
+         "Syntax Error(negative size -1) in color map", 0},
         {"WHITENOISELAYER \"x\" { COLORMAP SIZE 1 (0, 0, 0, 0, 1) }",
          "Syntax Error(expecting RANDOM) in color map", 0},
         {"WHITENOISELAYER \"x\" { COLORMAP SIZE 1 RANDOM FALSE (0, 0 0, 0, 1) }",
@@ -295,8 +326,8 @@ TEST(LayerParserErrors, FormerlySilentFailuresExplainThemselves) {
 
 TEST(LayerParserVersions, VersionRules) {
     // Below 0.6 components are reals 0..1 and there is no RANDOM line.
-    auto parsed = Parse(
-        "VERSION 0.5 WHITENOISELAYER \"w\" { COLORMAP SIZE 1 (0, 0, 0.5, 0.5, 1) }");
+    auto parsed =
+        Parse("VERSION 0.5 WHITENOISELAYER \"w\" { COLORMAP SIZE 1 (0, 0, 0.5, 0.5, 1) }");
     ASSERT_TRUE(parsed.ok) << parsed.Message();
     const auto& entries = parsed.layer->GetColorMap().Entries();
     ASSERT_EQ(entries.size(), 1u);
@@ -397,7 +428,8 @@ TEST(LayerParserFiles, NestingIsLimited) {
     parsed = Parse(NestedTextures(BlockReader::kMaxNestingDepth + 1));
     EXPECT_FALSE(parsed.ok);
     EXPECT_EQ(parsed.messages,
-              std::vector<std::string>{"Error t.qln(line 0): Layers nested too deeply (more than 64 levels)"});
+              std::vector<std::string>{
+                  "Error t.qln(line 0): Layers nested too deeply (more than 64 levels)"});
 
     // A hostile file thousands of levels deep fails the same way, no crash.
     std::string hostile;

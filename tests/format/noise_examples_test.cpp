@@ -20,7 +20,7 @@ TEST_P(NoiseExample, LoadsAndRendersWithDetail) {
     ScopedErrorReporter scope(reporter);
     const std::string path = std::string(QUILLON_SOURCE_DIR) + "/examples/" + GetParam();
     std::unique_ptr<TextureMap> texture;
-    ASSERT_EQ(LoadTextureDocument(path, texture), LoadStatus::kOk) << reporter.Last();
+    ASSERT_EQ(LoadTextureDocument(path, texture), LoadStatus::Ok) << reporter.Last();
     ASSERT_TRUE(texture);
     EXPECT_TRUE(reporter.Messages().empty()) << reporter.Last();
 

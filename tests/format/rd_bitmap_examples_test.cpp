@@ -23,7 +23,7 @@ TEST_P(GeneratorExample, LoadsRendersAndWritesBack) {
     ScopedErrorReporter scope(reporter);
     const std::string path = std::string(QUILLON_SOURCE_DIR) + "/examples/" + GetParam();
     std::unique_ptr<TextureMap> texture;
-    ASSERT_EQ(LoadTextureDocument(path, texture), LoadStatus::kOk) << reporter.Last();
+    ASSERT_EQ(LoadTextureDocument(path, texture), LoadStatus::Ok) << reporter.Last();
     EXPECT_TRUE(reporter.Messages().empty()) << reporter.Last();
 
     // Saved by the writer, the document reads back to the same text.
@@ -53,7 +53,7 @@ INSTANTIATE_TEST_SUITE_P(Examples, GeneratorExample,
 TEST(GeneratorExamples, PictureHoldsItsBitmap) {
     std::unique_ptr<TextureMap> texture;
     ASSERT_EQ(LoadTextureDocument(std::string(QUILLON_SOURCE_DIR) + "/examples/picture.qln", texture),
-              LoadStatus::kOk);
+              LoadStatus::Ok);
     const BitmapLayer* bitmap = nullptr;
     for (int k = 0; k < texture->Count(); ++k) {
         if (auto* b = dynamic_cast<const BitmapLayer*>(texture->Child(k))) bitmap = b;

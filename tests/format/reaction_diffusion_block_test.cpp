@@ -58,7 +58,7 @@ TEST(ReactionDiffusionBlock, EveryFieldReadsBackEqual) {
     layer.SetTimeStep(0.015f);
     layer.SetColorFunction(std::make_unique<CosineColorFunctor>());
 
-    for (const LineEnds ends : {LineEnds::kBytes, LineEnds::kText}) {
+    for (const LineEnds ends : {LineEnds::Bytes, LineEnds::Text}) {
         const std::string text = "VERSION 2\n" + Written(layer);
         const testing::Parsed parsed = Parse(text, nullptr, ends);
         ASSERT_TRUE(parsed.ok) << parsed.Message();

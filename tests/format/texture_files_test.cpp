@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <cfloat>
 #include <cmath>
+#include <cstdlib>
+#include <fstream>
 #include <locale>
 #include <sstream>
 
@@ -82,6 +85,26 @@ TEST(TextureWriter, ColoursKeepTheirByteValues) {
     EXPECT_EQ(one.str(), "(3, 255, 0, 0, 1)");
 }
 
+// Whatever a document holds, the first save's text is the text of every
+// later save (negative components once drifted up by one per save).
+TEST(TextureWriter, ColourComponentsOfAnySignAndSizeAreStable) {
+    for (int k : {-2147483647 - 1, -70000000, -1000, -256, -1, 256, 1000, 8388607, 2147483647}) {
+        std::ostringstream out;
+        Color(k * (1.0 / 255), 0.0, 0.0, RandomNumber(1.0f)).Write(out);
+        if (std::abs(static_cast<long long>(k)) < 8388608) {
+            EXPECT_EQ(out.str(), "(" + std::to_string(k) + ", 0, 0, 1)");
+        }
+    }
+    RoundTrip(
+        "VERSION 2\nWHITENOISELAYER \"w\" {\n COLORMAP SIZE 3\n RANDOM TRUE\n"
+        " (0, -1000, -1, 256, 1, 2147483647, -2147483648, -70000001, 1)\n"
+        " (5, -999, 999999, 123456789, 1, -3, -255, 100000007, 1)\n"
+        " (9, 0, 255, 254, 1, 1, 2, 3, 1)\n}\n");
+    RoundTrip(
+        "VERSION 0.5\nWHITENOISELAYER \"w\" {\n COLORMAP SIZE 2\n"
+        " (0, -3.9215686, 0.999, 1e9, 1)\n (1, -0.0039215, 1.0000001, -1e30, 1)\n}\n");
+}
+
 TEST(TextureWriter, CommonPropertiesInTheirOrder) {
     BaseLayer layer;
     layer.SetName("plain");
@@ -129,7 +152,8 @@ TEST(TextureWriter, IgnoresTheGlobalLocale) {
     texture.RemoveAll();
     texture.SetSize(1000, 2000);
     texture.SetZoom(RandomNumber(1.5f));
-    const std::locale previous = std::locale::global(std::locale(std::locale::classic(), new GroupingPunct));
+    const std::locale previous =
+        std::locale::global(std::locale(std::locale::classic(), new GroupingPunct));
     const std::string text = DocumentText(texture);
     std::locale::global(previous);
     EXPECT_NE(text.find("\tWIDTH 1000\n\tHEIGHT 2000\n\tZOOM 1.5\n"), std::string::npos) << text;
@@ -138,7 +162,7 @@ TEST(TextureWriter, IgnoresTheGlobalLocale) {
 TEST(TextureWriter, GraniteWritesBackByteForByte) {
     const std::string original = ReadBytes(DataPath("granite.qln"));
     TextureMap texture;
-    ASSERT_EQ(LoadDocument(DataPath("granite.qln"), texture), LoadStatus::kOk);
+    ASSERT_EQ(LoadDocument(DataPath("granite.qln"), texture), LoadStatus::Ok);
     EXPECT_EQ(texture.Description(), "Grey stone");
     EXPECT_EQ(texture.ScreenSaverType(), kScreenSaverTile);
     ASSERT_EQ(texture.Count(), 1);
@@ -188,7 +212,7 @@ TEST(TextureFiles, DocumentsAreBytesWithLf) {
     EXPECT_EQ(bytes.find("\r\n"), std::string::npos);
 
     TextureMap back;
-    ASSERT_EQ(LoadDocument(folder / "doc.qln", back), LoadStatus::kOk);
+    ASSERT_EQ(LoadDocument(folder / "doc.qln", back), LoadStatus::Ok);
     EXPECT_EQ(back.Description(), "carriage\rreturn");
     EXPECT_EQ(back.Count(), 0);
     EXPECT_EQ(folder.EntryCount(), 1u) << "no temporary file is left behind";
@@ -208,7 +232,7 @@ TEST(TextureFiles, LayerFilesUseCrLfBothWays) {
     }
 
     std::unique_ptr<BaseLayer> back;
-    ASSERT_EQ(LoadLayerFile(folder / "grain.qlr", back), LoadStatus::kOk);
+    ASSERT_EQ(LoadLayerFile(folder / "grain.qlr", back), LoadStatus::Ok);
     EXPECT_EQ(back->Keyword(), "WHITENOISELAYER");
     EXPECT_EQ(back->Description(), layer.Description());
     std::ostringstream a, b;
@@ -217,12 +241,12 @@ TEST(TextureFiles, LayerFilesUseCrLfBothWays) {
     EXPECT_EQ(a.str(), b.str());
 
     // A file from the Windows editor, two blocks: the second one is the layer.
-    ASSERT_EQ(LoadLayerFile(DataPath("two_blocks.qlr"), back), LoadStatus::kOk);
+    ASSERT_EQ(LoadLayerFile(DataPath("two_blocks.qlr"), back), LoadStatus::Ok);
     EXPECT_EQ(back->Name(), "Second");
     EXPECT_EQ(back->Description(), "line one\nline two");
 
     // A document loaded as a layer is read as bytes and yields its texture.
-    ASSERT_EQ(LoadLayerFile(DataPath("granite.qln"), back), LoadStatus::kOk);
+    ASSERT_EQ(LoadLayerFile(DataPath("granite.qln"), back), LoadStatus::Ok);
     EXPECT_EQ(back->Keyword(), "TEXTURE");
 }
 
@@ -231,7 +255,7 @@ TEST(TextureFiles, LayerFilesUseCrLfBothWays) {
 TEST(TextureFiles, PictureBytesSurviveBothKindsOfFile) {
     TempFolder folder;
     const std::uint8_t bytes[] = {'\n', '\r', '\r', '\n', '}', '{', '\r', 0,  255,
-                                  '\n', '\n', '\r', ' ',  ';', '"', 10, 13, '\n'};
+                                  '\n', '\n', '\r', ' ',  ';', '"', 10,   13, '\n'};
     RgbPicture picture;
     ASSERT_TRUE(picture.Assign(3, 2, bytes));
     TextureMap texture;
@@ -245,7 +269,7 @@ TEST(TextureFiles, PictureBytesSurviveBothKindsOfFile) {
     for (const char* name : {"picture.qlr", "picture.qln"}) {
         SCOPED_TRACE(name);
         std::unique_ptr<BaseLayer> back;
-        ASSERT_EQ(LoadLayerFile(folder / name, back), LoadStatus::kOk);
+        ASSERT_EQ(LoadLayerFile(folder / name, back), LoadStatus::Ok);
         auto* map = dynamic_cast<TextureMap*>(back.get());
         ASSERT_NE(map, nullptr);
         auto* bitmap = dynamic_cast<BitmapLayer*>(map->Child(0));
@@ -258,7 +282,7 @@ TEST(TextureFiles, PictureBytesSurviveBothKindsOfFile) {
 TEST(TextureFiles, ColourMapFiles) {
     TempFolder folder;
     ColorMap map;
-    ASSERT_EQ(LoadColorMapFile(DataPath("random_pair.cmp"), map), LoadStatus::kOk);
+    ASSERT_EQ(LoadColorMapFile(DataPath("random_pair.cmp"), map), LoadStatus::Ok);
     EXPECT_TRUE(map.IsRandom());
     ASSERT_EQ(map.EntryCount(), 2);
     EXPECT_EQ(map.Entries()[0].second.red, 1.0);
@@ -271,9 +295,9 @@ TEST(TextureFiles, ColourMapFiles) {
     WriteBytes(folder / "empty.cmp", "VERSION 2\r\n");
     CapturingErrorReporter reporter;
     ScopedErrorReporter scope(reporter);
-    EXPECT_EQ(LoadColorMapFile(folder / "bad.cmp", map), LoadStatus::kFailed);
-    EXPECT_EQ(LoadColorMapFile(folder / "empty.cmp", map), LoadStatus::kEmpty);
-    EXPECT_EQ(LoadColorMapFile(folder / "missing.cmp", map), LoadStatus::kEmpty);
+    EXPECT_EQ(LoadColorMapFile(folder / "bad.cmp", map), LoadStatus::Failed);
+    EXPECT_EQ(LoadColorMapFile(folder / "empty.cmp", map), LoadStatus::Empty);
+    EXPECT_EQ(LoadColorMapFile(folder / "missing.cmp", map), LoadStatus::Empty);
     EXPECT_EQ(map.EntryCount(), 2);
     EXPECT_EQ(reporter.Messages().size(), 1u);
 }
@@ -286,23 +310,23 @@ TEST(TextureFiles, RefusedAndEmptyFiles) {
     std::unique_ptr<TextureMap> loaded;
     std::unique_ptr<BaseLayer> layer;
 
-    EXPECT_EQ(LoadDocument(DataPath("not_a_document.qln"), texture), LoadStatus::kNotDocument);
-    EXPECT_EQ(LoadDocument(folder / "missing.qln", texture), LoadStatus::kNotDocument);
+    EXPECT_EQ(LoadDocument(DataPath("not_a_document.qln"), texture), LoadStatus::NotDocument);
+    EXPECT_EQ(LoadDocument(folder / "missing.qln", texture), LoadStatus::NotDocument);
     EXPECT_TRUE(reporter.Messages().empty()) << "a refused document shows nothing";
 
-    EXPECT_EQ(LoadDocument(DataPath("version_2_01.qln"), texture), LoadStatus::kFailed);
+    EXPECT_EQ(LoadDocument(DataPath("version_2_01.qln"), texture), LoadStatus::Failed);
     EXPECT_EQ(reporter.Messages().size(), 1u);
 
     WriteBytes(folder / "mask.qln", "VERSION 2\nMASKLAYER \"m\" { }\n");
-    EXPECT_EQ(LoadTextureDocument(folder / "mask.qln", loaded), LoadStatus::kEmpty);
+    EXPECT_EQ(LoadTextureDocument(folder / "mask.qln", loaded), LoadStatus::Empty);
     EXPECT_EQ(loaded, nullptr);
-    EXPECT_EQ(LoadTextureDocument(DataPath("granite.qln"), loaded), LoadStatus::kOk);
+    EXPECT_EQ(LoadTextureDocument(DataPath("granite.qln"), loaded), LoadStatus::Ok);
     ASSERT_NE(loaded, nullptr);
     EXPECT_EQ(loaded->Name(), "Granite");
 
     WriteBytes(folder / "version.qlr", "VERSION 2\r\n");
-    EXPECT_EQ(LoadLayerFile(folder / "version.qlr", layer), LoadStatus::kEmpty);
-    EXPECT_EQ(LoadLayerFile(folder / "missing.qlr", layer), LoadStatus::kEmpty);
+    EXPECT_EQ(LoadLayerFile(folder / "version.qlr", layer), LoadStatus::Empty);
+    EXPECT_EQ(LoadLayerFile(folder / "missing.qlr", layer), LoadStatus::Empty);
     EXPECT_EQ(layer, nullptr);
 }
 
@@ -313,11 +337,18 @@ TEST(TextureFiles, FailedSavesKeepTheOldFile) {
     TextureMap texture;
     BaseLayer layer;
 
-    EXPECT_FALSE(SaveDocument(folder / "no" / "such" / "folder.qln", texture));
+    // Each failure names the file and the system's reason.
+    const std::string missing = ": No such file or directory";
+    std::string error;
+    EXPECT_FALSE(SaveDocument(folder / "no" / "such" / "folder.qln", texture, &error));
+    EXPECT_EQ(error, "Unable to create file " + (folder / "no/such/folder.qln").string() + missing);
     EXPECT_FALSE(SaveLayerFile(folder / "no" / "layer.qlr", layer));
-    EXPECT_FALSE(SaveColorMapFile(folder / "no" / "map.cmp", layer.GetColorMap()));
+    EXPECT_FALSE(SaveColorMapFile(folder / "no" / "map.cmp", layer.GetColorMap(), &error));
+    EXPECT_EQ(error, "Unable to create file " + (folder / "no/map.cmp").string() + missing);
     EXPECT_EQ(reporter.Messages(),
-              (std::vector<std::string>{"Unable to write layer file", "Unable to write color map"}));
+              (std::vector<std::string>{"Unable to write layer file\n\nUnable to create file " +
+                                            (folder / "no/layer.qlr").string() + missing,
+                                        "Unable to write color map\n\n" + error}));
 
     // A save over a folder fails and leaves the folder as it was.
     std::filesystem::create_directory(folder / "taken.qln");
@@ -330,6 +361,69 @@ TEST(TextureFiles, FailedSavesKeepTheOldFile) {
     ASSERT_TRUE(SaveDocument(folder / "old.qln", texture));
     EXPECT_EQ(ReadBytes(folder / "old.qln"), DocumentText(texture));
     EXPECT_EQ(folder.EntryCount(), 2u);
+}
+
+// Address space for this process: what it uses now and some headroom.
+void LimitMemory(std::size_t headroom) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    std::size_t usedKb = 0;
+    while (std::getline(status, line))
+        if (line.rfind("VmSize:", 0) == 0) usedKb = std::stoul(line.substr(7));
+    const rlimit limit{usedKb * 1024 + headroom, usedKb * 1024 + headroom};
+    setrlimit(RLIMIT_AS, &limit);
+}
+
+// Whether the file holds exactly text (with CR LF line ends when crlf),
+// read without a copy of either.
+bool FileHolds(const std::filesystem::path& path, const std::string& text, bool crlf) {
+    std::ifstream in(path, std::ios::binary);
+    std::size_t at = 0;
+    bool pendingLf = false;
+    for (char c; in.get(c);) {
+        if (pendingLf) {
+            if (c != '\n') return false;
+            pendingLf = false;
+        } else if (at < text.size() && crlf && text[at] == '\n') {
+            if (c != '\r') return false;
+            pendingLf = true;
+            ++at;
+        } else if (at >= text.size() || text[at++] != c) {
+            return false;
+        }
+    }
+    return at == text.size() && !pendingLf;
+}
+
+// Memory too short to hold a large document's text: the text comes back
+// empty rather than cut, and a save streams the whole file anyway.
+TEST(TextureFiles, ShortMemoryNeverGivesACutDocument) {
+    TempFolder folder;
+    TextureMap texture;
+    auto bitmap = std::make_unique<BitmapLayer>();
+    std::vector<std::uint8_t> bytes(3 * 2048 * 2048);
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 7);
+    RgbPicture picture;
+    ASSERT_TRUE(picture.Assign(2048, 2048, bytes.data()));
+    bitmap->SetPicture(std::move(picture));
+    texture.AddLast(std::move(bitmap));
+    const std::string whole = DocumentText(texture);
+    ASSERT_GT(whole.size(), bytes.size());
+    const auto path = folder / "big.qln";
+    const auto layerPath = folder / "big.qlr";
+
+    // A fresh process, so that no memory freed by earlier tests is at hand.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            WriteBytes(path, "old");
+            LimitMemory(8u << 20);
+            const bool cut = !DocumentText(texture).empty();
+            const bool saved = SaveDocument(path, texture) && SaveLayerFile(layerPath, texture);
+            const bool complete = FileHolds(path, whole, false) && FileHolds(layerPath, whole, true);
+            std::_Exit(cut ? 1 : !saved ? 2 : !complete ? 3 : 0);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

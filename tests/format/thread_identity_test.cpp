@@ -41,7 +41,7 @@ std::vector<float> Render(const fs::path& path, int threads) {
     SetMaxThreads(threads);
     RandomGenerator::Instance().Seed(1);
     TextureMap texture;
-    EXPECT_EQ(LoadDocument(path, texture), LoadStatus::kOk) << path;
+    EXPECT_EQ(LoadDocument(path, texture), LoadStatus::Ok) << path;
     const std::size_t n = static_cast<std::size_t>(texture.Size());
     std::vector<float> rgb(3 * n, 0.0f), alpha(n, 1.0f);
     SynthesisJob job;

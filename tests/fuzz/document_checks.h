@@ -30,10 +30,10 @@ inline std::unique_ptr<LayerParser> ParserOn(const std::string& text, LineEnds l
 inline std::string CheckDocument(const std::string& input) {
     if (input.empty() || input[0] != 'V') return {};  // LoadDocument's own check
     TextureMap texture;
-    if (!ParserOn(input, LineEnds::kBytes)->ParseFile(&texture)) return {};
+    if (!ParserOn(input, LineEnds::Bytes)->ParseFile(&texture)) return {};
     const std::string written = DocumentText(texture);
     TextureMap again;
-    if (!ParserOn(written, LineEnds::kBytes)->ParseFile(&again))
+    if (!ParserOn(written, LineEnds::Bytes)->ParseFile(&again))
         return "saved document does not load:\n" + written;
     if (DocumentText(again) != written) return "document changes on a second save:\n" + written;
     return {};
@@ -41,12 +41,12 @@ inline std::string CheckDocument(const std::string& input) {
 
 // As a layer file.
 inline std::string CheckLayerFile(const std::string& input) {
-    auto parser = ParserOn(input, LineEnds::kText);
+    auto parser = ParserOn(input, LineEnds::Text);
     if (!parser->ParseFile(nullptr)) return {};
     std::unique_ptr<BaseLayer> layer = parser->TakeResultLayer();
     if (!layer) return {};
     const std::string written = DocumentText(*layer);
-    auto reread = ParserOn(written, LineEnds::kBytes);
+    auto reread = ParserOn(written, LineEnds::Bytes);
     if (!reread->ParseFile(nullptr)) return "saved layer does not load:\n" + written;
     std::unique_ptr<BaseLayer> again = reread->TakeResultLayer();
     if (!again) return "saved layer reads as nothing:\n" + written;
@@ -56,11 +56,11 @@ inline std::string CheckLayerFile(const std::string& input) {
 
 // As a colour-map file.
 inline std::string CheckColorMapFile(const std::string& input) {
-    auto parser = ParserOn(input, LineEnds::kText);
+    auto parser = ParserOn(input, LineEnds::Text);
     ColorMap map;
     if (!parser->ParseColorMapFile(map) || !parser->ColorMapRead()) return {};
     const std::string written = ColorMapFileText(map.Entries(), map.IsRandom());
-    auto reread = ParserOn(written, LineEnds::kText);
+    auto reread = ParserOn(written, LineEnds::Text);
     ColorMap again;
     if (!reread->ParseColorMapFile(again) || !reread->ColorMapRead())
         return "saved colour map does not load:\n" + written;
@@ -85,7 +85,7 @@ inline constexpr int kMaxFuzzSide = 24;
 inline std::string CheckRendering(const std::string& input, int seed) {
     if (input.empty() || input[0] != 'V') return {};
     TextureMap texture;
-    if (!ParserOn(input, LineEnds::kBytes)->ParseFile(&texture)) return {};
+    if (!ParserOn(input, LineEnds::Bytes)->ParseFile(&texture)) return {};
     const int width = std::min(texture.Width(), kMaxFuzzSide);
     const int height = std::min(texture.Height(), kMaxFuzzSide);
     if (width < 1 || height < 1) return "a loaded texture has no pixels";

@@ -31,7 +31,9 @@ void WriteRawPng(const std::string& path, int width, int colorType, int depth, c
     std::fclose(file);
 }
 
-Bytes All(const ImageBuffer& image) { return Bytes(image.Pixels(), image.Pixels() + image.Size()); }
+Bytes All(const ImageBuffer& image) {
+    return Bytes(image.Pixels(), image.Pixels() + image.Size());
+}
 
 TEST(Png, RoundTripIsExactAndUpsideDown) {
     test::TempDir dir;
@@ -79,8 +81,8 @@ TEST(Png, ErrorsNeverGiveAnImage) {
 
     ASSERT_TRUE(PngWriter().Write(test::TestPicture(100, 80), dir.File("full.png")));
     const Bytes full = test::ReadBytes(dir.File("full.png"));
-    for (std::size_t keep : {std::size_t{0}, std::size_t{8}, std::size_t{40}, full.size() / 2,
-                             full.size() - 4}) {
+    for (std::size_t keep :
+         {std::size_t{0}, std::size_t{8}, std::size_t{40}, full.size() / 2, full.size() - 4}) {
         test::WriteBytes(dir.File("cut.png"),
                          Bytes(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(keep)));
         EXPECT_FALSE(reader.Read(dir.File("cut.png"))) << keep;
@@ -98,8 +100,10 @@ TEST(Png, ErrorsNeverGiveAnImage) {
     test::WriteBytes(path, Bytes{1, 2, 3});
     {
         test::FileSizeLimit limit(2048);
-        EXPECT_FALSE(PngWriter(0).Write(test::TestPicture(300, 300), path));
+        EXPECT_FALSE(writer.Write(test::TestPicture(300, 300), path));
     }
+    // The system's reason, not the library's "Write Error".
+    EXPECT_EQ(writer.LastError(), "Error writing file " + path + ": File too large\n");
     EXPECT_EQ(test::ReadBytes(path), (Bytes{1, 2, 3}));
 }
 

@@ -1,0 +1,404 @@
+#include "saver/draw_window.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QResizeEvent>
+#include <algorithm>
+#include <cstdio>
+
+#include "engine/random.h"
+#include "saver/replace_desktop.h"
+#include "wallpaper/wallpaper_files.h"
+#include "wallpaper/wallpaper_setter.h"
+
+namespace quillon {
+
+namespace {
+
+constexpr int kRetryMs = 1000;  // after a file that could not be shown
+constexpr int kPollMs = 250;    // how often a running worker is looked at
+
+}  // namespace
+
+DrawWindow::DrawWindow(const SaverSettings& settings, bool replaceDesktop, QWidget* parent)
+    : QWidget(parent), m_settings(settings), m_replaceDesktop(replaceDesktop), m_sink([this] {
+          QMetaObject::invokeMethod(this, &DrawWindow::DrainNotifications, Qt::QueuedConnection);
+      }) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setWindowTitle("Lumadrift");
+    m_nextTimer.setSingleShot(true);
+    connect(&m_nextTimer, &QTimer::timeout, this, &DrawWindow::NextPicture);
+    m_pollTimer.setInterval(kPollMs);
+    connect(&m_pollTimer, &QTimer::timeout, this, &DrawWindow::CheckWorker);
+}
+
+DrawWindow::~DrawWindow() {
+    m_nextTimer.stop();
+    StopWorker();
+    m_loader.Abandon();
+    m_wallpaper.Abandon();
+}
+
+void DrawWindow::Start() {
+    if (m_started) return;
+    m_started = true;
+    ScanResult scan = ScanFolder(m_settings.path.toStdString(), m_settings.recurse);
+    m_files = std::move(scan.files);
+    m_documents = std::move(scan.documents);
+    if (m_width <= 0 || m_height <= 0) ResizeBuffers(std::max(width(), 1), std::max(height(), 1));
+    NextPicture();
+}
+
+QImage DrawWindow::Snapshot() const {
+    std::lock_guard<std::mutex> hold(m_imageMutex);
+    if (m_image.Empty()) return {};
+    const QImage bottomUp(m_image.Data() + DisplayBitmap::kInfoHeaderSize, m_image.Width(),
+                          m_image.Height(), static_cast<qsizetype>(m_image.Stride()),
+                          QImage::Format_BGR888);
+    return bottomUp.mirrored(false, true);
+}
+
+void DrawWindow::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const QImage picture = Snapshot();
+    if (picture.isNull()) {
+        painter.fillRect(rect(), Qt::black);
+        return;
+    }
+    painter.drawImage(0, 0, picture);
+    // Only while the window grows ahead of its buffers.
+    if (picture.width() < width()) {
+        painter.fillRect(picture.width(), 0, width() - picture.width(), height(), Qt::black);
+    }
+    if (picture.height() < height()) {
+        painter.fillRect(0, picture.height(), width(), height() - picture.height(), Qt::black);
+    }
+}
+
+void DrawWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    const QSize size = event->size();
+    if (size.width() < 1 || size.height() < 1) return;
+    if (size.width() == m_width && size.height() == m_height) return;
+    StopWorker();
+    ResizeBuffers(size.width(), size.height());
+    if (m_started) NextPicture();
+}
+
+void DrawWindow::ResizeBuffers(int w, int h) {
+    std::lock_guard<std::mutex> hold(m_imageMutex);
+    m_image.Clear();
+    m_windowBuffer.Release();
+    m_width = m_height = 0;
+    if (!m_image.Create(w, h, 24)) return;
+    if (!m_windowBuffer.Allocate(3 * static_cast<std::size_t>(w) * static_cast<std::size_t>(h))) {
+        m_image.Clear();
+        return;
+    }
+    m_windowBuffer.Fill(0.0f);
+    m_width = w;
+    m_height = h;
+}
+
+void DrawWindow::NextPicture() {
+    m_nextTimer.stop();
+    m_tile.Release();
+    m_weights.Release();
+    m_wipeCounter = 0;
+    if (m_files.empty() || m_width <= 0) return;
+    if (m_loader.Busy()) {
+        // A load that cannot be interrupted is still decoding: it is stale
+        // now, and the next picture starts when it ends.
+        ++m_generation;
+        m_restartPending = true;
+        return;
+    }
+    const int count = static_cast<int>(m_files.size());
+    const int index = std::clamp(static_cast<int>(Uniform(0.0, count)), 0, count - 1);
+    const std::string path = m_files[static_cast<std::size_t>(index)];
+    m_stack.reset();
+
+    // The weights are read afresh for every picture, so that changed settings
+    // apply without a restart.
+    const SaverSettings fresh = LoadSaverSettings();
+    const EffectWeights weights{fresh.weights[0], fresh.weights[1], fresh.weights[2]};
+    const int generation = ++m_generation;
+    std::vector<std::string> documents = m_documents;
+    m_loader.Run<LoadedPicture>(
+        [path, weights, documents = std::move(documents)] {
+            return LoadPicture(path, weights, documents);
+        },
+        [this, path, generation](LoadedPicture& loaded) { OnLoaded(loaded, path, generation); });
+}
+
+void DrawWindow::OnLoaded(LoadedPicture& loaded, const std::string& path, int generation) {
+    if (generation != m_generation) {
+        if (m_restartPending && !m_loader.Busy()) {
+            m_restartPending = false;
+            NextPicture();
+        }
+        return;
+    }
+    m_stack = std::move(loaded.stack);
+    m_currentPath = path;
+    if (!m_stack) {
+        if (!loaded.error.empty()) std::fprintf(stderr, "lumadrift: %s\n", loaded.error.c_str());
+        DropFile(path);
+        return;
+    }
+    m_mode = loaded.mode;
+    if (!StartRendering()) {
+        m_stack.reset();
+        DropFile(path);
+    }
+}
+
+bool DrawWindow::StartRendering() {
+    const RenderPlan plan =
+        PlanRendering(m_mode, m_stack->Width(), m_stack->Height(), m_width, m_height);
+    const std::size_t pixels =
+        static_cast<std::size_t>(plan.width) * static_cast<std::size_t>(plan.height);
+    if (!m_weights.Allocate(pixels)) return false;
+    m_weights.Fill(1.0f);
+    float* target = m_windowBuffer.Data();
+    if (m_mode == DisplayMode::Expand) {
+        m_wipePattern = static_cast<int>(Uniform(0.0, kWipePatterns));
+        m_tileWidth = m_tileHeight = 0;
+    } else {
+        if (!m_tile.Allocate(3 * pixels)) return false;
+        m_tile.Fill(0.0f);
+        target = m_tile.Data();
+        m_tileWidth = plan.width;
+        m_tileHeight = plan.height;
+    }
+    m_stack->SetSize(plan.width, plan.height);
+    if (m_stack->Width() != plan.width || m_stack->Height() != plan.height) return false;
+
+    m_sink.TakeAll();
+    m_job.window = &m_sink;
+    m_job.rgb = target;
+    m_job.alpha = m_weights.Data();
+    m_job.scale = plan.scale;
+    m_job.xScale = plan.xScale;
+    m_job.yScale = plan.yScale;
+    m_job.texture = m_stack.get();
+    m_job.onComposite = [this](RenderContext&, float* rgb, std::uintptr_t) { UpdateImage(rgb); };
+    m_job.callbackArg =
+        m_mode == DisplayMode::Expand ? 0 : reinterpret_cast<std::uintptr_t>(m_windowBuffer.Data());
+    if (!m_job.Start()) return false;
+    m_waitingForDone = true;
+    m_renderClock.start();
+    m_pollTimer.start();
+    return true;
+}
+
+void DrawWindow::UpdateImage(const float* rendered) {
+    float* window = m_windowBuffer.Data();
+    switch (m_mode) {
+        case DisplayMode::Expand:
+            break;  // the job renders straight into the window buffer
+        case DisplayMode::Current:
+        case DisplayMode::Image:
+            ComposeCentred(rendered, m_tileWidth, m_tileHeight, window, m_width, m_height);
+            break;
+        default:
+            ComposeTiled(rendered, m_tileWidth, m_tileHeight, window, m_width, m_height,
+                         MirrorsX(m_mode), MirrorsY(m_mode));
+            break;
+    }
+    std::lock_guard<std::mutex> hold(m_imageMutex);
+    m_image.FillFromFloats(
+        {window, 3 * static_cast<std::size_t>(m_width) * static_cast<std::size_t>(m_height)});
+}
+
+void DrawWindow::DrainNotifications() {
+    for (Notification n : m_sink.TakeAll()) {
+        switch (n) {
+            case Notification::LayerStarted:
+                m_wipeCounter = 0;
+                m_wipePattern = static_cast<int>(Uniform(0.0, kWipePatterns));
+                break;
+            case Notification::ProgressStep:
+                if (m_mode == DisplayMode::Expand) WipeStep();
+                break;
+            case Notification::LayerComposited:
+                update();
+                break;
+            case Notification::SynthesisDone:
+                OnSynthesisDone();
+                break;
+        }
+    }
+}
+
+void DrawWindow::WipeStep() {
+    const int n = m_wipeCounter;
+    const int c = std::min(n + 1, kWipeSteps);
+    m_wipeCounter = c;
+    {
+        std::lock_guard<std::mutex> hold(m_imageMutex);
+        BlackenRects(m_image, WipeRects(m_wipePattern, n, c, m_width, m_height));
+    }
+    update();
+}
+
+void DrawWindow::OnSynthesisDone() {
+    if (!m_waitingForDone) return;
+    m_waitingForDone = false;
+    m_pollTimer.stop();
+    m_job.Wait();
+    update();
+    emit PictureShown();
+    if (m_replaceDesktop) ReplaceDesktop();
+    m_nextTimer.start(std::max(m_settings.delay, 1) * 1000);
+}
+
+void DrawWindow::CheckWorker() {
+    if (!m_waitingForDone) {
+        m_pollTimer.stop();
+        return;
+    }
+    if (!m_job.IsRunning()) {
+        // A success posts SynthesisDone, which is on its way; a failure
+        // posts nothing and is handled like an unreadable file.
+        if (m_job.Succeeded()) return;
+        m_waitingForDone = false;
+        m_pollTimer.stop();
+        m_job.Wait();
+        std::fprintf(stderr, "lumadrift: %s could not be rendered\n", m_currentPath.c_str());
+        DropFile(m_currentPath);
+        return;
+    }
+    if (std::chrono::milliseconds(m_renderClock.elapsed()) > m_renderTimeLimit) {
+        m_waitingForDone = false;
+        m_pollTimer.stop();
+        m_job.Cancel();
+        m_sink.TakeAll();
+        std::fprintf(stderr, "lumadrift: %s took too long to render\n", m_currentPath.c_str());
+        DropFile(m_currentPath);
+    }
+}
+
+void DrawWindow::DropFile(const std::string& path) {
+    auto drop = [&path](std::vector<std::string>& list) {
+        list.erase(std::remove(list.begin(), list.end(), path), list.end());
+    };
+    drop(m_files);
+    drop(m_documents);
+    emit FileDropped(QString::fromStdString(path));
+    m_nextTimer.start(kRetryMs);
+}
+
+void DrawWindow::StopWorker() {
+    ++m_generation;  // a load in flight is for the old size
+    m_pollTimer.stop();
+    m_nextTimer.stop();
+    m_job.Cancel();
+    m_waitingForDone = false;
+    m_sink.TakeAll();
+}
+
+void DrawWindow::ReplaceDesktop() {
+    // Setter programs may take seconds: they run beside the window, and a
+    // picture that comes while the last one is still being installed is
+    // not installed.
+    if (m_wallpaper.Busy()) return;
+    auto image = std::make_shared<DisplayBitmap>();
+    {
+        std::lock_guard<std::mutex> hold(m_imageMutex);
+        if (!image->Assign(m_image)) return;
+    }
+    auto tile = std::make_shared<std::vector<float>>();
+    if (m_mode != DisplayMode::Expand && m_tile) {
+        tile->assign(m_tile.Data(), m_tile.Data() + m_tile.Count());
+    }
+    const DisplayMode mode = m_mode;
+    const int tw = m_tileWidth, th = m_tileHeight;
+    m_wallpaper.Run<bool>(
+        [image, tile, mode, tw, th] {
+            DesktopInstall install;
+            std::string error;
+            if (!WriteDesktopFiles(mode, *image, *tile, tw, th, WallpaperDirectory(), install,
+                                   &error)) {
+                std::fprintf(stderr, "lumadrift: wallpaper not written: %s\n", error.c_str());
+                return false;
+            }
+            // The screen saver says nothing when the desktop has no setter.
+            return InstallWallpaper(install.styledPath, install.plainPath, install.style) ==
+                   WallpaperInstallStatus::kInstalled;
+        },
+        [](bool&) {});
+}
+
+// ---- Full screen -----------------------------------------------------------
+
+SaverWindow::SaverWindow(const SaverSettings& settings, QWidget* parent)
+    : DrawWindow(settings, settings.desktop, parent) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    setCursor(Qt::BlankCursor);
+    setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
+    connect(qApp, &QGuiApplication::applicationStateChanged, this,
+            [this](Qt::ApplicationState state) {
+                if (state != Qt::ApplicationActive && m_wasActive) End();
+            });
+}
+
+void SaverWindow::End() {
+    if (m_ending) return;
+    m_ending = true;
+    QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+}
+
+bool SaverWindow::Ends(QEvent* event) {
+    switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+            return true;
+        case QEvent::MouseMove: {
+            const QPoint where = static_cast<QMouseEvent*>(event)->globalPosition().toPoint();
+            if (m_firstMouse == QPoint(-1, -1)) {
+                m_firstMouse = where;  // the first move only tells where the mouse is
+                return false;
+            }
+            return where != m_firstMouse;
+        }
+        default:
+            return false;
+    }
+}
+
+void SaverWindow::keyPressEvent(QKeyEvent* event) {
+    if (Ends(event)) End();
+}
+
+void SaverWindow::mousePressEvent(QMouseEvent* event) {
+    if (Ends(event)) End();
+}
+
+void SaverWindow::mouseMoveEvent(QMouseEvent* event) {
+    if (Ends(event)) End();
+}
+
+void SaverWindow::changeEvent(QEvent* event) {
+    DrawWindow::changeEvent(event);
+    if (event->type() != QEvent::ActivationChange) return;
+    if (isActiveWindow()) {
+        m_wasActive = true;
+    } else if (m_wasActive) {
+        End();
+    }
+}
+
+bool SaverWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (Ends(event)) End();
+    return DrawWindow::eventFilter(watched, event);
+}
+
+}  // namespace quillon

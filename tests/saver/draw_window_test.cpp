@@ -1,0 +1,96 @@
+#include <gtest/gtest.h>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <filesystem>
+#include <fstream>
+
+#include "engine/error_reporter.h"
+#include "engine/random.h"
+#include "format/texture_files.h"
+#include "saver/draw_window.h"
+
+namespace fs = std::filesystem;
+
+namespace quillon {
+namespace {
+
+class SaverWindows : public testing::Test {
+  protected:
+    void SetUp() override {
+        RandomGenerator::Instance().Seed(11);
+        folder = fs::path(dir.path().toStdString());
+        settings.path = dir.path();
+        settings.recurse = 1;
+        settings.delay = 180;
+    }
+    void AddDocument(const std::string& name, int w, int h, int screenSaverType = 0) {
+        TextureMap texture;
+        texture.SetSize(w, h);
+        texture.SetScreenSaverType(screenSaverType);
+        ASSERT_TRUE(SaveDocument(folder / name, texture));
+    }
+
+    CapturingErrorReporter reporter;
+    ScopedErrorReporter scoped{reporter};
+    QTemporaryDir dir;
+    fs::path folder;
+    SaverSettings settings;
+};
+
+TEST_F(SaverWindows, FirstMouseMoveIsIgnoredAndTheNextEndsTheRun) {
+    QPointer<SaverWindow> window = new SaverWindow(settings);
+    window->resize(40, 30);
+    window->show();
+    window->Start();
+    QTest::mouseMove(window, QPoint(10, 10));
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(window);
+    QTest::mouseMove(window, QPoint(11, 10));
+    QTRY_VERIFY_WITH_TIMEOUT(window.isNull(), 2000);
+
+    // Any key ends it too.
+    QPointer<SaverWindow> keyed = new SaverWindow(settings);
+    keyed->show();
+    QTest::keyClick(keyed, Qt::Key_Shift);
+    QTRY_VERIFY_WITH_TIMEOUT(keyed.isNull(), 2000);
+}
+
+TEST_F(SaverWindows, ShowsADocumentCentredAndDropsUnreadableFiles) {
+    AddDocument("small.qln", 8, 6);
+    std::ofstream(folder / "broken.qln") << "VERSION 2\nTEXTURE {\n WIDTH zzz\n";
+    std::ofstream(folder / "empty.jpg") << "";
+    settings.delay = 1;
+    DrawWindow window(settings, false);
+    window.resize(20, 10);
+    QSignalSpy shown(&window, &DrawWindow::PictureShown);
+    QSignalSpy dropped(&window, &DrawWindow::FileDropped);
+    window.Start();
+    EXPECT_EQ(window.Files().size(), 3u);
+    // The bad files go one by one, a second apart; the good one stays.
+    QTRY_VERIFY_WITH_TIMEOUT(shown.count() >= 1 && window.Files().size() == 1, 15000);
+    EXPECT_EQ(dropped.count(), 2);
+    EXPECT_EQ(window.Mode(), DisplayMode::Current);
+    const QImage picture = window.Snapshot();
+    ASSERT_EQ(picture.size(), QSize(20, 10));
+    // Outside the centred 8 x 6 tile (columns 6..13, rows 2..7) all is black.
+    EXPECT_EQ(picture.pixel(0, 0) & 0xffffff, 0u);
+    EXPECT_EQ(picture.pixel(19, 9) & 0xffffff, 0u);
+    EXPECT_EQ(picture.pixel(5, 5) & 0xffffff, 0u);
+}
+
+TEST_F(SaverWindows, ClosingDuringARenderingStopsTheWorker) {
+    AddDocument("large.qln", 64, 64, kScreenSaverExpand);
+    auto* window = new DrawWindow(settings, false);
+    window->resize(1200, 900);
+    window->Start();
+    QSignalSpy shown(window, &DrawWindow::PictureShown);
+    QTRY_VERIFY_WITH_TIMEOUT(window->WorkerRunning() || shown.count() > 0, 10000);
+    EXPECT_EQ(window->Mode(), DisplayMode::Expand);
+    delete window;  // cancels and joins; a leaked worker would crash the run
+    SUCCEED();
+}
+
+}  // namespace
+}  // namespace quillon
