@@ -115,7 +115,8 @@ DocumentView::DocumentView(Document* document, QWidget* parent)
 
     SetButtonsEnabled(false);
     Rebuild();
-    m_tree->setFocus();
+    // The document window gives the keyboard to the tree when it is activated.
+    setFocusProxy(m_tree);
 }
 
 DocumentView::~DocumentView() {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QFile>
 #include <QIcon>
 #include <QString>
 
@@ -8,9 +7,6 @@ namespace quillon {
 
 // An icon of the editor's resources by file name ("new.svg"); empty when
 // the resource is missing.
-inline QIcon EditorIcon(const QString& name) {
-    QString path = QStringLiteral(":/icons/") + name;
-    return QFile::exists(path) ? QIcon(path) : QIcon();
-}
+QIcon EditorIcon(const QString& name);
 
 }  // namespace quillon

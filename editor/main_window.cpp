@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -38,6 +40,43 @@ namespace quillon {
 namespace {
 
 const QString kDocumentFilter = QStringLiteral("Quillon Files (*.qln);;All Files (*)");
+
+// The CAP, NUM and SCRL panes, which show their text while the lock is on.
+// X11 reports Caps Lock and Num Lock in the state of every key event (Lock
+// and Mod2); Scroll Lock is no modifier there, so its pane follows the
+// presses of its key.
+class LockKeyPanes : public QObject {
+  public:
+    LockKeyPanes(QLabel* caps, QLabel* num, QLabel* scroll, QObject* parent)
+        : QObject(parent), m_caps(caps), m_num(num), m_scroll(scroll) {
+        m_x11 = QGuiApplication::platformName() == QStringLiteral("xcb");
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
+            auto* key = static_cast<QKeyEvent*>(event);
+            if (m_x11) {
+                m_caps->setText((key->nativeModifiers() & 0x2) ? QStringLiteral("CAP") : QString());
+                m_num->setText((key->nativeModifiers() & 0x10) ? QStringLiteral("NUM") : QString());
+            }
+            if (key->key() == Qt::Key_ScrollLock && event->type() == QEvent::KeyPress &&
+                !key->isAutoRepeat() && key->timestamp() != m_scrollStamp) {
+                // A key event travels up the widgets: count it once.
+                m_scrollStamp = key->timestamp();
+                m_scroll->setText(m_scroll->text().isEmpty() ? QStringLiteral("SCRL") : QString());
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+  private:
+    QLabel* m_caps;
+    QLabel* m_num;
+    QLabel* m_scroll;
+    bool m_x11 = false;
+    quint64 m_scrollStamp = 0;
+};
 
 // "&Save Layer...\tCtrl+A" -> "Save Layer..."
 QString PlainName(const QString& text) {
@@ -81,14 +120,17 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
 
     m_message = new QLabel(QStringLiteral("Ready"), this);
     statusBar()->addWidget(m_message, 1);
+    QList<QLabel*> panes;
     for (const char* pane : {"CAP", "NUM", "SCRL"}) {
-        auto* label = new QLabel(QString::fromLatin1(pane), this);
+        auto* label = new QLabel(this);
         label->setAlignment(Qt::AlignCenter);
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QStringLiteral("SCRL")) + 12);
         label->setObjectName(QString::fromLatin1(pane));
         statusBar()->addPermanentWidget(label);
+        panes << label;
     }
+    qApp->installEventFilter(new LockKeyPanes(panes[0], panes[1], panes[2], this));
     connect(Action("Status Bar"), &QAction::toggled, statusBar(), &QStatusBar::setVisible);
     SetStatusTextSink([this](const QString& text) {
         m_message->setText(text.isEmpty() ? QStringLiteral("Ready") : text);
@@ -422,6 +464,7 @@ DocumentView* MainWindow::AddView(Document* document) {
     });
     window->resize(640, 420);
     window->show();
+    m_mdi->setActiveSubWindow(window);
     view->Tree()->setFocus();
     UpdateTitles(document);
     window->setWindowModified(document->IsModified());
@@ -474,8 +517,6 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         }
     }
     for (DocumentView* view : Views()) view->CancelPreview();
-    QSettings settings;
-    settings.setValue(QStringLiteral("Settings/Window"), saveState());
     event->accept();
 }
 
