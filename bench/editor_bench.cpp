@@ -39,7 +39,7 @@ std::unique_ptr<TextureMap> LoadExample(const std::string& name, int size) {
     RandomGenerator::Instance().Seed(1);
     auto texture = std::make_unique<TextureMap>();
     const std::string path = std::string(QUILLON_SOURCE_DIR "/examples/") + name + ".qln";
-    if (LoadDocument(path, *texture) != LoadStatus::kOk) return nullptr;
+    if (LoadDocument(path, *texture) != LoadStatus::Ok) return nullptr;
     texture->SetSize(size, size);
     return texture;
 }

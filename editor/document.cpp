@@ -51,7 +51,7 @@ bool Document::Open(const QString& path) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     LoadStatus status = LoadDocument(ToPath(path), *texture);
     QApplication::restoreOverrideCursor();
-    if (status != LoadStatus::kOk) {
+    if (status != LoadStatus::Ok) {
         if (madeForFile) m_texture = std::move(texture);
         return false;
     }

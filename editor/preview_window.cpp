@@ -32,6 +32,7 @@
 #include "editor/dialogs/jpeg_quality_dialog.h"
 #include "engine/base_layer.h"
 #include "engine/error_reporter.h"
+#include "engine/parallel.h"
 #include "engine/texture_map.h"
 #include "format/texture_files.h"
 #include "image/picture_file.h"
@@ -39,6 +40,10 @@
 namespace quillon {
 
 // ---- PreviewFrames ------------------------------------------------------
+
+namespace {
+constexpr std::size_t kConversionRows = 32;  // rows per band of a conversion
+}  // namespace
 
 bool PreviewFrames::Create(int width, int height) {
     Release();
@@ -88,7 +93,19 @@ void PreviewFrames::Convert(bool onlyIfPending) {
     if (!m_source || m_back.Empty()) return;
     const std::size_t count =
         3 * static_cast<std::size_t>(m_back.Width()) * static_cast<std::size_t>(m_back.Height());
-    if (!m_back.FillFromFloats(std::span<const float>(m_source, count))) return;
+    // In bands over the worker pool: a large picture is ready sooner, and a
+    // cancel need not wait for the whole of it.
+    const std::span<const float> rgb(m_source, count);
+    std::atomic<bool> stopped{false};
+    ParallelFor(
+        static_cast<std::size_t>(m_back.Height()), kConversionRows,
+        [&](std::size_t begin, std::size_t end) {
+            if (stopped.load(std::memory_order_relaxed) || (m_cancel && m_cancel->IsSet()) ||
+                !m_back.FillRowsFromFloats(rgb, static_cast<int>(begin), static_cast<int>(end))) {
+                stopped = true;
+            }
+        });
+    if (stopped) return;
     {
         std::lock_guard<std::mutex> hold(m_frontMutex);
         std::swap(m_front, m_back);
@@ -391,7 +408,7 @@ void PreviewWindow::StartJob(BaseLayer* layer, float xScale, float yScale) {
     // Every synthesis starts from a black picture, as a fresh window does.
     m_rgb.Fill(0.0f);
     m_alpha.Fill(1.0f);
-    m_frames.SetSource(m_rgb.Data());
+    m_frames.SetSource(m_rgb.Data(), &m_job.CancelEvent());
     m_job.window = &m_sink;
     m_job.rgb = m_rgb.Data();
     m_job.alpha = m_alpha.Data();
@@ -611,7 +628,7 @@ void PreviewWindow::SlideshowStep() {
         std::unique_ptr<TextureMap> texture;
         // An unreadable file has been reported by the parser; the next one follows.
         if (LoadTextureDocument(QFile::encodeName(path).toStdString(), texture) !=
-                LoadStatus::kOk ||
+                LoadStatus::Ok ||
             !texture) {
             continue;
         }

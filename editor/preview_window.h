@@ -44,7 +44,11 @@ class PreviewFrames {
     void Release();
 
     // Worker side. rgb holds 3 floats per pixel of the picture's size.
-    void SetSource(const float* rgb) { m_source = rgb; }
+    // A conversion under way stops when the job's cancel event is set.
+    void SetSource(const float* rgb, const ManualResetEvent* cancel) {
+        m_source = rgb;
+        m_cancel = cancel;
+    }
     void OnComposite(const float* rgb);
     // Any notification the worker posts: a conversion that was put off is
     // done now if a frame interval has passed, or at once when finishing.
@@ -74,6 +78,7 @@ class PreviewFrames {
     DisplayBitmap m_back;  // the worker's alone
     std::mutex m_convertMutex;
     const float* m_source = nullptr;
+    const ManualResetEvent* m_cancel = nullptr;
     std::atomic<bool> m_pending{false};
     // Notifications may come from the worker's helper threads too.
     std::atomic<std::int64_t> m_lastConversion{0};  // steady clock, microseconds

@@ -80,7 +80,7 @@ class PreviewWindowTest : public testing::Test {
     }
     std::unique_ptr<TextureMap> Load(const QString& path) const {
         std::unique_ptr<TextureMap> texture;
-        EXPECT_EQ(LoadTextureDocument(path.toStdString(), texture), LoadStatus::kOk);
+        EXPECT_EQ(LoadTextureDocument(path.toStdString(), texture), LoadStatus::Ok);
         return texture;
     }
 
@@ -267,14 +267,14 @@ TEST_F(PreviewWindowTest, SamePictureAsTheCommandLineForTheSameSeed) {
     for (const QString& document : {kExamples + "marble.qln", Path("small.qln")}) {
         RandomGenerator::Instance().Seed(4242);
         TextureMap editorTexture;
-        ASSERT_EQ(LoadDocument(document.toStdString(), editorTexture), LoadStatus::kOk);
+        ASSERT_EQ(LoadDocument(document.toStdString(), editorTexture), LoadStatus::Ok);
         auto window = Render(editorTexture);
         const DisplayBitmap shown = window->Picture();
         Close(window);
 
         RandomGenerator::Instance().Seed(4242);
         TextureMap cliTexture;
-        ASSERT_EQ(LoadDocument(document.toStdString(), cliTexture), LoadStatus::kOk);
+        ASSERT_EQ(LoadDocument(document.toStdString(), cliTexture), LoadStatus::Ok);
         DisplayBitmap rendered;
         std::string error;
         ASSERT_EQ(RenderTexture(cliTexture, RenderRequest{}, rendered, error), 0) << error;
