@@ -63,12 +63,8 @@ void BitmapPropPageDlg::ShowPicture() {
 
 void BitmapPropPageDlg::Import() {
     if (!dynamic_cast<BitmapLayer*>(m_object.layer) || RefuseWhilePreviewed()) return;
-    QString filter;
-    const QString path = ChooseOpenFile(
-        this, tr("Load Bitmap Layer"),
-        QStringLiteral("%1;;%2;;%3").arg(kBmpFilter, kJpegFilter, kPngFilter), &filter);
-    if (path.isEmpty()) return;
-    ImportFile(path, filter);
+    const QString path = GetChoosers().OpenFileName(this, tr("Load Bitmap Layer"), kPictureFilter);
+    if (!path.isEmpty()) ImportFile(path);
 }
 
 bool BitmapPropPageDlg::ImportFile(const QString& path) {

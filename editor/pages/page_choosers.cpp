@@ -21,9 +21,6 @@ QString SlotKey(int slot) {
 void SetColorChooserHook(ColorChooserHook hook) {
     ColorHook() = std::move(hook);
 }
-void SetFileChooserHook(FileChooserHook hook) {
-    FileHook() = std::move(hook);
-}
 
 unsigned ColorToBgr(const QColor& color) {
     return static_cast<unsigned>(color.red()) | (static_cast<unsigned>(color.green()) << 8) |

@@ -96,12 +96,17 @@ QuillonPropertyPage* TextureLayerDlg::Page(int index) const {
     return index >= 0 && index < PageCount() ? m_pages[index] : nullptr;
 }
 
+void TextureLayerDlg::DiscardPage(QuillonPropertyPage* page) {
+    page->hide();
+    page->disconnect(this);
+    page->setParent(nullptr);
+    page->deleteLater();  // a page may be asking for this from its own slot
+}
+
 void TextureLayerDlg::ClearTabs() {
     m_tabs->clear();
     for (QuillonPropertyPage* page : m_pages) {
-        page->hide();
-        page->disconnect(this);
-        page->deleteLater();  // a page may be asking for this from its own slot
+        DiscardPage(page);
     }
     m_pages.clear();
 }
@@ -110,8 +115,7 @@ void TextureLayerDlg::ConnectPage(QuillonPropertyPage* page) {
     page->SetPreviewQuery(m_isBeingPreviewed);
     connect(page, &QuillonPropertyPage::Changed, this, &TextureLayerDlg::ChangesPending);
     connect(page, &QuillonPropertyPage::LayerModified, this, &TextureLayerDlg::LayerModified);
-    connect(page, &QuillonPropertyPage::LightsChanged, this, &TextureLayerDlg::RebuildLightTabs,
-            Qt::QueuedConnection);
+    connect(page, &QuillonPropertyPage::LightsChanged, this, &TextureLayerDlg::RebuildLightTabs);
 }
 
 void TextureLayerDlg::AddTab(const QString& title, QuillonPropertyPage* page,
@@ -229,9 +233,7 @@ void TextureLayerDlg::RebuildLightTabs() {
         }
     }
     for (auto& [light, page] : lightPages) {
-        page->hide();
-        page->disconnect(this);
-        page->deleteLater();
+        DiscardPage(page);
     }
     const int index = m_tabs->indexOf(current);
     m_tabs->setCurrentIndex(index >= 0 ? index : 0);

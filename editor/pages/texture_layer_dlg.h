@@ -65,6 +65,7 @@ class TextureLayerDlg : public QWidget {
 
   private:
     void ClearTabs();
+    void DiscardPage(QuillonPropertyPage* page);
     void AddTab(const QString& title, QuillonPropertyPage* page, const PageObject& object);
     void ConnectPage(QuillonPropertyPage* page);
     void RebuildLightTabs();
