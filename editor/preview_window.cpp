@@ -409,7 +409,7 @@ void PreviewWindow::StartJob(BaseLayer* layer, float xScale, float yScale) {
     m_rgb.Fill(0.0f);
     m_alpha.Fill(1.0f);
     m_frames.SetSource(m_rgb.Data(), &m_job.CancelEvent());
-    m_job.window = &m_sink;
+    m_job.sink = &m_sink;
     m_job.rgb = m_rgb.Data();
     m_job.alpha = m_alpha.Data();
     m_job.xScale = xScale;
