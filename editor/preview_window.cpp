@@ -627,8 +627,7 @@ void PreviewWindow::SlideshowStep() {
         const QString path = m_slideshowFiles[m_nextSlide++];
         std::unique_ptr<TextureMap> texture;
         // An unreadable file has been reported by the parser; the next one follows.
-        if (LoadTextureDocument(QFile::encodeName(path).toStdString(), texture) !=
-                LoadStatus::Ok ||
+        if (LoadTextureDocument(QFile::encodeName(path).toStdString(), texture) != LoadStatus::Ok ||
             !texture) {
             continue;
         }
