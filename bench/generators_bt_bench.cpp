@@ -82,7 +82,8 @@ BENCHMARK(BM_TilingBricks64Edges1024)
     ->Args({0, 1})
     ->Unit(benchmark::kMillisecond);
 
-// Edge cost against the radius (plain child, square edges).
+// Edge cost against the radius, up to the picture's size (plain child).
+// Arguments: radius, rounded edges or square.
 static void BM_TilingEdgeRadius1024(benchmark::State& state) {
     TilingLayer tiling;
     tiling.RemoveAll();
@@ -91,9 +92,12 @@ static void BM_TilingEdgeRadius1024(benchmark::State& state) {
     tiling.SetBricksWide(8.0f);
     tiling.SetBricksHigh(8.0f);
     tiling.SetEdgeRadius(static_cast<float>(state.range(0)));
+    tiling.SetRoundedEdges(state.range(1) != 0);
     Run(state, tiling);
 }
-BENCHMARK(BM_TilingEdgeRadius1024)->Arg(3)->Arg(16)->Arg(64)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TilingEdgeRadius1024)
+    ->ArgsProduct({{3, 16, 64, 1024}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);
 
 // 64 rocks with smoothing and edges. Argument: growth rate in percent.
 static void BM_TilingRocks64_1024(benchmark::State& state) {

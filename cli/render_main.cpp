@@ -4,6 +4,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -43,5 +44,12 @@ int main(int argc, char** argv) {
     RunIo io;
     io.progress = !options.quiet && options.mode == RunMode::Render && isatty(STDERR_FILENO);
     io.interrupted = &g_interrupted;
-    return RunRenderCommand(options, io);
+    try {
+        return RunRenderCommand(options, io);
+    } catch (const std::bad_alloc&) {
+        // The run catches what it can name; this keeps any other place
+        // from ending in an abort.
+        std::fputs("quillon-render: not enough memory\n", stderr);
+        return kExitRenderError;
+    }
 }

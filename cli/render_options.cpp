@@ -26,8 +26,20 @@ std::string Quoted(const std::string& text) {
 }
 
 enum class OptionId {
-    Output, OutputDir, Format, Quality, Seed, Size, Mirror, Import, Threads,
-    Quiet, Check, Print, Help, Version,
+    Output,
+    OutputDir,
+    Format,
+    Quality,
+    Seed,
+    Size,
+    Mirror,
+    Import,
+    Threads,
+    Quiet,
+    Check,
+    Print,
+    Help,
+    Version,
 };
 
 struct OptionEntry {
@@ -38,20 +50,13 @@ struct OptionEntry {
 };
 
 constexpr OptionEntry kOptions[] = {
-    {"output", 'o', true, OptionId::Output},
-    {"output-dir", 'd', true, OptionId::OutputDir},
-    {"format", 0, true, OptionId::Format},
-    {"quality", 0, true, OptionId::Quality},
-    {"seed", 0, true, OptionId::Seed},
-    {"size", 0, true, OptionId::Size},
-    {"mirror", 0, true, OptionId::Mirror},
-    {"import", 0, true, OptionId::Import},
-    {"threads", 0, true, OptionId::Threads},
-    {"quiet", 'q', false, OptionId::Quiet},
-    {"check", 0, false, OptionId::Check},
-    {"print", 0, false, OptionId::Print},
-    {"help", 'h', false, OptionId::Help},
-    {"version", 0, false, OptionId::Version},
+    {"output", 'o', true, OptionId::Output}, {"output-dir", 'd', true, OptionId::OutputDir},
+    {"format", 0, true, OptionId::Format},   {"quality", 0, true, OptionId::Quality},
+    {"seed", 0, true, OptionId::Seed},       {"size", 0, true, OptionId::Size},
+    {"mirror", 0, true, OptionId::Mirror},   {"import", 0, true, OptionId::Import},
+    {"threads", 0, true, OptionId::Threads}, {"quiet", 'q', false, OptionId::Quiet},
+    {"check", 0, false, OptionId::Check},    {"print", 0, false, OptionId::Print},
+    {"help", 'h', false, OptionId::Help},    {"version", 0, false, OptionId::Version},
 };
 
 const OptionEntry* FindLong(const std::string& name) {
@@ -86,12 +91,13 @@ bool ApplyValue(const OptionEntry& option, const std::string& name, const std::s
             }
             (option.id == OptionId::Output      ? options.outputFile
              : option.id == OptionId::OutputDir ? options.outputDir
-                                              : options.importPicture) = value;
+                                                : options.importPicture) = value;
             return true;
         case OptionId::Format: {
             auto format = ParseFormatName(value);
             if (!format) {
-                error = name + ": unknown format " + Quoted(value) + " (use bmp, bmp8, jpeg or png)";
+                error =
+                    name + ": unknown format " + Quoted(value) + " (use bmp, bmp8, jpeg or png)";
                 return false;
             }
             options.format = format;
@@ -155,12 +161,23 @@ bool ApplyValue(const OptionEntry& option, const std::string& name, const std::s
 
 void ApplyFlag(const OptionEntry& option, RenderOptions& options, bool& check, bool& print) {
     switch (option.id) {
-        case OptionId::Quiet: options.quiet = true; break;
-        case OptionId::Check: check = true; break;
-        case OptionId::Print: print = true; break;
-        case OptionId::Help: options.mode = RunMode::Help; break;
-        case OptionId::Version: options.mode = RunMode::Version; break;
-        default: break;
+        case OptionId::Quiet:
+            options.quiet = true;
+            break;
+        case OptionId::Check:
+            check = true;
+            break;
+        case OptionId::Print:
+            print = true;
+            break;
+        case OptionId::Help:
+            options.mode = RunMode::Help;
+            break;
+        case OptionId::Version:
+            options.mode = RunMode::Version;
+            break;
+        default:
+            break;
     }
 }
 
@@ -172,9 +189,11 @@ bool CheckImport(RenderOptions& options, bool check, bool print, std::string& er
         error = "--import takes no document: the picture becomes the document given with -o";
     } else if (!options.outputDir.empty() || options.outputFile.empty()) {
         error = "--import needs -o DOCUMENT.qln for the new texture document";
-    } else if (options.format || options.seed || options.HasSize() || options.mirrorX || options.mirrorY) {
-        error = "--import writes a texture document; --format, --seed, --size and --mirror "
-                "cannot be used with it";
+    } else if (options.format || options.seed || options.HasSize() || options.mirrorX ||
+               options.mirrorY) {
+        error =
+            "--import writes a texture document; --format, --seed, --size and --mirror "
+            "cannot be used with it";
     } else if (FormatFromExtension(options.outputFile)) {
         error = "--import writes a texture document, not a picture: " + Quoted(options.outputFile) +
                 " should end in .qln";
@@ -196,6 +215,10 @@ bool CheckCombination(RenderOptions& options, bool check, bool print, std::strin
     const std::size_t count = options.documents.size();
     if (count == 0) {
         error = "no document given";
+        return false;
+    }
+    if (std::count(options.documents.begin(), options.documents.end(), kStandardInput) > 1) {
+        error = "standard input ('-') can be read only once";
         return false;
     }
     if (options.mode != RunMode::Render) {
@@ -227,6 +250,13 @@ bool CheckCombination(RenderOptions& options, bool check, bool print, std::strin
     if (!format) {
         error = "cannot tell the picture format from " + Quoted(options.outputFile) +
                 ": name it .bmp, .jpg or .png, or use --format";
+        return false;
+    }
+    if (!options.outputDir.empty() && std::find(options.documents.begin(), options.documents.end(),
+                                                kStandardInput) != options.documents.end()) {
+        error =
+            "-d names each picture after its document: the document read from standard "
+            "input ('-') needs -o FILE";
         return false;
     }
     if (!options.outputDir.empty()) {
@@ -312,19 +342,26 @@ std::optional<OutputFormat> FormatFromExtension(const std::string& path) {
 const char* FormatExtension(OutputFormat format) {
     switch (format) {
         case OutputFormat::Bmp:
-        case OutputFormat::Bmp8: return ".bmp";
-        case OutputFormat::Jpeg: return ".jpg";
-        case OutputFormat::Png: return ".png";
+        case OutputFormat::Bmp8:
+            return ".bmp";
+        case OutputFormat::Jpeg:
+            return ".jpg";
+        case OutputFormat::Png:
+            return ".png";
     }
     return "";
 }
 
 const char* FormatName(OutputFormat format) {
     switch (format) {
-        case OutputFormat::Bmp: return "bmp";
-        case OutputFormat::Bmp8: return "bmp8";
-        case OutputFormat::Jpeg: return "jpeg";
-        case OutputFormat::Png: return "png";
+        case OutputFormat::Bmp:
+            return "bmp";
+        case OutputFormat::Bmp8:
+            return "bmp8";
+        case OutputFormat::Jpeg:
+            return "jpeg";
+        case OutputFormat::Png:
+            return "png";
     }
     return "";
 }
@@ -351,7 +388,7 @@ bool ParseRenderOptions(std::span<const std::string> args, RenderOptions& option
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
-            // A lone "-" is a document name like any other.
+            // A lone "-" is standard input, even after "--" ("./-" is a file).
             options.documents.push_back(arg);
             continue;
         }
@@ -372,8 +409,10 @@ bool ParseRenderOptions(std::span<const std::string> args, RenderOptions& option
             name = arg.substr(0, 2);
             option = FindShort(arg[1]);
             if (option && arg.size() > 2) {
-                if (!option->takesValue) option = nullptr;  // no bundling of flags
-                else value = arg.substr(2);
+                if (!option->takesValue)
+                    option = nullptr;  // no bundling of flags
+                else
+                    value = arg.substr(2);
             }
         }
         if (!option) {
@@ -438,7 +477,8 @@ std::string UsageText() {
            "  -h, --help             show this help\n"
            "      --version          show the version\n"
            "\n"
-           "Options may come in any order; \"--\" ends them.\n"
+           "Options may come in any order; \"--\" ends them. A DOCUMENT or PICTURE\n"
+           "of \"-\" is read from standard input.\n"
            "Exit status: 0 success, 1 document error, 2 bad options, 3 a document\n"
            "cannot be read, 4 a picture cannot be written, 5 rendering failed.\n";
 }

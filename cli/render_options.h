@@ -9,20 +9,22 @@ namespace quillon {
 
 // Exit statuses of quillon-render. Scripts rely on them: keep the numbers.
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitDocumentError = 1;  // a parse error, or a file that is no texture document
-inline constexpr int kExitUsage = 2;          // bad options
-inline constexpr int kExitReadError = 3;      // a document cannot be read
-inline constexpr int kExitWriteError = 4;     // a picture (or standard output) cannot be written
-inline constexpr int kExitRenderError = 5;    // the picture is too large, memory is short or a layer failed
+inline constexpr int kExitDocumentError =
+    1;                                     // a parse error, or a file that is no texture document
+inline constexpr int kExitUsage = 2;       // bad options
+inline constexpr int kExitReadError = 3;   // a document cannot be read
+inline constexpr int kExitWriteError = 4;  // a picture (or standard output) cannot be written
+inline constexpr int kExitRenderError =
+    5;  // the picture is too large, memory is short or a layer failed
 inline constexpr int kExitInterrupted = 130;  // stopped by a signal (the shell's 128 + SIGINT)
 
 enum class OutputFormat { Bmp, Bmp8, Jpeg, Png };
 
 enum class RunMode {
     Render,
-    Check,    // read the documents and report their errors
-    Print,    // write one document back in the form the editor saves
-    Import,   // turn a picture into a texture document (--import)
+    Check,   // read the documents and report their errors
+    Print,   // write one document back in the form the editor saves
+    Import,  // turn a picture into a texture document (--import)
     Help,
     Version,
 };
@@ -32,12 +34,14 @@ inline constexpr int kMaxThreads = 1024;
 // Largest --size the command accepts on each side.
 inline constexpr int kMaxRenderSide = 16384;
 inline constexpr int kDefaultJpegQuality = 90;
+// A document (or --import picture) of this name is read from standard input.
+inline constexpr const char* kStandardInput = "-";
 
 struct RenderOptions {
     RunMode mode = RunMode::Render;
     std::vector<std::string> documents;
-    std::string outputFile;  // -o
-    std::string outputDir;   // -d
+    std::string outputFile;     // -o
+    std::string outputDir;      // -d
     std::string importPicture;  // --import
     std::optional<OutputFormat> format;
     int quality = kDefaultJpegQuality;

@@ -6,12 +6,14 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <mutex>
 #include <new>
 #include <span>
 
 #include "cli/import_picture.h"
+#include "cli/input_stream.h"
 #include "cli/progress_bar.h"
 #include "engine/error_reporter.h"
 #include "engine/float_buffer.h"
@@ -129,7 +131,7 @@ int ReadReported(const std::string& path, TextureMap& texture, const RunReporter
     if (!error.empty()) {
         PrintError(io, error);
     } else if (reporter.Count() == before) {
-        PrintError(io, Quoted(path) + " could not be read as a texture document");
+        PrintError(io, Quoted(DocumentLabel(path)) + " could not be read as a texture document");
     }
     return status;
 }
@@ -157,7 +159,7 @@ int RenderOne(const RenderOptions& options, int seed, OutputFormat format,
     const long long outWidth = options.mirrorX ? 2 * width : width;
     const long long outHeight = options.mirrorY ? 2 * height : height;
     if (!IsValidImageSize(outWidth, outHeight)) {
-        PrintError(io, Quoted(document) + ": " + TooLargeText(outWidth, outHeight));
+        PrintError(io, Quoted(DocumentLabel(document)) + ": " + TooLargeText(outWidth, outHeight));
         return kExitRenderError;
     }
 
@@ -168,7 +170,8 @@ int RenderOne(const RenderOptions& options, int seed, OutputFormat format,
     request.height = options.height;
     request.interrupted = io.interrupted;
     if (io.progress) {
-        bar = std::make_unique<ProgressBar>(io.err, fs::path(document).filename().string());
+        bar = std::make_unique<ProgressBar>(io.err,
+                                            fs::path(DocumentLabel(document)).filename().string());
         tick.bar = bar.get();
         request.sink = bar.get();
         request.tick = DrawProgress;
@@ -176,19 +179,21 @@ int RenderOne(const RenderOptions& options, int seed, OutputFormat format,
     }
     DisplayBitmap picture;
     std::string error;
-    reporter.SetRendering(document);
+    reporter.SetRendering(DocumentLabel(document));
     status = RenderTexture(texture, request, picture, error);
     reporter.SetRendering({});
     if (bar) bar->Clear();
     if (status != kExitOk) {
-        PrintError(io, status == kExitInterrupted ? error : Quoted(document) + ": " + error);
+        PrintError(io, status == kExitInterrupted ? error
+                                                  : Quoted(DocumentLabel(document)) + ": " + error);
         return status;
     }
 
     if (options.mirrorX || options.mirrorY) {
         DisplayBitmap mirrored;
         if (!MirrorExpand(picture, options.mirrorX, options.mirrorY, mirrored)) {
-            PrintError(io, Quoted(document) + ": not enough memory to mirror the picture");
+            PrintError(
+                io, Quoted(DocumentLabel(document)) + ": not enough memory to mirror the picture");
             return kExitRenderError;
         }
         picture = std::move(mirrored);
@@ -196,7 +201,8 @@ int RenderOne(const RenderOptions& options, int seed, OutputFormat format,
 
     // Encoding a large picture takes a while; say what is happening meanwhile.
     if (io.progress) {
-        std::string line = fs::path(document).filename().string() + "  writing " + output;
+        std::string line =
+            fs::path(DocumentLabel(document)).filename().string() + "  writing " + output;
         line = Printable(line).substr(
             0, static_cast<std::size_t>(std::max(1, TerminalWidth(io.err) - 1)));
         std::fprintf(io.err, "\r%s\033[K", line.c_str());
@@ -221,6 +227,7 @@ int RenderOne(const RenderOptions& options, int seed, OutputFormat format,
 
 // The picture must never land on one of the documents.
 bool SameFile(const std::string& a, const std::string& b) {
+    if (a == kStandardInput || b == kStandardInput) return false;
     std::error_code ec;
     return fs::exists(a, ec) && fs::exists(b, ec) && fs::equivalent(a, b, ec);
 }
@@ -279,7 +286,8 @@ int RunCheck(const RenderOptions& options, const RunReporter& reporter, const Ru
         if (!options.quiet) {
             const int layers = texture.Count();
             std::fprintf(io.out, "%s: ok (texture \"%s\", %s, %d layer%s)\n",
-                         Printable(document).c_str(), Printable(texture.Name()).c_str(),
+                         Printable(DocumentLabel(document)).c_str(),
+                         Printable(texture.Name()).c_str(),
                          SizeText(texture.Width(), texture.Height()).c_str(), layers,
                          layers == 1 ? "" : "s");
             std::fflush(io.out);
@@ -308,39 +316,53 @@ int DefaultSeed() {
 
 int ReadDocument(const std::string& path, TextureMap& texture, std::string& error) {
     error.clear();
-    std::error_code ec;
-    if (fs::is_directory(path, ec)) {
-        error = Quoted(path) + " is a folder, not a texture document";
-        return kExitReadError;
+    // Every input is opened and read once: a pipe or a process
+    // substitution has nothing left for a second reading.
+    std::unique_ptr<std::istream> input;
+    if (path == kStandardInput) {
+        input = std::make_unique<StandardInputStream>();
+    } else {
+        std::error_code ec;
+        if (fs::is_directory(path, ec)) {
+            error = Quoted(path) + " is a folder, not a texture document";
+            return kExitReadError;
+        }
+        errno = 0;
+        auto file = std::make_unique<std::ifstream>(path, std::ios::in | std::ios::binary);
+        if (!file->is_open()) {
+            error = "cannot read " + Quoted(path) + ": " + std::strerror(errno ? errno : ENOENT);
+            return kExitReadError;
+        }
+        input = std::move(file);
     }
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) {
-        error = "cannot read " + Quoted(path) + ": " + std::strerror(errno);
-        return kExitReadError;
-    }
-    const int first = std::fgetc(file);
-    const bool failed = first == EOF && std::ferror(file);
-    const int readErrno = errno;
-    std::fclose(file);
-    if (failed) {
-        error = "cannot read " + Quoted(path) + ": " + std::strerror(readErrno);
+    const std::string label = DocumentLabel(path);
+    errno = 0;
+    const int first = input->rdbuf()->sgetc();
+    if (first == EOF && errno != 0) {
+        error = "cannot read " + Quoted(label) + ": " + std::strerror(errno);
         return kExitReadError;
     }
     if (first != 'V') {
-        error = Quoted(path) + (first == EOF ? " is empty" : " is not a texture document") +
+        error = Quoted(label) + (first == EOF ? " is empty" : " is not a texture document") +
                 " (a document starts with its VERSION line)";
         return kExitDocumentError;
     }
-    switch (LoadDocument(path, texture)) {
-        case LoadStatus::Ok: return kExitOk;
+    const std::string name = path == kStandardInput ? label : fs::path(path).filename().string();
+    switch (LoadDocument(std::move(input), name, texture)) {
+        case LoadStatus::Ok:
+            return kExitOk;
+        case LoadStatus::NoMemory:
+            return kExitReadError;
         case LoadStatus::NotDocument:
-            error = Quoted(path) + " is not a texture document (a document starts with its "
-                                   "VERSION line)";
-            return kExitDocumentError;
         case LoadStatus::Empty:
-        case LoadStatus::Failed: break;
+        case LoadStatus::Failed:
+            break;
     }
     return kExitDocumentError;
+}
+
+std::string DocumentLabel(const std::string& document) {
+    return document == kStandardInput ? "stdin" : document;
 }
 
 int RenderTexture(TextureMap& texture, const RenderRequest& request, DisplayBitmap& picture,
@@ -401,7 +423,9 @@ int RenderTexture(TextureMap& texture, const RenderRequest& request, DisplayBitm
         return kExitInterrupted;
     }
     if (!job.Succeeded()) {
-        error = "the synthesis failed";
+        error = job.RanOutOfMemory()
+                    ? "not enough memory to render " + SizeText(width, height) + " pixels"
+                    : "the synthesis failed";
         return kExitRenderError;
     }
     if (request.tick) request.tick(request.tickArg);

@@ -34,6 +34,8 @@ int DefaultSeed();
 // layers are replaced). kExitOk, or the status with a message in error;
 // a parse error has already been reported by the parser, error stays empty.
 int ReadDocument(const std::string& path, TextureMap& texture, std::string& error);
+// What messages call a document: "stdin" for "-".
+std::string DocumentLabel(const std::string& document);
 
 // Synthesizes the texture once on a worker, at width x height when both
 // are positive (the texture is scaled to fill that size, as the editor's

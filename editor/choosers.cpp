@@ -24,6 +24,13 @@ QString Choosers::SaveFileName(QWidget* parent, const QString& title, const QStr
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setDefaultSuffix(defaultSuffix);
+    // The filter of the default suffix is the one shown first.
+    for (const QString& entry : filter.split(QStringLiteral(";;"))) {
+        if (!defaultSuffix.isEmpty() && entry.contains(QStringLiteral("*.") + defaultSuffix)) {
+            dialog.selectNameFilter(entry);
+            break;
+        }
+    }
     if (!initialName.isEmpty()) dialog.selectFile(initialName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
     return dialog.selectedFiles().first();

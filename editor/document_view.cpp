@@ -107,8 +107,16 @@ DocumentView::DocumentView(Document* document, QWidget* parent)
     connect(m_textureDlg, &TexturePropDlg::ChangesPending, this, &DocumentView::ChangesPending);
     connect(m_layerDlg, &TextureLayerDlg::ChangesPending, this, &DocumentView::ChangesPending);
     connect(m_layerDlg, &TextureLayerDlg::ChangeKindRequested, this, &DocumentView::ChangeType);
-    m_layerDlg->SetPreviewQuery(
-        [this](const BaseLayer* layer) { return m_document->IsBeingPreviewed(layer); });
+    auto isBeingPreviewed = [this](const BaseLayer* layer) {
+        return m_document->IsBeingPreviewed(layer);
+    };
+    m_layerDlg->SetPreviewQuery(isBeingPreviewed);
+    m_textureDlg->SetPreviewQuery(isBeingPreviewed);
+    // Changes the dialogs make at once (combine function, screen-saver bits).
+    connect(m_layerDlg, &TextureLayerDlg::LayerModified, this,
+            [this] { m_document->SetModified(); });
+    connect(m_textureDlg, &TexturePropDlg::TextureModified, this,
+            [this] { m_document->SetModified(); });
     m_document->SetPreviewSource(this, [this]() -> const BaseLayer* {
         return m_preview && m_preview->IsRendering() ? m_preview->RenderedLayer() : nullptr;
     });
@@ -301,12 +309,13 @@ void DocumentView::StartPreview(BaseLayer* object) {
     emit CommandStateChanged();
 }
 
-void DocumentView::AdoptPreview(PreviewWindow* window, BaseLayer* object) {
+void DocumentView::AdoptPreview(PreviewWindow* window, BaseLayer*) {
+    // What it renders is asked of the window itself (a copy is never the document's).
     m_preview = window;
-    m_previewObject = object;
+    m_synthesize->setEnabled(false);
     connect(window, &PreviewWindow::PreviewClosed, this, [this] {
         m_preview = nullptr;
-        m_previewObject = nullptr;
+        m_synthesize->setEnabled(true);
         emit CommandStateChanged();
     });
     emit CommandStateChanged();

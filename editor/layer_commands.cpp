@@ -160,8 +160,9 @@ void DocumentView::LoadLayer() {
     if (path.isEmpty()) return;
     std::unique_ptr<BaseLayer> layer;
     LoadStatus status = LoadLayerFile(ToPath(path), layer);
-    if (status == LoadStatus::kFailed) return;  // the parser has said why
-    if (status != LoadStatus::kOk || !layer) {
+    // The parser has said why.
+    if (status == LoadStatus::Failed || status == LoadStatus::NoMemory) return;
+    if (status != LoadStatus::Ok || !layer) {
         ReportError(QStringLiteral("%1 holds no layer.").arg(path).toStdString());
         return;
     }

@@ -89,6 +89,7 @@ QString PlainName(const QString& text) {
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     setWindowIcon(EditorIcon(QStringLiteral("quillon.svg")));
+    setWindowTitle(QStringLiteral("Quillon"));
     setAcceptDrops(true);
     m_mdi = new QMdiArea(this);
     m_mdi->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -139,7 +140,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     connect(m_mdi, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* window) {
         // The frame's title names the active document.
         QString title = window ? window->windowTitle().remove(QStringLiteral("[*]")) : QString();
-        setWindowTitle(title);  // the program's name follows
+        // The program's name follows a document's; alone it is the title.
+        setWindowTitle(title.isEmpty() ? QStringLiteral("Quillon") : title);
         BuildMenus();
         UpdateActions();
     });
@@ -462,7 +464,11 @@ DocumentView* MainWindow::AddView(Document* document) {
         BuildMenus();
         UpdateActions();
     });
-    window->resize(640, 420);
+    // The window fits its form (the property pages need their room), within the area.
+    QSize fit = window->sizeHint().expandedTo(QSize(900, 660));
+    QSize room = m_mdi->viewport()->size();
+    if (room.width() > 200 && room.height() > 200) fit = fit.boundedTo(room);
+    window->resize(fit);
     window->show();
     m_mdi->setActiveSubWindow(window);
     view->Tree()->setFocus();

@@ -1,9 +1,9 @@
 #include "editor/single_instance.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QStandardPaths>
 #include <QVariant>
 #include <memory>
 
@@ -24,10 +24,11 @@ SingleInstance::~SingleInstance() = default;
 
 QString SingleInstance::DefaultName() {
     // Per user and per settings folder, so that separate sessions (and
-    // tests with their own folders) never meet.
-    QByteArray key =
-        qgetenv("USER") + '|' +
-        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation).toUtf8();
+    // tests with their own folders) never meet. The folder comes from the
+    // environment: the test mode of QStandardPaths gives every process the same.
+    QByteArray config = qgetenv("XDG_CONFIG_HOME");
+    if (config.isEmpty()) config = QDir::homePath().toUtf8();
+    QByteArray key = qgetenv("USER") + '|' + config;
     return QStringLiteral("quillon-") +
            QString::fromLatin1(
                QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex().left(16));
@@ -70,6 +71,7 @@ bool SingleInstance::Listen() {
                 socket->deleteLater();
             };
             connect(socket, &QLocalSocket::readyRead, this, [socket, buffer, finish] {
+                if (!socket->isOpen()) return;
                 buffer->append(socket->readAll());
                 if (buffer->size() > kMaxMessage) {
                     socket->abort();

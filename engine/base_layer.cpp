@@ -64,6 +64,16 @@ void BaseLayer::SetSize(int width, int height) {
     m_height = height;
 }
 
+void BaseLayer::SetUsage(const RandomNumber& value) {
+    RandomNumber capped;
+    capped.SetRandom(value.IsRandom());
+    for (int k = 0; k < value.Count(); ++k) {
+        const float number = value.Number(k);
+        capped.AddNumber(k < 2 && number > kMaxUsage ? static_cast<float>(kMaxUsage) : number);
+    }
+    m_usage = capped;
+}
+
 float BaseLayer::DrawCompositeTransparency() const {
     if (m_combineFunc != CombineFunc::Transparent) return 0.0f;
     return static_cast<float>(m_transparency.Evaluate());

@@ -36,6 +36,9 @@ inline constexpr int kLayerMortar = 2;
 
 // Largest pixel count a layer accepts (16384 x 16384).
 inline constexpr long long kMaxLayerPixels = 1LL << 28;
+// Most applications of one layer in one rendering (USAGE): each is a whole
+// rendering of the layer, so more would only make a synthesis endless.
+inline constexpr int kMaxUsage = 1000;
 
 // The base of every layer: its value buffer, colour map and colour function,
 // the common properties and the layer's lock. A plain BaseLayer renders an
@@ -102,7 +105,9 @@ class BaseLayer {
     const RandomNumber& Reduction() const { return m_reduction; }
     void SetReduction(const RandomNumber& value) { m_reduction = value; }
     const RandomNumber& Usage() const { return m_usage; }
-    void SetUsage(const RandomNumber& value) { m_usage = value; }
+    // The bounds of the value (a fixed number, a range's ends) are cut to
+    // kMaxUsage; a rendering also cuts what a scaled form draws.
+    void SetUsage(const RandomNumber& value);
     const RandomNumber& UseProbability() const { return m_useProbability; }
     void SetUseProbability(const RandomNumber& value) { m_useProbability = value; }
 

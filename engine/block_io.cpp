@@ -31,13 +31,20 @@ constexpr std::array<std::string_view, 5> kScreenSaverNames = {"EXPAND", "TILE",
 
 std::span<const std::string_view> Table(FileEnumeration kind) {
     switch (kind) {
-        case FileEnumeration::CombineFunction: return kCombineNames;
-        case FileEnumeration::CoordinateFunction: return kCoordinateNames;
-        case FileEnumeration::CutType: return kCutNames;
-        case FileEnumeration::NoiseFunction: return kNoiseNames;
-        case FileEnumeration::TurbulenceType: return kTurbulenceNames;
-        case FileEnumeration::ColorMapping: return kColorMappingNames;
-        case FileEnumeration::ScreenSaverType: return kScreenSaverNames;
+        case FileEnumeration::CombineFunction:
+            return kCombineNames;
+        case FileEnumeration::CoordinateFunction:
+            return kCoordinateNames;
+        case FileEnumeration::CutType:
+            return kCutNames;
+        case FileEnumeration::NoiseFunction:
+            return kNoiseNames;
+        case FileEnumeration::TurbulenceType:
+            return kTurbulenceNames;
+        case FileEnumeration::ColorMapping:
+            return kColorMappingNames;
+        case FileEnumeration::ScreenSaverType:
+            return kScreenSaverNames;
     }
     return {};
 }

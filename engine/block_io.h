@@ -119,7 +119,9 @@ enum class KeywordResult {
     Unknown,  // not a keyword of this kind
 };
 
-inline KeywordResult ReadResult(bool ok) { return ok ? KeywordResult::Read : KeywordResult::Failed; }
+inline KeywordResult ReadResult(bool ok) {
+    return ok ? KeywordResult::Read : KeywordResult::Failed;
+}
 
 using KeywordReader = std::function<KeywordResult(std::string_view keyword)>;
 

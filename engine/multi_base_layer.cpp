@@ -1,5 +1,6 @@
 #include "engine/multi_base_layer.h"
 
+#include <algorithm>
 #include <mutex>
 
 namespace quillon {
@@ -9,8 +10,7 @@ MultiBaseLayer::MultiBaseLayer() = default;
 MultiBaseLayer::MultiBaseLayer(int width, int height, std::string name)
     : BaseLayer(width, height, std::move(name)) {}
 
-MultiBaseLayer::MultiBaseLayer(const MultiBaseLayer& other)
-    : BaseLayer(other) {
+MultiBaseLayer::MultiBaseLayer(const MultiBaseLayer& other) : BaseLayer(other) {
     m_children.reserve(other.m_children.size());
     for (const auto& child : other.m_children) {
         std::unique_ptr<BaseLayer> copy = child->Clone();
@@ -101,7 +101,7 @@ bool MultiBaseLayer::ApplyChildren(RenderContext& context,
     for (int k = Count() - 1; k >= 0; --k) {
         BaseLayer& child = *m_children[static_cast<std::size_t>(k)];
         if (!child.IsEnabled()) continue;
-        const int times = TruncToInt(child.Usage().Evaluate());
+        const int times = std::min(TruncToInt(child.Usage().Evaluate()), kMaxUsage);
         for (int n = 0; n < times; ++n) {
             if (context.IsCancelled()) return false;  // a huge usage stays cancellable
             const double u = gen.Uniform(0.0, 1.0);

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstddef>
 #include <limits>
+#include <new>
 
 #include "engine/texture_map.h"
 
@@ -29,7 +30,9 @@ void MakeFinite(float* values, std::size_t count) {
 
 }  // namespace
 
-SynthesisJob::~SynthesisJob() { Cancel(); }
+SynthesisJob::~SynthesisJob() {
+    Cancel();
+}
 
 bool SynthesisJob::RunHere() {
     RenderContext context;
@@ -44,7 +47,15 @@ bool SynthesisJob::RunHere() {
     context.job = this;
     context.callbackArg = callbackArg;
 
-    m_succeeded = texture->Render(context);
+    m_outOfMemory = false;
+    try {
+        m_succeeded = texture->Render(context);
+    } catch (const std::bad_alloc&) {
+        // A layer's work space that could not be had; the locks were
+        // released on the way out and the done event still comes.
+        m_succeeded = false;
+        m_outOfMemory = true;
+    }
     if (m_succeeded) {
         const std::size_t pixels = static_cast<std::size_t>(texture->Size());
         MakeFinite(rgb, 3 * pixels);
@@ -61,6 +72,7 @@ bool SynthesisJob::Start() {
     m_cancel.Reset();
     m_done.Reset();
     m_succeeded = false;
+    m_outOfMemory = false;
     if (!texture || !rgb || !alpha) return false;
     m_thread = std::thread([this] {
         // Below normal priority, so that the user interface stays responsive.
@@ -85,7 +97,9 @@ void SynthesisJob::Wait() {
     Join();
 }
 
-bool SynthesisJob::IsRunning() const { return m_thread.joinable() && !m_done.IsSet(); }
+bool SynthesisJob::IsRunning() const {
+    return m_thread.joinable() && !m_done.IsSet();
+}
 
 void SynthesisJob::Join() {
     if (m_thread.joinable()) m_thread.join();

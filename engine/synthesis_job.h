@@ -49,6 +49,8 @@ class SynthesisJob {
     bool IsRunning() const;
     // The result of the last run: true when the texture rendered completely.
     bool Succeeded() const { return m_succeeded; }
+    // Whether the last run failed for want of memory (not a cancel).
+    bool RanOutOfMemory() const { return m_outOfMemory; }
 
     // The worker's work, on the calling thread (the command line uses it).
     bool RunHere();
@@ -60,6 +62,7 @@ class SynthesisJob {
     ManualResetEvent m_done;
     std::thread m_thread;
     bool m_succeeded = false;
+    bool m_outOfMemory = false;
 };
 
 }  // namespace quillon

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <new>
 #include <optional>
+#include <tuple>
 
 #include "engine/error_reporter.h"
 #include "engine/parallel.h"
@@ -756,103 +757,277 @@ TilingLayer::Step TilingLayer::MakeEdges(RenderContext& context, int radius) {
     return Step::Done;
 }
 
+namespace {
+
+// A rectangle of the edge kernel, offsets inclusive, with its weight.
+struct KernelBox {
+    int dx0, dx1, dy0, dy1;
+    double weight;
+};
+
+// A single cell of a rounded kernel's rim.
+struct KernelCell {
+    int dx, dy;
+    double weight;
+};
+
+struct EdgeKernelParts {
+    std::vector<KernelBox> boxes;
+    std::vector<KernelCell> cells;
+};
+
+// Rounded kernels up to this radius are summed exactly: rows of full cells
+// merged into rectangles, and the rim cell by cell. Larger ones are summed
+// in 2 x kExactRoundedRadius + 1 bands of rows, each a rectangle of the
+// band's weight, so the cost never grows with the radius.
+constexpr int kExactRoundedRadius = 16;
+
+EdgeKernelParts EdgeKernel(int r, bool rounded) {
+    EdgeKernelParts kernel;
+    if (!rounded) {
+        kernel.boxes.push_back({-r, r, -r, r, 1.0});
+        return kernel;
+    }
+    const auto rows = KernelRows(r, true);
+    if (r <= kExactRoundedRadius) {
+        for (int q = 0; q <= 2 * r; ++q) {
+            for (const Segment& s : rows[static_cast<std::size_t>(q)]) {
+                if (s.weight != 1.0) {
+                    for (int dx = s.dx0; dx <= s.dx1; ++dx)
+                        kernel.cells.push_back({dx, q - r, s.weight});
+                    continue;
+                }
+                KernelBox* above = kernel.boxes.empty() ? nullptr : &kernel.boxes.back();
+                if (above && above->dx0 == s.dx0 && above->dx1 == s.dx1 &&
+                    above->dy1 == q - r - 1) {
+                    above->dy1 = q - r;
+                } else {
+                    kernel.boxes.push_back({s.dx0, s.dx1, q - r, q - r, 1.0});
+                }
+            }
+        }
+        return kernel;
+    }
+    const int bands = 2 * kExactRoundedRadius + 1;
+    for (int b = 0; b < bands; ++b) {
+        const int q0 = static_cast<int>(static_cast<long long>(2 * r + 1) * b / bands);
+        const int q1 = static_cast<int>(static_cast<long long>(2 * r + 1) * (b + 1) / bands) - 1;
+        double weight = 0.0;
+        for (int q = q0; q <= q1; ++q) {
+            for (const Segment& s : rows[static_cast<std::size_t>(q)]) {
+                weight += s.weight * (s.dx1 - s.dx0 + 1);
+            }
+        }
+        const double perRow = weight / (q1 - q0 + 1);
+        const int half = std::max(0, static_cast<int>(std::lround((perRow - 1.0) / 2.0)));
+        if (perRow > 0.0) kernel.boxes.push_back({-half, half, q0 - r, q1 - r, 1.0});
+    }
+    return kernel;
+}
+
+// The smallest arc of a circle of `period` cells that holds the sorted,
+// distinct cells: its first cell and its length.
+std::pair<int, int> CoveringArc(const std::vector<int>& cells, int period) {
+    int start = cells.front();
+    int gap = cells.front() + period - cells.back() - 1;
+    for (std::size_t k = 1; k < cells.size(); ++k) {
+        const int g = cells[k] - cells[k - 1] - 1;
+        if (g > gap) {
+            gap = g;
+            start = cells[k];
+        }
+    }
+    return {start, period - gap};
+}
+
+// How an interval of cells [first, first + length) falls on one side of a
+// piece's frame (origin, extent) on a circle of `period` cells: `full`
+// times the whole frame and up to two parts [lo, hi) of it.
+struct AxisParts {
+    long long full = 0;
+    int count = 0;
+    int lo[2] = {0, 0};
+    int hi[2] = {0, 0};
+
+    void Add(long long a, long long b, int extent) {
+        a = std::max(a, 0LL);
+        b = std::min(b, static_cast<long long>(extent));
+        if (a < b) {
+            lo[count] = static_cast<int>(a);
+            hi[count++] = static_cast<int>(b);
+        }
+    }
+};
+
+AxisParts WrappedParts(long long first, long long length, int origin, int extent, int period) {
+    AxisParts parts;
+    parts.full = length / period;
+    const long long rest = length % period;
+    if (rest > 0) {
+        long long s = (first - origin) % period;
+        if (s < 0) s += period;
+        parts.Add(s, s + rest, extent);
+        if (s + rest > period) parts.Add(0, s + rest - period, extent);
+    }
+    return parts;
+}
+
+AxisParts ClippedParts(long long first, long long length, int period) {
+    AxisParts parts;
+    parts.Add(first, first + length, period);
+    return parts;
+}
+
+}  // namespace
+
 // o is the share of the kernel's weight around a pixel that lies outside
-// its piece; the profile turns it into a height.
+// its piece; the profile turns it into a height. Each piece is counted on a
+// table of running sums over the smallest box that holds it, so that any
+// rectangle of the kernel costs a few look-ups, whatever its size.
 TilingLayer::Step TilingLayer::EdgeHeights(RenderContext& context, int radius) {
     const int width = Width();
     const int height = Height();
     const std::size_t n = static_cast<std::size_t>(Size());
     const bool wrap = m_pieceCount > 1;
-    std::int32_t* pieces = m_pieces.get();
+    const std::int32_t* pieces = m_pieces.get();
     float* heights = m_values.Data();
 
-    // The kernel as runs of equal weight, and the pieces as runs of equal
-    // number: a pixel's share of its own piece costs a few steps per
-    // kernel row instead of one per kernel cell.
-    const auto kernel = KernelRows(radius, m_roundedEdges);
+    const EdgeKernelParts kernel = EdgeKernel(radius, m_roundedEdges);
     double total = 0.0;
-    for (const auto& row : kernel) {
-        for (const Segment& s : row) total += s.weight * (s.dx1 - s.dx0 + 1);
+    for (const KernelBox& b : kernel.boxes) {
+        total += b.weight * (static_cast<double>(b.dx1) - b.dx0 + 1) * (b.dy1 - b.dy0 + 1);
     }
-    std::unique_ptr<std::int32_t[]> runEnd(new std::int32_t[n]);
-    for (int y = 0; y < height; ++y) {
-        const std::size_t base = static_cast<std::size_t>(y) * width;
-        runEnd[base + width - 1] = width;
-        for (int x = width - 2; x >= 0; --x) {
-            runEnd[base + x] =
-                pieces[base + x] == pieces[base + x + 1] ? runEnd[base + x + 1] : x + 1;
-        }
+    for (const KernelCell& c : kernel.cells) total += c.weight;
+
+    // The pixels of each piece, in row order.
+    std::int32_t last = -1;
+    for (std::size_t p = 0; p < n; ++p) last = std::max(last, pieces[p]);
+    std::vector<std::size_t> first(static_cast<std::size_t>(last) + 2, 0);
+    for (std::size_t p = 0; p < n; ++p) {
+        if (pieces[p] >= 0) ++first[static_cast<std::size_t>(pieces[p]) + 1];
     }
-    // Pixels of piece p in columns lo .. hi (inside the row) of one row.
-    const auto countIn = [&](std::size_t base, int p, int lo, int hi) {
-        long long count = 0;
-        for (int x = lo; x <= hi;) {
-            const int end = std::min(runEnd[base + x], hi + 1);
-            if (pieces[base + x] == p) count += end - x;
-            x = end;
-        }
-        return count;
-    };
-    // The same for any span of columns, wrapped or cut at the border.
-    const auto countSpan = [&](std::size_t base, int p, long long lo, long long hi) {
-        if (lo >= 0 && hi < width)
-            return countIn(base, p, static_cast<int>(lo), static_cast<int>(hi));
-        if (!wrap) {
-            lo = std::max(lo, 0LL);
-            hi = std::min(hi, static_cast<long long>(width) - 1);
-            return lo <= hi ? countIn(base, p, static_cast<int>(lo), static_cast<int>(hi)) : 0LL;
-        }
-        const long long length = hi - lo + 1;
-        long long count = 0;
-        if (length >= width) count += (length / width) * countIn(base, p, 0, width - 1);
-        const long long rest = length % width;
-        if (rest > 0) {
-            const int start = Wrap(lo, width);
-            const long long end = start + rest - 1;
-            if (end < width) {
-                count += countIn(base, p, start, static_cast<int>(end));
+    for (std::size_t k = 1; k < first.size(); ++k) first[k] += first[k - 1];
+    std::vector<std::uint32_t> members(first.back());
+    {
+        std::vector<std::size_t> next(first.begin(), first.end() - 1);
+        for (std::size_t p = 0; p < n; ++p) {
+            if (pieces[p] < 0) {
+                heights[p] = UnassignedHeight();
             } else {
-                count += countIn(base, p, start, width - 1);
-                count += countIn(base, p, 0, static_cast<int>(end - width));
+                members[next[static_cast<std::size_t>(pieces[p])]++] =
+                    static_cast<std::uint32_t>(p);
             }
         }
-        return count;
-    };
+    }
 
     ProgressCounter progress(context, n);
-    const std::size_t block = BlockSize(static_cast<std::size_t>(height));
-    for (std::size_t first = 0; first < static_cast<std::size_t>(height); first += block) {
+    std::vector<std::int32_t> sums;
+    std::vector<int> cells;
+    for (std::size_t piece = 0; piece + 1 < first.size(); ++piece) {
+        const std::uint32_t* own = members.data() + first[piece];
+        const std::size_t count = first[piece + 1] - first[piece];
+        if (count == 0) continue;
         if (context.IsCancelled()) return Step::Cancelled;
-        const std::size_t last = std::min<std::size_t>(height, first + block);
-        ParallelFor(last - first, 1, [&](std::size_t begin, std::size_t end) {
-            for (std::size_t row = first + begin; row < first + end; ++row) {
-                // Large kernels make a row slow; the block is abandoned.
-                if (context.IsCancelled()) return;
-                const int y = static_cast<int>(row);
-                for (int x = 0; x < width; ++x) {
-                    const std::size_t p = row * width + static_cast<std::size_t>(x);
-                    const int piece = pieces[p];
-                    if (piece < 0) {
-                        heights[p] = UnassignedHeight();
-                        continue;
-                    }
+
+        // The piece's frame: its box on the torus, or the picture itself
+        // when a lone piece does not wrap.
+        int x0 = 0, boxWidth = width, y0 = 0, boxHeight = height;
+        if (wrap) {
+            cells.clear();
+            for (std::size_t k = 0; k < count; ++k)
+                cells.push_back(static_cast<int>(own[k] % width));
+            std::sort(cells.begin(), cells.end());
+            cells.erase(std::unique(cells.begin(), cells.end()), cells.end());
+            std::tie(x0, boxWidth) = CoveringArc(cells, width);
+            cells.clear();
+            for (std::size_t k = 0; k < count; ++k) {
+                const int y = static_cast<int>(own[k] / width);
+                if (cells.empty() || cells.back() != y) cells.push_back(y);
+            }
+            std::tie(y0, boxHeight) = CoveringArc(cells, height);
+        }
+        const std::size_t stride = static_cast<std::size_t>(boxWidth) + 1;
+        sums.assign(stride * (static_cast<std::size_t>(boxHeight) + 1), 0);
+        for (std::size_t k = 0; k < count; ++k) {
+            const int u = Wrap(static_cast<long long>(own[k] % width) - x0, width);
+            const int v = Wrap(static_cast<long long>(own[k] / width) - y0, height);
+            ++sums[static_cast<std::size_t>(v + 1) * stride + static_cast<std::size_t>(u + 1)];
+        }
+        for (std::size_t v = 1; v <= static_cast<std::size_t>(boxHeight); ++v) {
+            for (std::size_t u = 1; u < stride; ++u) {
+                sums[v * stride + u] += sums[v * stride + u - 1] + sums[(v - 1) * stride + u] -
+                                        sums[(v - 1) * stride + u - 1];
+            }
+        }
+        const auto rect = [&](int u0, int u1, int v0, int v1) {
+            return static_cast<long long>(sums[static_cast<std::size_t>(v1) * stride + u1]) -
+                   sums[static_cast<std::size_t>(v0) * stride + u1] -
+                   sums[static_cast<std::size_t>(v1) * stride + u0] +
+                   sums[static_cast<std::size_t>(v0) * stride + u0];
+        };
+        // Pixels of the piece in a window of columns and rows.
+        const auto inWindow = [&](const AxisParts& xs, const AxisParts& ys) {
+            long long same = xs.full * ys.full * static_cast<long long>(count);
+            for (int j = 0; j < ys.count; ++j)
+                same += xs.full * rect(0, boxWidth, ys.lo[j], ys.hi[j]);
+            for (int i = 0; i < xs.count; ++i) {
+                same += ys.full * rect(xs.lo[i], xs.hi[i], 0, boxHeight);
+                for (int j = 0; j < ys.count; ++j)
+                    same += rect(xs.lo[i], xs.hi[i], ys.lo[j], ys.hi[j]);
+            }
+            return same;
+        };
+        // One side of a box: in the frame at once when it neither wraps nor
+        // leaves the picture, the general way otherwise.
+        const auto sideParts = [&](long long at, long long local, int d0, int d1, int origin,
+                                   int extent, int period) {
+            const long long lo = local + d0;
+            const long long hi = local + d1 + 1;
+            if (lo >= 0 && hi <= period) {
+                AxisParts parts;
+                parts.Add(lo, hi, extent);
+                return parts;
+            }
+            return wrap ? WrappedParts(at + d0, hi - lo, origin, extent, period)
+                        : ClippedParts(at + d0, hi - lo, period);
+        };
+        // A large piece goes in slices, so that a cancel is seen and the
+        // progress moves while it is counted.
+        const std::size_t slice = std::max<std::size_t>(n / 100, 4096);
+        for (std::size_t from = 0; from < count; from += slice) {
+            if (context.IsCancelled()) return Step::Cancelled;
+            const std::size_t to = std::min(count, from + slice);
+            ParallelFor(to - from, 1024, [&](std::size_t begin, std::size_t end) {
+                for (std::size_t k = from + begin; k < from + end; ++k) {
+                    const long long x = own[k] % width;
+                    const long long y = own[k] / width;
+                    const long long u = Wrap(x - x0, width);
+                    const long long v = Wrap(y - y0, height);
                     double same = 0.0;
-                    for (int q = 0; q <= 2 * radius; ++q) {
-                        const long long ry = static_cast<long long>(y) + q - radius;
-                        if (!wrap && (ry < 0 || ry >= height)) continue;
-                        const std::size_t base = static_cast<std::size_t>(Wrap(ry, height)) * width;
-                        for (const Segment& s : kernel[static_cast<std::size_t>(q)]) {
-                            same += s.weight * static_cast<double>(countSpan(
-                                                   base, piece, static_cast<long long>(x) + s.dx0,
-                                                   static_cast<long long>(x) + s.dx1));
+                    for (const KernelBox& b : kernel.boxes) {
+                        const AxisParts xs = sideParts(x, u, b.dx0, b.dx1, x0, boxWidth, width);
+                        const AxisParts ys = sideParts(y, v, b.dy0, b.dy1, y0, boxHeight, height);
+                        same += b.weight * static_cast<double>(inWindow(xs, ys));
+                    }
+                    for (const KernelCell& c : kernel.cells) {
+                        long long cx = x + c.dx;
+                        long long cy = y + c.dy;
+                        if (cx < 0 || cx >= width || cy < 0 || cy >= height) {
+                            if (!wrap) continue;
+                            cx = Wrap(cx, width);
+                            cy = Wrap(cy, height);
+                        }
+                        if (pieces[static_cast<std::size_t>(cy) * width +
+                                   static_cast<std::size_t>(cx)] ==
+                            static_cast<std::int32_t>(piece)) {
+                            same += c.weight;
                         }
                     }
-                    heights[p] = ProfileHeight(static_cast<float>(1.0 - same / total));
+                    heights[own[k]] = ProfileHeight(static_cast<float>(1.0 - same / total));
                 }
-            }
-        });
-        if (context.IsCancelled()) return Step::Cancelled;
-        progress.Advance((last - first) * static_cast<std::size_t>(width));
+            });
+            progress.Advance(to - from);
+        }
     }
     return Step::Done;
 }

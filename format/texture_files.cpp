@@ -62,10 +62,27 @@ bool SaveText(const std::filesystem::path& path, bool crlf,
     return SaveText(file, crlf, write, error);
 }
 
-bool StartsWithV(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    char first = 0;
-    return in.get(first) && first == 'V';
+// A document's first byte is its VERSION's "V". The byte is looked at, not
+// taken: a pipe cannot be opened a second time to read it again.
+bool StartsWithV(std::istream& in) {
+    std::streambuf* buffer = in ? in.rdbuf() : nullptr;
+    return buffer && buffer->sgetc() == 'V';
+}
+
+std::unique_ptr<std::istream> OpenFile(const std::filesystem::path& path) {
+    return std::make_unique<std::ifstream>(path, std::ios::in | std::ios::binary);
+}
+
+// Runs one parse. Running out of memory on the way (a hostile file can ask
+// for a great deal) is told in the parser's one-line form and ends the read.
+template <typename Parse>
+LoadStatus Guarded(LayerParser& parser, Parse&& parse) {
+    try {
+        return parse();
+    } catch (const std::bad_alloc&) {
+        parser.ReportError("Not enough memory to read the file");
+        return LoadStatus::NoMemory;
+    }
 }
 
 bool HasDocumentExtension(const std::filesystem::path& path) {
@@ -142,42 +159,55 @@ bool SaveColorMapFile(const std::filesystem::path& path, const ColorMap& map, st
 }
 
 LoadStatus LoadDocument(const std::filesystem::path& path, TextureMap& target) {
-    if (!StartsWithV(path)) return LoadStatus::NotDocument;
-    LayerParser parser(path, LineEnds::Bytes);
-    return parser.ParseFile(&target) ? LoadStatus::Ok : LoadStatus::Failed;
+    return LoadDocument(OpenFile(path), path.filename().string(), target);
+}
+
+LoadStatus LoadDocument(std::unique_ptr<std::istream> input, const std::string& name,
+                        TextureMap& target) {
+    if (!input || !StartsWithV(*input)) return LoadStatus::NotDocument;
+    LayerParser parser(std::move(input), name, LineEnds::Bytes);
+    return Guarded(parser,
+                   [&] { return parser.ParseFile(&target) ? LoadStatus::Ok : LoadStatus::Failed; });
 }
 
 LoadStatus LoadTextureDocument(const std::filesystem::path& path,
                                std::unique_ptr<TextureMap>& texture) {
     texture.reset();
-    if (!StartsWithV(path)) return LoadStatus::NotDocument;
-    LayerParser parser(path, LineEnds::Bytes);
-    if (!parser.ParseFile(nullptr)) return LoadStatus::Failed;
-    std::unique_ptr<BaseLayer> layer = parser.TakeResultLayer();
-    // A mask layer is a texture map too, but not a document.
-    if (!layer || layer->Keyword() != "TEXTURE") return LoadStatus::Empty;
-    auto* map = dynamic_cast<TextureMap*>(layer.get());
-    if (!map) return LoadStatus::Empty;
-    layer.release();
-    texture.reset(map);
-    return LoadStatus::Ok;
+    std::unique_ptr<std::istream> input = OpenFile(path);
+    if (!StartsWithV(*input)) return LoadStatus::NotDocument;
+    LayerParser parser(std::move(input), path.filename().string(), LineEnds::Bytes);
+    return Guarded(parser, [&] {
+        if (!parser.ParseFile(nullptr)) return LoadStatus::Failed;
+        std::unique_ptr<BaseLayer> layer = parser.TakeResultLayer();
+        // A mask layer is a texture map too, but not a document.
+        if (!layer || layer->Keyword() != "TEXTURE") return LoadStatus::Empty;
+        auto* map = dynamic_cast<TextureMap*>(layer.get());
+        if (!map) return LoadStatus::Empty;
+        layer.release();
+        texture.reset(map);
+        return LoadStatus::Ok;
+    });
 }
 
 LoadStatus LoadLayerFile(const std::filesystem::path& path, std::unique_ptr<BaseLayer>& layer) {
     layer.reset();
     LayerParser parser(path, HasDocumentExtension(path) ? LineEnds::Bytes : LineEnds::Text);
-    if (!parser.ParseFile(nullptr)) return LoadStatus::Failed;
-    layer = parser.TakeResultLayer();
-    return layer ? LoadStatus::Ok : LoadStatus::Empty;
+    return Guarded(parser, [&] {
+        if (!parser.ParseFile(nullptr)) return LoadStatus::Failed;
+        layer = parser.TakeResultLayer();
+        return layer ? LoadStatus::Ok : LoadStatus::Empty;
+    });
 }
 
 LoadStatus LoadColorMapFile(const std::filesystem::path& path, ColorMap& map) {
     LayerParser parser(path, LineEnds::Text);
-    ColorMap read;
-    if (!parser.ParseColorMapFile(read)) return LoadStatus::Failed;
-    if (!parser.ColorMapRead()) return LoadStatus::Empty;
-    map.Assign(read);
-    return LoadStatus::Ok;
+    return Guarded(parser, [&] {
+        ColorMap read;
+        if (!parser.ParseColorMapFile(read)) return LoadStatus::Failed;
+        if (!parser.ColorMapRead()) return LoadStatus::Empty;
+        map.Assign(read);
+        return LoadStatus::Ok;
+    });
 }
 
 }  // namespace quillon

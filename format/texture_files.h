@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <istream>
 #include <memory>
 #include <span>
 #include <string>
@@ -23,6 +24,7 @@ enum class LoadStatus {
     NotDocument,  // a document whose first byte is not "V"; nothing shown
     Empty,        // the file held no block of the wanted kind; nothing shown
     Failed,       // a parse error; the parser has shown its message
+    NoMemory,     // the file asked for more memory than there is; shown as Failed
 };
 
 // ---- Text forms (what the savers write, before line-end translation) ----
@@ -64,6 +66,10 @@ bool WriteDocument(std::FILE* stream, const std::string& name, const BaseLayer& 
 // Reads a document into the texture map (its layers are replaced). What was
 // read before a failure stays in the target; callers discard it.
 LoadStatus LoadDocument(const std::filesystem::path& path, TextureMap& target);
+// The same from a stream read once from its start (a pipe, standard input);
+// name is what messages call it.
+LoadStatus LoadDocument(std::unique_ptr<std::istream> input, const std::string& name,
+                        TextureMap& target);
 // Reads a document into a new texture map (the slide show, the screen
 // saver). A document whose block is not a TEXTURE is Empty.
 LoadStatus LoadTextureDocument(const std::filesystem::path& path,

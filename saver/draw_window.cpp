@@ -18,8 +18,9 @@ namespace quillon {
 
 namespace {
 
-constexpr int kRetryMs = 1000;  // after a file that could not be shown
-constexpr int kPollMs = 250;    // how often a running worker is looked at
+constexpr int kRetryMs = 1000;        // after a file that could not be shown
+constexpr int kPollMs = 250;          // how often a running worker is looked at
+constexpr int kDeactivationMs = 100;  // a focus change that lasts this long is input
 
 }  // namespace
 
@@ -179,7 +180,7 @@ bool DrawWindow::StartRendering() {
     if (m_stack->Width() != plan.width || m_stack->Height() != plan.height) return false;
 
     m_sink.TakeAll();
-    m_job.window = &m_sink;
+    m_job.sink = &m_sink;
     m_job.rgb = target;
     m_job.alpha = m_weights.Data();
     m_job.scale = plan.scale;
@@ -192,7 +193,8 @@ bool DrawWindow::StartRendering() {
     if (!m_job.Start()) return false;
     m_waitingForDone = true;
     m_renderClock.start();
-    m_pollTimer.start();
+    m_pollTimer.start(
+        static_cast<int>(std::clamp<long long>(m_renderTimeLimit.count(), 1, kPollMs)));
     return true;
 }
 
@@ -343,10 +345,13 @@ SaverWindow::SaverWindow(const SaverSettings& settings, QWidget* parent)
     setCursor(Qt::BlankCursor);
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
-    connect(qApp, &QGuiApplication::applicationStateChanged, this,
-            [this](Qt::ApplicationState state) {
-                if (state != Qt::ApplicationActive && m_wasActive) End();
-            });
+    // Focus moves about briefly while the window manager makes the window
+    // full screen; only a deactivation that lasts ends the run.
+    m_deactivation.setSingleShot(true);
+    m_deactivation.setInterval(kDeactivationMs);
+    connect(&m_deactivation, &QTimer::timeout, this, [this] {
+        if (!isActiveWindow()) End();
+    });
 }
 
 void SaverWindow::End() {
@@ -391,8 +396,9 @@ void SaverWindow::changeEvent(QEvent* event) {
     if (event->type() != QEvent::ActivationChange) return;
     if (isActiveWindow()) {
         m_wasActive = true;
+        m_deactivation.stop();
     } else if (m_wasActive) {
-        End();
+        m_deactivation.start();
     }
 }
 

@@ -99,7 +99,7 @@ class DrawWindow : public QWidget {
     SynthesisJob m_job;
     bool m_waitingForDone = false;
     QElapsedTimer m_renderClock;
-    std::chrono::milliseconds m_renderTimeLimit{std::chrono::minutes(3)};
+    std::chrono::milliseconds m_renderTimeLimit{std::chrono::minutes(10)};
     int m_wipeCounter = 0;
     int m_wipePattern = 4;
 
@@ -134,6 +134,7 @@ class SaverWindow : public DrawWindow {
     // True when the input event should end the run.
     bool Ends(QEvent* event);
 
+    QTimer m_deactivation;
     QPoint m_firstMouse{-1, -1};
     bool m_wasActive = false;
     bool m_ending = false;

@@ -80,7 +80,7 @@ std::unique_ptr<TextureMap> MakeImageEffect(std::shared_ptr<const RgbPicture> pi
             const int count = static_cast<int>(std::min<std::size_t>(documents.size(), 1u << 30));
             const int pick = std::clamp(static_cast<int>(Uniform(0.0, count)), 0, count - 1);
             if (LoadTextureDocument(documents[static_cast<std::size_t>(pick)], under) !=
-                LoadStatus::kOk) {
+                LoadStatus::Ok) {
                 under.reset();
             }
         }
@@ -105,7 +105,7 @@ LoadedPicture LoadPicture(const std::string& path, const EffectWeights& weights,
     if (KindOfFile(path) == FileKind::Document) {
         std::unique_ptr<TextureMap> texture;
         const LoadStatus status = LoadTextureDocument(path, texture);
-        if (status != LoadStatus::kOk || !texture) {
+        if (status != LoadStatus::Ok || !texture) {
             loaded.error = path + ": not a texture document that can be shown";
             return loaded;
         }

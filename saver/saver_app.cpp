@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QPalette>
+#include <QPointer>
 #include <QScreen>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -71,7 +72,8 @@ xcb_connection_t* X11Connection() {
 
 // Inside another program's window: that program handles input and ends
 // the run (XScreenSaver kills it); the run also ends when the window goes.
-int RunInsideWindow(QApplication& app, std::uint64_t id, const SaverSettings& settings) {
+int RunInsideWindow(QApplication& app, std::uint64_t id, const SaverSettings& settings,
+                    bool replaceDesktop) {
     QSize size;
     if (!ForeignWindowSize(id, size)) {
         std::fprintf(stderr, "lumadrift: there is no window 0x%llx to draw in\n",
@@ -79,7 +81,7 @@ int RunInsideWindow(QApplication& app, std::uint64_t id, const SaverSettings& se
         return 1;
     }
     QWindow* parent = QWindow::fromWinId(static_cast<WId>(id));
-    auto* window = new DrawWindow(settings, false);
+    auto* window = new DrawWindow(settings, replaceDesktop);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->setWindowFlags(Qt::FramelessWindowHint);
     window->winId();  // a native window, to be given the foreign parent
@@ -99,9 +101,10 @@ int RunInsideWindow(QApplication& app, std::uint64_t id, const SaverSettings& se
     });
     watch.start(500);
     QObject::connect(window, &QObject::destroyed, &app, &QApplication::quit);
+    const QPointer<DrawWindow> alive(window);
     const int code = app.exec();
     watch.stop();
-    delete window;  // no-op guard: closed windows delete themselves
+    delete alive.data();  // still there when a signal ended the run
     return code;
 }
 
@@ -133,7 +136,6 @@ int RunFullScreen(QApplication& app, const SaverSettings& settings) {
     saver->raise();
     saver->activateWindow();
     saver->Start();
-    QTimer::singleShot(0, saver, [saver] { saver->grabKeyboard(); });
     return app.exec();
 }
 
@@ -182,12 +184,17 @@ int RunLumadrift(int argc, char** argv) {
             return 0;
         }
         case RunKind::Preview:
-            code = RunInsideWindow(app, line.windowId, LoadSaverSettings());
+            // A preview never replaces the desktop.
+            code = RunInsideWindow(app, line.windowId, LoadSaverSettings(), false);
             break;
-        case RunKind::Root:
-            code = line.windowId != 0 ? RunInsideWindow(app, line.windowId, LoadSaverSettings())
-                                      : RunFullScreen(app, LoadSaverSettings());
+        case RunKind::Root: {
+            // XScreenSaver's window is the real run: Replace Desktop applies.
+            const SaverSettings settings = LoadSaverSettings();
+            code = line.windowId != 0
+                       ? RunInsideWindow(app, line.windowId, settings, settings.desktop)
+                       : RunFullScreen(app, settings);
             break;
+        }
         default:
             code = RunFullScreen(app, LoadSaverSettings());
             break;

@@ -18,6 +18,8 @@ scripts/setup.sh "$preset"
 export QT_QPA_PLATFORM=offscreen
 # Leaks fail the run; a report names the first bad access and stops.
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1:strict_string_checks=1}
+# System libraries under Qt keep some allocations until exit.
+export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/tests/lsan.supp:print_suppressions=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1}
 ctest --preset "$preset" -j "$(nproc)"

@@ -12,6 +12,7 @@ packages=(
   libjpeg62-turbo-dev libpng-dev libtbb-dev libhwy-dev
   libnoise-dev  # the peer benchmark of bench/compare.sh
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 libgl-dev
+  libxcb1-dev  # lumadrift follows the X window it draws in
   # end-to-end tests and documentation screenshots under a virtual X server
   xvfb xauth openbox xdotool x11-utils imagemagick
 )

@@ -18,6 +18,7 @@ constexpr int kMaxName = 128;
 
 NewTextureDialog::NewTextureDialog(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("New Texture"));
+    setMinimumWidth(340);
     TextureMap defaults;
     m_name = new QLineEdit(QString::fromStdString(defaults.Name()), this);
     m_width = new QLineEdit(QString::number(defaults.Width()), this);

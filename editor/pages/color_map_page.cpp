@@ -161,18 +161,21 @@ ColorPropPage::ColorPropPage(QWidget* parent) : QuillonPropertyPage(parent) {
     fields->addWidget(m_apply, 2, 1, Qt::AlignRight);
     layout->addLayout(fields, 0, 1);
 
-    auto* buttons = new QVBoxLayout;
+    // Two columns keep the page short enough for the strip to show in a small window.
+    auto* buttons = new QGridLayout;
     m_add = new QPushButton(tr("Add"), this);
     m_remove = new QPushButton(tr("Remove"), this);
     m_selectColor = new QPushButton(tr("Select Color"), this);
     m_from = new QPushButton(tr("From"), this);
     m_to = new QPushButton(tr("To"), this);
     m_randomBox = new QCheckBox(tr("Random"), this);
-    for (QWidget* w : std::initializer_list<QWidget*>{m_add, m_remove, m_selectColor, m_from, m_to,
-                                                      m_randomBox}) {
-        buttons->addWidget(w);
-    }
-    buttons->addStretch();
+    buttons->addWidget(m_add, 0, 0);
+    buttons->addWidget(m_remove, 0, 1);
+    buttons->addWidget(m_selectColor, 1, 0, 1, 2);
+    buttons->addWidget(m_from, 2, 0);
+    buttons->addWidget(m_to, 2, 1);
+    buttons->addWidget(m_randomBox, 3, 0, 1, 2);
+    buttons->setRowStretch(4, 1);
     layout->addLayout(buttons, 1, 1);
 
     m_preview = new ColorMapPreview(this);
@@ -409,9 +412,9 @@ void ColorPropPage::LoadColorMap() {
     if (path.isEmpty()) return;
     ColorMap loaded;
     const LoadStatus status = LoadColorMapFile(std::filesystem::path(path.toStdString()), loaded);
-    if (status != LoadStatus::kOk) {
+    if (status != LoadStatus::Ok) {
         // A parse error has been shown by the parser.
-        if (status != LoadStatus::kFailed) {
+        if (status != LoadStatus::Failed && status != LoadStatus::NoMemory) {
             ReportError("No color map found in " + path.toStdString());
         }
         return;

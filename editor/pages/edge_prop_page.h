@@ -25,6 +25,7 @@ class EdgePropPage : public QuillonPropertyPage {
     QLabel* RadiusLabel() const { return m_radiusLabel; }
     QLineEdit* RadiusEdit() const { return m_radius->Edit(); }
     QLineEdit* ThresholdEdit() const { return m_threshold->Edit(); }
+    QLineEdit* ProfileEdit() const { return m_profile; }
 
   private:
     void UpdateLabels();
@@ -34,6 +35,9 @@ class EdgePropPage : public QuillonPropertyPage {
     QLabel* m_radiusLabel;
     std::unique_ptr<RandomField> m_radius;
     std::unique_ptr<RandomField> m_threshold;
+    // The bevel's height against the distance into the joint: "x y; x y; ...".
+    QLineEdit* m_profile;
+    QString m_loadedProfile;
 };
 
 }  // namespace quillon

@@ -3,9 +3,11 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScrollArea>
 #include <QTabWidget>
 #include <map>
 
@@ -45,20 +47,31 @@ TextureLayerDlg::TextureLayerDlg(QWidget* parent) : QWidget(parent) {
 
     m_description = new QPlainTextEdit(this);
     m_description->setTabChangesFocus(true);
-    m_description->setFixedHeight(m_description->fontMetrics().lineSpacing() * 3 + 12);
+    m_description->setFixedHeight(m_description->fontMetrics().lineSpacing() * 2 + 12);
     auto* descriptionLabel = new QLabel(tr("Layer &Description:"), this);
     descriptionLabel->setBuddy(m_description);
     grid->addWidget(descriptionLabel, row++, 0, 1, 2);
     grid->addWidget(m_description, row++, 0, 1, 2);
 
+    // The switch and the two advanced numbers share a row: the pages need the height.
+    auto* switches = new QHBoxLayout;
     m_enabled = new QCheckBox(tr("&Enable Layer"), this);
-    grid->addWidget(m_enabled, row++, 0, 1, 2);
-
     auto* usage = new QLineEdit(this);
-    addRow(tr("&Usage:"), usage, &m_usageLabel);
-    m_usage = std::make_unique<RandomField>(usage, "Usage:", kMaxNumberText);
     auto* probability = new QLineEdit(this);
-    addRow(tr("&Probability:"), probability, &m_probabilityLabel);
+    m_usageLabel = new QLabel(tr("&Usage:"), this);
+    m_usageLabel->setBuddy(usage);
+    m_probabilityLabel = new QLabel(tr("&Probability:"), this);
+    m_probabilityLabel->setBuddy(probability);
+    switches->addWidget(m_enabled);
+    switches->addStretch();
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{m_usageLabel, usage, m_probabilityLabel, probability}) {
+        switches->addWidget(w);
+    }
+    usage->setMaximumWidth(90);
+    probability->setMaximumWidth(90);
+    grid->addLayout(switches, row++, 0, 1, 2);
+    m_usage = std::make_unique<RandomField>(usage, "Usage:", kMaxNumberText);
     m_probability = std::make_unique<RandomField>(probability, "Probability:", kMaxNumberText);
 
     m_tabs = new QTabWidget(this);
@@ -71,7 +84,10 @@ TextureLayerDlg::TextureLayerDlg(QWidget* parent) : QWidget(parent) {
     for (QLineEdit* edit : {transparency, usage, probability}) {
         connect(edit, &QLineEdit::textEdited, this, &TextureLayerDlg::ChangesPending);
     }
-    connect(m_description, &QPlainTextEdit::textChanged, this, &TextureLayerDlg::ChangesPending);
+    connect(m_description, &QPlainTextEdit::textChanged, this, [this] {
+        // The edit also reports changes of its own (its layout on first show).
+        if (m_description->toPlainText() != m_loadedDescription) emit ChangesPending();
+    });
     connect(m_enabled, &QCheckBox::clicked, this, &TextureLayerDlg::ChangesPending);
 
     m_tabs->hide();
@@ -97,10 +113,12 @@ QuillonPropertyPage* TextureLayerDlg::Page(int index) const {
 }
 
 void TextureLayerDlg::DiscardPage(QuillonPropertyPage* page) {
-    page->hide();
+    QScrollArea* holder = m_holders[page];
+    m_holders.erase(page);
+    holder->hide();
     page->disconnect(this);
-    page->setParent(nullptr);
-    page->deleteLater();  // a page may be asking for this from its own slot
+    holder->setParent(nullptr);
+    holder->deleteLater();  // a page may be asking for this from its own slot
 }
 
 void TextureLayerDlg::ClearTabs() {
@@ -121,7 +139,13 @@ void TextureLayerDlg::ConnectPage(QuillonPropertyPage* page) {
 void TextureLayerDlg::AddTab(const QString& title, QuillonPropertyPage* page,
                              const PageObject& object) {
     page->Load(object);
-    m_tabs->addTab(page, title);
+    // A page larger than the space the view gives scrolls instead of being squeezed.
+    auto* holder = new QScrollArea;
+    holder->setWidgetResizable(true);
+    holder->setFrameShape(QFrame::NoFrame);
+    holder->setWidget(page);
+    m_holders[page] = holder;
+    m_tabs->addTab(holder, title);
     m_pages.push_back(page);
 }
 
@@ -155,7 +179,8 @@ void TextureLayerDlg::Load(BaseLayer* layer) {
 
     {
         const QSignalBlocker block(m_description);  // not an edit of the user's
-        m_description->setPlainText(QString::fromStdString(layer->Description()));
+        m_loadedDescription = QString::fromStdString(layer->Description());
+        m_description->setPlainText(m_loadedDescription);
     }
     m_combine->setEnabled(true);
     const CombineFunc function = layer->GetCombineFunc();
@@ -224,7 +249,7 @@ void TextureLayerDlg::RebuildLightTabs() {
             page = otherPages[nextOther++];
         }
         if (page) {
-            m_tabs->addTab(page, tab.title);
+            m_tabs->addTab(m_holders[page], tab.title);
             m_pages.push_back(page);
         } else {
             page = tab.create();
@@ -274,7 +299,7 @@ bool TextureLayerDlg::Validate() {
     // no number is stored as 0.
     for (QuillonPropertyPage* page : m_pages) {
         if (!page->Validate()) {
-            m_tabs->setCurrentWidget(page);
+            m_tabs->setCurrentWidget(m_holders[page]);
             return false;
         }
     }
@@ -287,6 +312,7 @@ void TextureLayerDlg::Store() {
     m_layer->SetUsage(m_usage->ValueOrZero());
     m_layer->SetUseProbability(m_probability->ValueOrZero());
     m_layer->SetDescription(m_description->toPlainText().toStdString());
+    m_loadedDescription = m_description->toPlainText();
     m_layer->SetEnabled(m_enabled->isChecked());
     for (QuillonPropertyPage* page : m_pages) page->Apply();
     // Text that was stored as 0 shows as 0.

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 #include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -12,6 +13,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPlainTextEdit;
+class QScrollArea;
 class QTabWidget;
 
 namespace quillon {
@@ -81,13 +83,15 @@ class TextureLayerDlg : public QWidget {
     QLabel* m_transparencyLabel;
     std::unique_ptr<RandomField> m_transparency;
     QPlainTextEdit* m_description;
+    QString m_loadedDescription;
     QCheckBox* m_enabled;
     QLabel* m_usageLabel;
     std::unique_ptr<RandomField> m_usage;
     QLabel* m_probabilityLabel;
     std::unique_ptr<RandomField> m_probability;
     QTabWidget* m_tabs;
-    std::vector<QuillonPropertyPage*> m_pages;  // in tab order
+    std::vector<QuillonPropertyPage*> m_pages;               // in tab order
+    std::map<QuillonPropertyPage*, QScrollArea*> m_holders;  // each page's tab
 };
 
 }  // namespace quillon

@@ -46,7 +46,10 @@ TexturePropDlg::TexturePropDlg(QWidget* parent) : QWidget(parent) {
     descriptionLabel->setBuddy(m_description);
     grid->addWidget(descriptionLabel, 3, 0, 1, 2);
     grid->addWidget(m_description, 4, 0, 1, 2);
-    connect(m_description, &QPlainTextEdit::textChanged, this, &TexturePropDlg::ChangesPending);
+    connect(m_description, &QPlainTextEdit::textChanged, this, [this] {
+        // The edit also reports changes of its own (its layout on first show).
+        if (m_description->toPlainText() != m_loadedDescription) emit ChangesPending();
+    });
 
     auto* saver = new QGroupBox(tr("Screen Saver:"), this);
     auto* saverGrid = new QGridLayout(saver);
@@ -73,7 +76,8 @@ void TexturePropDlg::Load(TextureMap* texture) {
     m_zoom->Load(texture->Zoom());
     {
         const QSignalBlocker block(m_description);
-        m_description->setPlainText(QString::fromStdString(texture->Description()));
+        m_loadedDescription = QString::fromStdString(texture->Description());
+        m_description->setPlainText(m_loadedDescription);
     }
     for (int k = 0; k < 4; ++k) {
         m_boxes[k]->setChecked((texture->ScreenSaverType() & kBoxBits[k]) != 0);

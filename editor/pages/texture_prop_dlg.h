@@ -54,6 +54,7 @@ class TexturePropDlg : public QWidget {
     std::unique_ptr<IntField> m_height;
     std::unique_ptr<RandomField> m_zoom;
     QPlainTextEdit* m_description;
+    QString m_loadedDescription;
     QCheckBox* m_boxes[4];
 };
 

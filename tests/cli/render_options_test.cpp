@@ -52,11 +52,19 @@ TEST(RenderOptions, EveryOptionInAnyOrderAndBothValueSpellings) {
     EXPECT_FALSE(p.options.HasSize());
 }
 
-TEST(RenderOptions, DoubleDashEndsOptionsAndLoneDashIsADocument) {
-    Parsed p = Parse({"-d", "out", "--", "--seed", "-o", "-"});
+TEST(RenderOptions, DoubleDashEndsOptionsAndLoneDashIsStandardInput) {
+    Parsed p = Parse({"-d", "out", "--", "--seed", "-o"});
     ASSERT_TRUE(p.ok) << p.error;
-    EXPECT_EQ(p.options.documents, (std::vector<std::string>{"--seed", "-o", "-"}));
+    EXPECT_EQ(p.options.documents, (std::vector<std::string>{"--seed", "-o"}));
     EXPECT_FALSE(p.options.seed.has_value());
+    p = Parse({"-o", "x.png", "--", "-"});
+    ASSERT_TRUE(p.ok) << p.error;
+    EXPECT_EQ(p.options.documents, (std::vector<std::string>{"-"}));
+    EXPECT_EQ(ErrorOf({"-d", "out", "a.qln", "-"}),
+              "-d names each picture after its document: the document read from standard input "
+              "('-') needs -o FILE");
+    EXPECT_EQ(ErrorOf({"--check", "-", "a.qln", "-"}),
+              "standard input ('-') can be read only once");
 }
 
 TEST(RenderOptions, UnknownOptionsAndMissingValues) {
@@ -115,8 +123,8 @@ TEST(RenderOptions, SizesUpToTheLimit) {
     EXPECT_NE(error.find("16384"), std::string::npos) << error;
     EXPECT_FALSE(ParseSize("10x100000", w, h, error));
     EXPECT_NE(error.find("too large"), std::string::npos) << error;
-    for (const char* bad : {"0x10", "10x0", "10", "x10", "10x", "10x10x10", "-5x5", "10*10",
-                            "1.5x2"}) {
+    for (const char* bad :
+         {"0x10", "10x0", "10", "x10", "10x", "10x10x10", "-5x5", "10*10", "1.5x2"}) {
         EXPECT_FALSE(ParseSize(bad, w, h, error)) << bad;
         EXPECT_EQ(error.find("too large"), std::string::npos) << bad << ": " << error;
     }
@@ -176,7 +184,8 @@ TEST(RenderOptions, CombinationsThatCannotRun) {
     EXPECT_EQ(ErrorOf({"-o", "x.png", "-d", "out", "a.qln"}), "-o and -d cannot be used together");
     EXPECT_EQ(ErrorOf({"-o", "x.png", "a.qln", "b.qln"}),
               "-o writes one picture but 2 documents were given; use -d DIR");
-    EXPECT_EQ(ErrorOf({"--check", "--print", "a.qln"}), "--check and --print cannot be used together");
+    EXPECT_EQ(ErrorOf({"--check", "--print", "a.qln"}),
+              "--check and --print cannot be used together");
     EXPECT_EQ(ErrorOf({"--print", "a.qln", "b.qln"}), "--print reads one document, 2 were given");
     EXPECT_EQ(ErrorOf({"--check", "-o", "x.png", "a.qln"}),
               "--check writes no picture; -o and -d cannot be used with it");

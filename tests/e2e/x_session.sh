@@ -17,7 +17,9 @@ e2e_cleanup() {
   rm -rf "$E2E_TMP"
 }
 trap e2e_cleanup EXIT
-# -displayfd picks a free display number and writes it once the server is up.
+# -displayfd picks a free display number and writes it once the server is up;
+# the file exists before the server starts, so the first read never fails.
+: >"$E2E_TMP/display"
 Xvfb -displayfd 3 -screen 0 "${E2E_SCREEN:-1280x1024x24}" -nolisten tcp 3>"$E2E_TMP/display" >"$E2E_TMP/xvfb.log" 2>&1 &
 e2e_pids+=($!)
 e2e_display=""

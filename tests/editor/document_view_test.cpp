@@ -96,6 +96,12 @@ TEST_F(ViewTest, TreeShowsTheTextureAndPropertiesFollowTheSelection) {
     EXPECT_EQ(view->PropertiesBox()->title(), "Layer Properties");
     EXPECT_TRUE(view->LayerDialog()->isVisibleTo(view.get()));
     EXPECT_FALSE(view->TextureDialog()->isVisibleTo(view.get()));
+    // The combine function acts at once: the document is modified.
+    QComboBox* combine = view->LayerDialog()->CombineList();
+    combine->setCurrentIndex(3);
+    emit combine->activated(3);
+    EXPECT_EQ(Layer(2)->GetCombineFunc(), CombineFunc::Additive);
+    EXPECT_TRUE(document.IsModified());
 }
 
 TEST_F(ViewTest, PendingEditsAreAppliedWhenTheSelectionMoves) {

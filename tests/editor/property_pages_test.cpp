@@ -20,6 +20,7 @@
 #include "editor/app_services.h"
 #include "editor/pages/bitmap_prop_page_dlg.h"
 #include "editor/pages/color_map_page.h"
+#include "editor/pages/edge_prop_page.h"
 #include "editor/pages/light_prop_page.h"
 #include "editor/pages/noise_setup_page.h"
 #include "editor/pages/page_choosers.h"
@@ -94,7 +95,7 @@ TEST_F(PropertyPagesTest, ApplyingUntouchedPagesWritesTheSameBlock) {
     for (const auto& file : std::filesystem::directory_iterator(examples)) {
         if (file.path().extension() != ".qln") continue;
         TextureMap texture;
-        ASSERT_EQ(LoadDocument(file.path(), texture), LoadStatus::kOk) << file.path();
+        ASSERT_EQ(LoadDocument(file.path(), texture), LoadStatus::Ok) << file.path();
         const std::string before = Block(texture);
         ForEachLayer(texture, [&](BaseLayer& layer) {
             if (&layer == &texture) return;
@@ -122,6 +123,29 @@ TEST_F(PropertyPagesTest, ApplyingUntouchedPagesWritesTheSameBlock) {
     ForEachLayer(tiling, [&](BaseLayer& layer) { EXPECT_TRUE(LoadAndApply(layer)); });
     EXPECT_EQ(Block(tiling), before);
     EXPECT_TRUE(m_messages.Messages().empty()) << m_messages.Last();
+}
+
+TEST_F(PropertyPagesTest, LoadingAndShowingIsNoEdit) {
+    TextureMap texture;
+    ASSERT_EQ(LoadDocument(std::filesystem::path(QUILLON_SOURCE_DIR) / "examples/brick_wall.qln",
+                           texture),
+              LoadStatus::Ok);
+    int pending = 0;
+    QObject::connect(&m_dialog, &TextureLayerDlg::ChangesPending, [&] { ++pending; });
+    TexturePropDlg textureDialog;
+    QObject::connect(&textureDialog, &TexturePropDlg::ChangesPending, [&] { ++pending; });
+    textureDialog.Load(&texture);
+    textureDialog.show();
+    m_dialog.show();
+    ForEachLayer(texture, [&](BaseLayer& layer) {
+        if (&layer == &texture) return;
+        m_dialog.Load(&layer);
+        for (int k = 0; k < m_dialog.Tabs()->count(); ++k) {
+            m_dialog.Tabs()->setCurrentIndex(k);
+            QCoreApplication::processEvents();
+        }
+    });
+    EXPECT_EQ(pending, 0);
 }
 
 TEST_F(PropertyPagesTest, TabsFollowTheKind) {
@@ -246,7 +270,7 @@ TEST_F(PropertyPagesTest, ReactionDiffusionIterationsOutsideTheirRangeAreRefused
         m_messages.Clear();
         EXPECT_FALSE(m_dialog.Validate());
         EXPECT_EQ(m_messages.Last(), "Iterations: enter an integer between 1 and 16384.");
-        EXPECT_EQ(m_dialog.Tabs()->currentWidget(), page);
+        EXPECT_EQ(m_dialog.Page(m_dialog.Tabs()->currentIndex()), page);
     }
     page->IterationsEdit()->setText("16384");
     page->TimeStepEdit()->setText("0.05");
@@ -279,6 +303,10 @@ TEST_F(PropertyPagesTest, NoisePageGridPolarizationAndPointNoise) {
     Choose(page->TypeList(), 3);                             // "Fractal Sum"
     page->MagnitudeEdit()->setText("(0.5, 2)");
     page->IterationsEdit()->setText("7");
+    page->MapButton()->click();  // switching keeps the edits of both
+    EXPECT_EQ(page->TypeList()->currentIndex(), static_cast<int>(main.type));
+    page->PointButton()->click();
+    EXPECT_EQ(page->MagnitudeEdit()->text(), "(0.5, 2)");
     ASSERT_TRUE(m_dialog.Validate());
     m_dialog.Store();
     EXPECT_EQ(layer.CoordTurbulence().type, TurbulenceType::FractalSum);
@@ -359,6 +387,20 @@ TEST_F(PropertyPagesTest, TilingAndEdgeLabelsFollowTheirButtons) {
     EXPECT_FALSE(tiling.Regular());
     EXPECT_EQ(tiling.Growth(), RandomNumber(0.5f));
     EXPECT_EQ(tiling.BricksWide(), RandomNumber(1.0f));
+
+    m_dialog.Load(&tiling);
+    auto* edge = FindPage<EdgePropPage>(m_dialog);
+    EXPECT_EQ(edge->ProfileEdit()->text(), "0 1; 1 0");
+    edge->SquareButton()->click();
+    EXPECT_EQ(edge->RadiusLabel()->text(), "Size:");
+    edge->ProfileEdit()->setText("1 0; 0 1");  // x must rise
+    EXPECT_FALSE(m_dialog.Validate());
+    edge->ProfileEdit()->setText("0 1; 0.25, 0.85 ; 1 0");
+    ASSERT_TRUE(m_dialog.Validate());
+    m_dialog.Store();
+    EXPECT_FALSE(tiling.RoundedEdges());
+    ASSERT_EQ(tiling.EdgeProfile().size(), 3u);
+    EXPECT_EQ(tiling.EdgeProfile()[1], (TilingLayer::ProfilePoint{0.25f, 0.85f}));
 }
 
 TEST_F(PropertyPagesTest, BitmapImportReadsPicturesAndNamesTheFailure) {

@@ -246,6 +246,23 @@ TEST(TextureMap, UseProbabilityHalfAppliesAboutHalf) {
     EXPECT_LT(raw->renders, 600);
 }
 
+// USAGE is cut to kMaxUsage where it is set and where it is drawn.
+TEST(TextureMap, UsageIsCapped) {
+    BaseLayer layer;
+    layer.SetUsage(RandomNumber(2147483647.0f));
+    EXPECT_EQ(layer.Usage(), RandomNumber(1000.0f));
+    layer.SetUsage(RandomNumber::Random({5.0f, 1e9f}));
+    EXPECT_EQ(layer.Usage(), RandomNumber::Random({5.0f, 1000.0f}));
+
+    auto t = EmptyTexture(1, 1);
+    auto scaled = std::make_unique<SolidLayer>(0.0f, 0.0f, 0.0f);
+    scaled->SetUsage(RandomNumber::Random({1000.0f, 1000.0f, 4.0f}));  // 4000 drawn
+    SolidLayer* raw = scaled.get();
+    t->AddLast(std::move(scaled));
+    ASSERT_TRUE(RenderAlone(*t, true).ok);
+    EXPECT_EQ(raw->renders, 1000);
+}
+
 TEST(TextureMap, ZoomScalesTheChildrenOnly) {
     struct ScaleSpy : BaseLayer {
         bool Render(RenderContext& c) override {

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -21,7 +22,7 @@ using testing::SolidLayer;
 // Blocks inside its rendering until released, so that a test can cancel
 // a synthesis at a known point.
 class GateLayer : public BaseLayer {
-public:
+  public:
     bool Render(RenderContext& context) override {
         std::lock_guard<LayerLock> hold(Lock());
         entered.Set();
@@ -188,6 +189,36 @@ TEST(SynthesisJob, DestroyingARunningJobCancelsIt) {
         ASSERT_TRUE(gateRaw->entered.WaitFor(std::chrono::seconds(10)));
     }
     EXPECT_FALSE(texture.IsBusy());
+}
+
+// Work space a layer cannot get ends the synthesis as a failure, with the
+// done event set and the locks released, never the program.
+TEST(SynthesisJob, RunningOutOfMemoryIsAFailureNotAnAbort) {
+    class GreedyLayer : public BaseLayer {
+      public:
+        bool Render(RenderContext&) override {
+            std::lock_guard<LayerLock> hold(Lock());
+            throw std::bad_alloc();
+        }
+    };
+    TextureMap texture;
+    texture.RemoveAll();
+    texture.AddLast(std::make_unique<GreedyLayer>());
+    Picture picture(texture);
+    SynthesisJob job;
+    Prepare(job, texture, picture, nullptr);
+    ASSERT_TRUE(job.Start());
+    job.Wait();
+    EXPECT_TRUE(job.DoneEvent().IsSet());
+    EXPECT_FALSE(job.Succeeded());
+    EXPECT_TRUE(job.RanOutOfMemory());
+    EXPECT_FALSE(texture.IsBusy());
+    EXPECT_FALSE(texture.Child(0)->IsBusy());
+
+    texture.RemoveAll();
+    texture.AddLast(std::make_unique<SolidLayer>(0.5f, 0.5f, 0.5f));
+    EXPECT_TRUE(job.RunHere());
+    EXPECT_FALSE(job.RanOutOfMemory());
 }
 
 TEST(LayerLock, AnswersWithoutWaiting) {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <deque>
 #include <map>
@@ -501,6 +503,57 @@ TEST(Tiling, StopsWhenCancelled) {
         EXPECT_FALSE(tiling->Render(context));
         EXPECT_FALSE(tiling->IsBusy());
     }
+}
+
+std::uint64_t HashOf(const std::vector<float>& data) {
+    std::uint64_t h = 1469598103934665603ULL;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
+    for (std::size_t k = 0; k < data.size() * sizeof(float); ++k) {
+        h = (h ^ bytes[k]) * 1099511628211ULL;
+    }
+    return h;
+}
+
+// Edge heights cost no more for a larger radius; the pictures are those of
+// the former per-cell sums (recorded in tiling_edge_hashes.inc) for bricks,
+// rocks and a lone piece: square kernels at radii from 1 to beyond the
+// picture, rounded ones up to the radius summed exactly.
+TEST(Tiling, EdgesAreThoseOfThePerCellSums) {
+    struct Case {
+        int mode;  // 0 bricks, 1 rocks, 2 one piece
+        bool rounded;
+        int radius;
+        std::uint64_t hash;
+    };
+    const Case cases[] = {
+#include "tiling_edge_hashes.inc"
+    };
+    std::string fresh;
+    for (const Case& c : cases) {
+        RandomGenerator::Instance().Seed(40 + c.mode);
+        auto tiling = c.mode == 1 ? Rocks(45, 38, 6.0f, true, 0.7f) : Tiling(45, 38);
+        if (c.mode == 0) {
+            tiling->SetBricksWide(4.0f);
+            tiling->SetBricksHigh(5.0f);
+            tiling->SetOffset(0.5f);
+        }
+        tiling->SetEdgeRadius(static_cast<float>(c.radius));
+        tiling->SetRoundedEdges(c.rounded);
+        tiling->SetThreshold(0.3f);
+        tiling->AddLast(std::make_unique<RampLayer>());
+        AddStone(*tiling, 0.6f, 0.5f);
+        AddStone(*tiling, 0.2f, 1.0f, 0.0f, true);
+        const Picture pic = RenderLayer(*tiling);
+        ASSERT_TRUE(pic.ok);
+        const std::uint64_t hash = HashOf(pic.rgb);
+        EXPECT_EQ(hash, c.hash) << c.mode << " " << c.rounded << " " << c.radius;
+        char line[96];
+        std::snprintf(line, sizeof line, "{%d, %s, %d, 0x%016llxULL},\n", c.mode,
+                      c.rounded ? "true" : "false", c.radius,
+                      static_cast<unsigned long long>(hash));
+        fresh += line;
+    }
+    if (std::getenv("QUILLON_PRINT_EDGE_HASHES")) std::fputs(fresh.c_str(), stdout);
 }
 
 TEST(Tiling, SamePictureAtAnyThreadCount) {

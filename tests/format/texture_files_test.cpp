@@ -420,7 +420,8 @@ TEST(TextureFiles, ShortMemoryNeverGivesACutDocument) {
             LimitMemory(8u << 20);
             const bool cut = !DocumentText(texture).empty();
             const bool saved = SaveDocument(path, texture) && SaveLayerFile(layerPath, texture);
-            const bool complete = FileHolds(path, whole, false) && FileHolds(layerPath, whole, true);
+            const bool complete =
+                FileHolds(path, whole, false) && FileHolds(layerPath, whole, true);
             std::_Exit(cut ? 1 : !saved ? 2 : !complete ? 3 : 0);
         },
         ::testing::ExitedWithCode(0), "");
