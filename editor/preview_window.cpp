@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCursor>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -24,9 +25,14 @@
 #include <utility>
 
 #include "editor/app_services.h"
+#if __has_include("editor/help.h")
+#include "editor/help.h"
+#define QUILLON_HAS_HELP 1
+#endif
 #include "editor/dialogs/jpeg_quality_dialog.h"
 #include "engine/base_layer.h"
 #include "engine/error_reporter.h"
+#include "engine/parallel.h"
 #include "engine/texture_map.h"
 #include "format/texture_files.h"
 #include "image/picture_file.h"
@@ -34,6 +40,10 @@
 namespace quillon {
 
 // ---- PreviewFrames ------------------------------------------------------
+
+namespace {
+constexpr std::size_t kConversionRows = 32;  // rows per band of a conversion
+}  // namespace
 
 bool PreviewFrames::Create(int width, int height) {
     Release();
@@ -55,35 +65,53 @@ void PreviewFrames::Release() {
     m_pending = false;
 }
 
+std::int64_t PreviewFrames::Now() {
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 void PreviewFrames::OnComposite(const float* rgb) {
     // Nested texture maps report their own buffers: the picture is unchanged.
     if (rgb == nullptr || rgb != m_source) return;
-    const auto now = std::chrono::steady_clock::now();
-    if (now - m_lastConversion >= m_interval) {
-        Convert();
+    if (Now() - m_lastConversion.load() >= m_interval.load()) {
+        Convert(false);
     } else {
         m_pending = true;
     }
 }
 
 void PreviewFrames::OnWorkerNotification(bool finishing) {
-    if (!m_pending.load(std::memory_order_relaxed)) return;
-    if (!finishing && std::chrono::steady_clock::now() - m_lastConversion < m_interval) return;
-    Convert();
+    if (!m_pending.load()) return;
+    if (!finishing && Now() - m_lastConversion.load() < m_interval.load()) return;
+    Convert(true);
 }
 
-void PreviewFrames::Convert() {
+void PreviewFrames::Convert(bool onlyIfPending) {
     std::lock_guard<std::mutex> convert(m_convertMutex);
+    if (onlyIfPending && !m_pending.load()) return;
     if (!m_source || m_back.Empty()) return;
     const std::size_t count =
         3 * static_cast<std::size_t>(m_back.Width()) * static_cast<std::size_t>(m_back.Height());
-    if (!m_back.FillFromFloats(std::span<const float>(m_source, count))) return;
+    // In bands over the worker pool: a large picture is ready sooner, and a
+    // cancel need not wait for the whole of it.
+    const std::span<const float> rgb(m_source, count);
+    std::atomic<bool> stopped{false};
+    ParallelFor(
+        static_cast<std::size_t>(m_back.Height()), kConversionRows,
+        [&](std::size_t begin, std::size_t end) {
+            if (stopped.load(std::memory_order_relaxed) || (m_cancel && m_cancel->IsSet()) ||
+                !m_back.FillRowsFromFloats(rgb, static_cast<int>(begin), static_cast<int>(end))) {
+                stopped = true;
+            }
+        });
+    if (stopped) return;
     {
         std::lock_guard<std::mutex> hold(m_frontMutex);
         std::swap(m_front, m_back);
     }
     m_pending = false;
-    m_lastConversion = std::chrono::steady_clock::now();
+    m_lastConversion = Now();
     m_conversions.fetch_add(1, std::memory_order_relaxed);
     m_serial.fetch_add(1, std::memory_order_release);
 }
@@ -271,6 +299,20 @@ PreviewWindow::PreviewWindow(QWidget* owner, bool xMirror, bool yMirror)
     });
     auto* whatsThis = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F1), this);
     connect(whatsThis, &QShortcut::activated, this, [] { QWhatsThis::enterWhatsThisMode(); });
+#ifdef QUILLON_HAS_HELP
+    // F1: the help topic of the control under the mouse, or of the focused one.
+    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(help, &QShortcut::activated, this, [this] {
+        QWidget* about = QApplication::widgetAt(QCursor::pos());
+        if (about != m_cancelButton && about != m_saveButton && about != m_progress) {
+            about = focusWidget();
+        }
+        const int topic = about == m_cancelButton ? kHelpPreviewCancel
+                          : about == m_saveButton ? kHelpPreviewSave
+                                                  : kHelpPreviewProgress;
+        ShowHelp(topic, this);
+    });
+#endif
 
     // Repaints follow the screen's rate, however often the worker reports.
     m_repaintTimer = new QTimer(this);
@@ -366,7 +408,7 @@ void PreviewWindow::StartJob(BaseLayer* layer, float xScale, float yScale) {
     // Every synthesis starts from a black picture, as a fresh window does.
     m_rgb.Fill(0.0f);
     m_alpha.Fill(1.0f);
-    m_frames.SetSource(m_rgb.Data());
+    m_frames.SetSource(m_rgb.Data(), &m_job.CancelEvent());
     m_job.sink = &m_sink;
     m_job.rgb = m_rgb.Data();
     m_job.alpha = m_alpha.Data();
@@ -584,8 +626,7 @@ void PreviewWindow::SlideshowStep() {
         const QString path = m_slideshowFiles[m_nextSlide++];
         std::unique_ptr<TextureMap> texture;
         // An unreadable file has been reported by the parser; the next one follows.
-        if (LoadTextureDocument(QFile::encodeName(path).toStdString(), texture) !=
-                LoadStatus::Ok ||
+        if (LoadTextureDocument(QFile::encodeName(path).toStdString(), texture) != LoadStatus::Ok ||
             !texture) {
             continue;
         }

@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -43,12 +44,16 @@ class PreviewFrames {
     void Release();
 
     // Worker side. rgb holds 3 floats per pixel of the picture's size.
-    void SetSource(const float* rgb) { m_source = rgb; }
+    // A conversion under way stops when the job's cancel event is set.
+    void SetSource(const float* rgb, const ManualResetEvent* cancel) {
+        m_source = rgb;
+        m_cancel = cancel;
+    }
     void OnComposite(const float* rgb);
     // Any notification the worker posts: a conversion that was put off is
     // done now if a frame interval has passed, or at once when finishing.
     void OnWorkerNotification(bool finishing);
-    void SetFrameInterval(std::chrono::microseconds interval) { m_interval = interval; }
+    void SetFrameInterval(std::chrono::microseconds interval) { m_interval = interval.count(); }
 
     // UI side: the front picture, held for the length of the call.
     template <typename F>
@@ -64,16 +69,20 @@ class PreviewFrames {
     unsigned Conversions() const { return m_conversions.load(std::memory_order_relaxed); }
 
   private:
-    void Convert();
+    // onlyIfPending: a put-off conversion, which another thread may have done.
+    void Convert(bool onlyIfPending);
+    static std::int64_t Now();
 
     mutable std::mutex m_frontMutex;
     DisplayBitmap m_front;
     DisplayBitmap m_back;  // the worker's alone
     std::mutex m_convertMutex;
     const float* m_source = nullptr;
+    const ManualResetEvent* m_cancel = nullptr;
     std::atomic<bool> m_pending{false};
-    std::chrono::steady_clock::time_point m_lastConversion{};
-    std::chrono::microseconds m_interval{16667};
+    // Notifications may come from the worker's helper threads too.
+    std::atomic<std::int64_t> m_lastConversion{0};  // steady clock, microseconds
+    std::atomic<std::int64_t> m_interval{16667};
     std::atomic<unsigned> m_serial{0};
     std::atomic<unsigned> m_conversions{0};
 };

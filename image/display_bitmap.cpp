@@ -135,11 +135,16 @@ bool DisplayBitmap::FillFromImage(const ImageBuffer& image) {
 }
 
 bool DisplayBitmap::FillFromFloats(std::span<const float> rgb) {
+    return FillRowsFromFloats(rgb, 0, m_height);
+}
+
+bool DisplayBitmap::FillRowsFromFloats(std::span<const float> rgb, int firstRow, int endRow) {
     if (!m_data || m_bitsPerPixel != 24) return false;
+    if (firstRow < 0 || endRow > m_height || firstRow > endRow) return false;
     const std::size_t rowFloats = static_cast<std::size_t>(m_width) * 3;
     if (rgb.size() / rowFloats < static_cast<std::size_t>(m_height)) return false;
-    const float* src = rgb.data();
-    for (int r = 0; r < m_height; ++r) {
+    const float* src = rgb.data() + static_cast<std::size_t>(firstRow) * rowFloats;
+    for (int r = firstRow; r < endRow; ++r) {
         std::uint8_t* dst = BitmapRow(r);
         for (int x = 0; x < m_width; ++x, src += 3, dst += 3) {
             dst[0] = FloatToByte(src[2]);

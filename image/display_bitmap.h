@@ -44,6 +44,9 @@ class DisplayBitmap {
     // 255 and truncated. False when rgb holds fewer than width x height x 3
     // floats or the bitmap is not 24-bit.
     bool FillFromFloats(std::span<const float> rgb);
+    // The same for bitmap rows [firstRow, endRow) only, rgb still holding
+    // the whole picture: bands can be filled in parallel, or one at a time.
+    bool FillRowsFromFloats(std::span<const float> rgb, int firstRow, int endRow);
     // Sets the colour table of a 1-, 4- or 8-bit bitmap (missing entries black).
     bool SetColorTable(const Palette& palette);
 

@@ -47,25 +47,33 @@ close_tip() {
   fi
 }
 
+# No tip of the day at start-up: it would stand in front of the main window.
+mkdir -p "$XDG_CONFIG_HOME/Veltrana"
+printf '[Tip]\nStartUp=1\n' >"$XDG_CONFIG_HOME/Veltrana/Quillon.conf"
 document="$E2E_TMP/marble.qln"
 cp "$root/examples/marble.qln" "$document"
 (cd "$E2E_TMP" && exec "$bin/quillon" --seed 7 "$document") >"$E2E_TMP/quillon.log" 2>&1 &
 e2e_pids+=($!)
-main=$(e2e_wait_window "Quillon" || e2e_wait_window "Quillon")
+main=$(e2e_wait_window "marble\.qln" || e2e_wait_window "marble\.qln")
 sleep 1.5
 close_tip
 activate "$main"
 sleep 0.5
 
-# The texture opened and its first layer selected: the layer's properties
-# show beside the tree.
+# The document window maximized inside the main window (a double click on
+# its title bar, which sits at the top left of the document area).
+xdotool mousemove --window "$main" 320 62 click --repeat 2 --delay 80 1
+sleep 0.7
+activate "$main"
+
+# The texture opened in its tree, with its properties beside it.
 xdotool key --clearmodifiers Right
-sleep 0.3
-xdotool key --clearmodifiers Down
 sleep 0.7
 shot root editor-main.png
 
-# The tree's context menu, from the keyboard's menu key.
+# The tree's context menu on a layer, from the keyboard's menu key.
+xdotool key --clearmodifiers Down
+sleep 0.5
 xdotool key --clearmodifiers Menu
 sleep 0.7
 shot root editor-tree-menu.png

@@ -18,11 +18,15 @@ activate() {
   xdotool windowfocus --sync "$1"
 }
 
+# No tip of the day at start-up: it would stand in front of the main window.
+mkdir -p "$XDG_CONFIG_HOME/Veltrana"
+printf '[Tip]\nStartUp=1\n' >"$XDG_CONFIG_HOME/Veltrana/Quillon.conf"
 # Started in the scratch folder: the Save dialog opens there.
 (cd "$E2E_TMP" && exec "$bin/quillon" --seed "$seed" "$document") >"$E2E_TMP/quillon.log" 2>&1 &
 e2e_pids+=($!)
-# A loaded machine may take a while to start a Qt program.
-main=$(e2e_wait_window "Quillon" || e2e_wait_window "Quillon") || {
+# The main window, named after the open document. A loaded machine may
+# take a while to start a Qt program.
+main=$(e2e_wait_window "clouds\.qln" || e2e_wait_window "clouds\.qln") || {
   cat "$E2E_TMP/quillon.log"
   exit 1
 }

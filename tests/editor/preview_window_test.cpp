@@ -220,6 +220,26 @@ TEST_F(PreviewWindowTest, SlideshowSkipsAnUnreadableDocument) {
     EXPECT_TRUE(window.isNull());
 }
 
+TEST_F(PreviewWindowTest, DesktopRendersACopyAtTheScreenSizeAndLeavesTheDocumentAlone) {
+    Write("small.qln", kSmallDocument);
+    auto texture = Load(Path("small.qln"));
+    QPointer<PreviewWindow> window = new PreviewWindow(nullptr, false, false);
+    ASSERT_TRUE(window->Create(96, 64, PreviewMode::kDesktop, 24));
+    int width = 0, height = 0;
+    window->SetDesktopCompletion([&](const DisplayBitmap& picture) {
+        width = picture.Width();
+        height = picture.Height();
+    });
+    window->StartSynthesis(texture.get());
+    EXPECT_EQ(texture->Width(), 48) << "the document's own texture keeps its size";
+    EXPECT_NE(window->RenderedLayer(), texture.get());
+    ASSERT_TRUE(WaitForEnd(window));
+    EXPECT_EQ(width, 96);
+    EXPECT_EQ(height, 64);
+    EXPECT_EQ(texture->Width(), 48);
+    Close(window);
+}
+
 TEST_F(PreviewWindowTest, ColourReadOutOnThePictureAndReadyOffIt) {
     Write("small.qln", kSmallDocument);
     auto texture = Load(Path("small.qln"));
