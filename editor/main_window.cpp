@@ -24,6 +24,7 @@
 #include "editor/app_services.h"
 #include "editor/choosers.h"
 #include "editor/dialogs/about_dlg.h"
+#include "editor/dialogs/color_calculator.h"
 #include "editor/dialogs/new_texture_dialog.h"
 #include "editor/dialogs/tip_dlg.h"
 #include "editor/document.h"
@@ -647,7 +648,7 @@ void MainWindow::OnAbout() {
 }
 
 void MainWindow::OnColorCalculator() {
-    ShowStatusText(QStringLiteral("The color calculator is not part of this build."));
+    ShowColorCalculator(this);
 }
 
 void MainWindow::OnGenerateDesktop() {

@@ -166,8 +166,11 @@ int Memory(const fs::path& examples, int pictures) {
             std::uint8_t* row = photo.BitmapRow(y);
             for (int x = 0; x < 3 * photo.Width(); ++x) row[x] = static_cast<std::uint8_t>(x ^ y);
         }
-        SavePicture(photo, dir.filePath(QString("photo%1.jpg").arg(k)).toStdString(),
-                    SaveFormat::Jpeg, 85);
+        const std::string path = dir.filePath(QString("photo%1.jpg").arg(k)).toStdString();
+        if (!SavePicture(photo, path, SaveFormat::Jpeg, 85).Ok()) {
+            std::fprintf(stderr, "cannot write %s\n", path.c_str());
+            return 1;
+        }
     }
     SaverSettings settings;
     settings.path = dir.path();

@@ -118,7 +118,7 @@ TEST(StandardInput, PicturesImportFromAPipe) {
         for (int x = 0; x < 15; ++x) image.Row(y)[x] = static_cast<std::uint8_t>(16 * x + y);
     }
     std::vector<std::uint8_t> bmp;
-    ASSERT_EQ(EncodeBitmap(image, Palette(), bmp), BitmapWriteStatus::Ok);
+    ASSERT_TRUE(EncodeBitmap(image, Palette(), bmp).Ok());
     TempDir dir;
     for (const char* source : {"-", "/dev/stdin"}) {
         ProgramResult r = RunRenderFed({"--import", source, "-o", dir.File("p.qln")},
