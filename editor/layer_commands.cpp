@@ -3,51 +3,24 @@
 #include "editor/layer_commands.h"
 
 #include <QFileInfo>
-#include <typeinfo>
 
 #include "editor/choosers.h"
 #include "editor/document.h"
 #include "editor/document_view.h"
 #include "editor/layer_tree.h"
+#include "editor/pages/page_registry.h"
 #include "editor/pages/texture_layer_dlg.h"
 #include "editor/quillon_app.h"
-#include "engine/bitmap_layer.h"
 #include "engine/bump_map_layer.h"
-#include "engine/combine_layer.h"
 #include "engine/error_reporter.h"
 #include "engine/noise_function_layer.h"
-#include "engine/reaction_diffusion_layer.h"
 #include "engine/texture_map.h"
 #include "engine/tiling_layer.h"
-#include "engine/white_noise_layer.h"
 #include "format/texture_files.h"
 
 namespace quillon {
 
 namespace {
-
-template <class Layer>
-std::unique_ptr<BaseLayer> Make() {
-    return std::make_unique<Layer>();
-}
-
-struct KindEntry {
-    const char* name;
-    std::unique_ptr<BaseLayer> (*create)();
-    const std::type_info& type;
-};
-
-const KindEntry kKinds[] = {
-    {"Basis Function", &Make<NoiseFunctionLayer>, typeid(NoiseFunctionLayer)},
-    {"Bitmap", &Make<BitmapLayer>, typeid(BitmapLayer)},
-    {"Bump Map", &Make<BumpMapLayer>, typeid(BumpMapLayer)},
-    {"Reaction-Diffusion", &Make<ReactionDiffusionLayer>, typeid(ReactionDiffusionLayer)},
-    {"White Noise", &Make<WhiteNoiseLayer>, typeid(WhiteNoiseLayer)},
-    {"Texture Map", &Make<TextureMap>, typeid(TextureMap)},
-    {"Noise Combine", &Make<CombineLayer>, typeid(CombineLayer)},
-    {"Mask", &Make<MaskLayer>, typeid(MaskLayer)},
-    {"Tiling", &Make<TilingLayer>, typeid(TilingLayer)},
-};
 
 std::filesystem::path ToPath(const QString& path) {
     return std::filesystem::path(path.toStdU16String());
@@ -55,22 +28,20 @@ std::filesystem::path ToPath(const QString& path) {
 
 }  // namespace
 
+// The kinds are the page registry's: one table for the list, the icons and the pages.
 QStringList LayerKindNames() {
     QStringList names;
-    for (const KindEntry& kind : kKinds) names << QString::fromLatin1(kind.name);
+    for (const LayerKindUi& kind : LayerKindUis()) names << QString::fromLatin1(kind.label);
     return names;
 }
 
 std::unique_ptr<BaseLayer> CreateLayerOfKind(int index) {
-    if (index < 0 || index >= static_cast<int>(std::size(kKinds))) return nullptr;
-    return kKinds[index].create();
+    return NewLayerOfKind(index);
 }
 
 int LayerKindIndex(const BaseLayer& layer) {
-    for (int i = 0; i < static_cast<int>(std::size(kKinds)); ++i) {
-        if (typeid(layer) == kKinds[i].type) return i;
-    }
-    return -1;
+    const LayerKindUi* kind = FindLayerKindUi(layer);
+    return kind ? kind->kindIndex : -1;
 }
 
 QStringList CombineFunctionNames() {
