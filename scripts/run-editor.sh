@@ -14,8 +14,10 @@ fi
 
 args=("$@")
 has_document=0
+skip_value=0
 for arg in "${args[@]}"; do
-  case "$arg" in --*) ;; *) has_document=1 ;; esac
+  if ((skip_value)); then skip_value=0; continue; fi
+  case "$arg" in --seed) skip_value=1 ;; --*) ;; *) has_document=1 ;; esac
 done
 if ((!has_document)); then args+=(examples/clouds.qln); fi
 exec build/bin/quillon "${args[@]}"
