@@ -83,8 +83,8 @@ void LayerParser::ReportError(std::string_view message) const {
     SimpleLexer::ReportError(message);
 }
 
-bool LayerParser::ReadKeyword(std::string& word) {
-    switch (ReadIdentifier()) {
+bool LayerParser::TakeText(TokenStatus status, std::string& text) {
+    switch (status) {
         case TokenStatus::Error:
             ReportError(LastError());
             return false;
@@ -92,9 +92,13 @@ bool LayerParser::ReadKeyword(std::string& word) {
             ReportError("Token buffer overflowed");
             return false;
         default:
-            word = TokenString();
+            text = TokenString();
             return true;
     }
+}
+
+bool LayerParser::ReadKeyword(std::string& word) {
+    return TakeText(ReadIdentifier(), word);
 }
 
 bool LayerParser::Expect(char c, const char* message) {
@@ -220,17 +224,7 @@ bool LayerParser::ReadBoolean(bool& value) {
 }
 
 bool LayerParser::ReadString(std::string& value) {
-    switch (ReadQuotedString()) {
-        case TokenStatus::Error:
-            ReportError(LastError());
-            return false;
-        case TokenStatus::Overflow:
-            ReportError("Token buffer overflowed");
-            return false;
-        default:
-            value = TokenString();
-            return true;
-    }
+    return TakeText(ReadQuotedString(), value);
 }
 
 bool LayerParser::ReadRandomNumber(RandomNumber& value) {

@@ -69,6 +69,8 @@ class LayerParser : public SimpleLexer, public BlockReader {
     bool ReadVersion(const char* what);
     // Skips blanks; the next character must be c, else message is shown.
     bool Expect(char c, const char* message);
+    // The token just read into `text`, or its failure reported.
+    bool TakeText(TokenStatus status, std::string& text);
     // Same, without a message.
     bool ExpectSilently(char c);
     KeywordResult ReadCommonProperty(BaseLayer& layer, std::string_view keyword);

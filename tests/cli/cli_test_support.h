@@ -93,50 +93,64 @@ inline int DecodeStatus(int raw) {
     return -1;
 }
 
+// quillon-render's argument vector for execv: the strings and the pointers into them.
+struct RenderArgv {
+    explicit RenderArgv(const std::vector<std::string>& args) : strings{QUILLON_RENDER_PATH} {
+        strings.insert(strings.end(), args.begin(), args.end());
+        for (std::string& a : strings) raw.push_back(a.data());
+        raw.push_back(nullptr);
+    }
+    RenderArgv(const RenderArgv&) = delete;
+    RenderArgv& operator=(const RenderArgv&) = delete;
+
+    std::vector<std::string> strings;
+    std::vector<char*> raw;
+};
+
+// In a forked child: standard input from `in`, stdout and stderr into the
+// files, then the program.
+[[noreturn]] inline void ExecRender(RenderArgv& argv, int in, const std::string& outPath,
+                                    const std::string& errPath) {
+    const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (in < 0 || out < 0 || err < 0) _exit(126);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    execv(argv.raw[0], argv.raw.data());
+    _exit(127);
+}
+
+// Waits for the child and collects its status and what it wrote.
+inline ProgramResult CollectRun(pid_t pid, const std::string& outPath, const std::string& errPath) {
+    int rawStatus = 0;
+    while (waitpid(pid, &rawStatus, 0) < 0 && errno == EINTR) {
+    }
+    ProgramResult result;
+    result.status = DecodeStatus(rawStatus);
+    result.out = ReadFile(outPath);
+    result.err = ReadFile(errPath);
+    return result;
+}
+
 // Runs quillon-render with the arguments; stdout and stderr are captured
 // through files, stdin is /dev/null.
 inline ProgramResult RunRender(const std::vector<std::string>& args) {
     TempDir capture;
     const std::string outPath = capture.File("stdout");
     const std::string errPath = capture.File("stderr");
-    std::vector<std::string> argv{QUILLON_RENDER_PATH};
-    argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<char*> raw;
-    for (std::string& a : argv) raw.push_back(a.data());
-    raw.push_back(nullptr);
-
-    ProgramResult result;
+    RenderArgv argv(args);
     const pid_t pid = fork();
-    if (pid == 0) {
-        const int in = open("/dev/null", O_RDONLY);
-        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (in < 0 || out < 0 || err < 0) _exit(126);
-        dup2(in, 0);
-        dup2(out, 1);
-        dup2(err, 2);
-        execv(raw[0], raw.data());
-        _exit(127);
-    }
-    if (pid < 0) return result;
+    if (pid == 0) ExecRender(argv, open("/dev/null", O_RDONLY), outPath, errPath);
+    if (pid < 0) return {};
     g_lastChild.store(pid);
-    int raw_status = 0;
-    while (waitpid(pid, &raw_status, 0) < 0 && errno == EINTR) {
-    }
-    result.status = DecodeStatus(raw_status);
-    result.out = ReadFile(outPath);
-    result.err = ReadFile(errPath);
-    return result;
+    return CollectRun(pid, outPath, errPath);
 }
 
 // Runs quillon-render on a pseudo-terminal (stdout and stderr both), as a
 // user at a terminal would; returns everything the terminal received.
 inline ProgramResult RunRenderOnTerminal(const std::vector<std::string>& args) {
-    std::vector<std::string> argv{QUILLON_RENDER_PATH};
-    argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<char*> raw;
-    for (std::string& a : argv) raw.push_back(a.data());
-    raw.push_back(nullptr);
+    RenderArgv argv(args);
 
     ProgramResult result;
     int master = -1;
@@ -145,7 +159,7 @@ inline ProgramResult RunRenderOnTerminal(const std::vector<std::string>& args) {
     size.ws_row = 24;
     const pid_t pid = forkpty(&master, nullptr, nullptr, &size);
     if (pid == 0) {
-        execv(raw[0], raw.data());
+        execv(argv.raw[0], argv.raw.data());
         _exit(127);
     }
     if (pid < 0) return result;

@@ -16,9 +16,11 @@
 namespace quillon {
 namespace {
 
-using clitest::DecodeStatus;
+using clitest::CollectRun;
+using clitest::ExecRender;
 using clitest::ProgramResult;
 using clitest::ReadFile;
+using clitest::RenderArgv;
 using clitest::RunRender;
 using clitest::TempDir;
 
@@ -29,11 +31,7 @@ ProgramResult RunRenderFed(const std::vector<std::string>& args, const std::stri
     TempDir capture;
     const std::string outPath = capture.File("stdout");
     const std::string errPath = capture.File("stderr");
-    std::vector<std::string> argv{QUILLON_RENDER_PATH};
-    argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<char*> raw;
-    for (std::string& a : argv) raw.push_back(a.data());
-    raw.push_back(nullptr);
+    RenderArgv argv(args);
     // A program that stops reading early must not end the test by SIGPIPE.
     signal(SIGPIPE, SIG_IGN);
     int fds[2];
@@ -42,22 +40,14 @@ ProgramResult RunRenderFed(const std::vector<std::string>& args, const std::stri
     if (pid == 0) {
         close(fds[1]);
         signal(SIGPIPE, SIG_DFL);
-        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (out < 0 || err < 0) _exit(126);
-        dup2(fds[0], 0);
-        dup2(out, 1);
-        dup2(err, 2);
         if (limit > 0) {
             const rlimit rl{limit, limit};
             setrlimit(RLIMIT_AS, &rl);
         }
-        execv(raw[0], raw.data());
-        _exit(127);
+        ExecRender(argv, fds[0], outPath, errPath);
     }
     close(fds[0]);
-    ProgramResult result;
-    if (pid < 0) return result;
+    if (pid < 0) return {};
     std::thread feeder([&] {
         std::size_t done = 0;
         while (done < input.size()) {
@@ -67,13 +57,8 @@ ProgramResult RunRenderFed(const std::vector<std::string>& args, const std::stri
         }
         close(fds[1]);
     });
-    int rawStatus = 0;
-    while (waitpid(pid, &rawStatus, 0) < 0 && errno == EINTR) {
-    }
+    ProgramResult result = CollectRun(pid, outPath, errPath);
     feeder.join();
-    result.status = DecodeStatus(rawStatus);
-    result.out = ReadFile(outPath);
-    result.err = ReadFile(errPath);
     return result;
 }
 
