@@ -9,15 +9,6 @@ seed=20261208
 document="$E2E_TMP/clouds.qln"
 cp "$source_dir/examples/clouds.qln" "$document"
 picture="$E2E_TMP/editor.bmp"
-# Brings a window to the front; the window manager may still be starting.
-activate() {
-  for _ in $(seq 1 50); do
-    xdotool windowactivate --sync "$1" 2>/dev/null && return 0
-    sleep 0.2
-  done
-  xdotool windowfocus --sync "$1"
-}
-
 # No tip of the day at start-up: it would stand in front of the main window.
 mkdir -p "$XDG_CONFIG_HOME/Veltrana"
 printf '[Tip]\nStartUp=1\n' >"$XDG_CONFIG_HOME/Veltrana/Quillon.conf"
@@ -33,14 +24,14 @@ main=$(e2e_wait_window "clouds\.qln" || e2e_wait_window "clouds\.qln") || {
 # Let the start-up settle (a tip of the day is closed if one shows).
 sleep 1
 if tip=$(xdotool search --onlyvisible --name "Tip of the Day" 2>/dev/null | head -n 1) && [ -n "$tip" ]; then
-  activate "$tip"
+  e2e_activate "$tip"
   xdotool key --clearmodifiers Escape
 fi
 # F5 until the preview shows (the document may still be opening; once a
 # preview is open, F5 does nothing).
 preview=""
 for _ in $(seq 1 60); do
-  activate "$main"
+  e2e_activate "$main"
   xdotool key --clearmodifiers F5
   for _ in $(seq 1 10); do
     preview=$(xdotool search --onlyvisible --name "^Synthesize" 2>/dev/null | head -n 1) && [ -n "$preview" ] && break 2
@@ -53,7 +44,7 @@ done
 # dialog shows, giving the dialog time to appear before pressing again.
 dialog=""
 for _ in $(seq 1 120); do
-  activate "$preview"
+  e2e_activate "$preview"
   xdotool key --clearmodifiers alt+s
   for _ in $(seq 1 10); do
     dialog=$(xdotool search --onlyvisible --name "^Save As" 2>/dev/null | head -n 1) && [ -n "$dialog" ] && break 2
@@ -62,7 +53,7 @@ for _ in $(seq 1 120); do
 done
 [ -n "$dialog" ] || { echo "the Save dialog never appeared"; cat "$E2E_TMP/quillon.log"; exit 1; }
 # The first filter, "24-bit Texture Map (*.bmp)", is selected; type the whole path.
-activate "$dialog"
+e2e_activate "$dialog"
 xdotool key --clearmodifiers ctrl+a
 xdotool type --delay 20 "$picture"
 xdotool key --clearmodifiers Return
@@ -78,7 +69,7 @@ if ! cmp "$picture" "$E2E_TMP/render.bmp"; then
   exit 1
 fi
 # Done closes the preview; nothing is left rendering.
-activate "$preview"
+e2e_activate "$preview"
 xdotool key --clearmodifiers Escape
 for _ in $(seq 1 50); do
   xdotool search --onlyvisible --name "^Synthesize" >/dev/null 2>&1 || break

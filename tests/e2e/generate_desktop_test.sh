@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Generate Desktop end to end: the editor renders the opened texture at the
 # screen's size, writes the wallpaper file and hands it to the desktop's
-# setter (a fake pcmanfm-qt that records its arguments). The splash and the
-# tip of the day come and go on the way.
+# setter (a fake pcmanfm-qt that records its arguments). The splash comes
+# and goes on the way. Every wait is bounded, so a failure says where.
 E2E_SCREEN=640x480x24
 source "$(dirname "$0")/x_session.sh"
 
@@ -15,32 +15,34 @@ FAKE
 chmod +x "$fake/pcmanfm-qt"
 export XDG_CURRENT_DESKTOP=LXQt PATH="$fake:$PATH"
 
+# No tip of the day: a dialog in front of the main window takes its keys.
+mkdir -p "$XDG_CONFIG_HOME/Veltrana"
+printf '[Tip]\nStartUp=1\n' >"$XDG_CONFIG_HOME/Veltrana/Quillon.conf"
 "$QUILLON_BIN_DIR/quillon" --seed 5 "$QUILLON_SOURCE_DIR/examples/clouds.qln" >"$E2E_TMP/quillon.log" 2>&1 &
 e2e_pids+=($!)
 
-# The tip of the day opens at the first start; Escape closes it (the first
-# key only takes the splash away while it is up).
-tips=$(e2e_wait_window "Tip of the Day")
-sleep 0.5
-while xdotool search --onlyvisible --name "Tip of the Day" >/dev/null 2>&1; do
-  xdotool windowactivate --sync "$tips" key Escape 2>/dev/null || true
-  sleep 0.5
+main=$(e2e_wait_window "clouds\.qln" || e2e_wait_window "clouds\.qln") ||
+  { cat "$E2E_TMP/quillon.log"; exit 1; }
+# Layer menu, Generate Desktop, until the dialog shows (the splash takes the
+# first key while it is up, and the document may still be opening).
+props=""
+for _ in $(seq 1 40); do
+  e2e_activate "$main"
+  xdotool key --clearmodifiers alt+l
+  sleep 0.3
+  xdotool key --clearmodifiers g
+  for _ in $(seq 1 10); do
+    props=$(xdotool search --onlyvisible --name "^Desktop Properties" 2>/dev/null | head -n 1) && [ -n "$props" ] && break 2
+    sleep 0.1
+  done
+  xdotool key --clearmodifiers Escape
 done
-
-# The main window's title holds the document's name and a dash: found by class.
-main=$(xdotool search --onlyvisible --class quillon | head -n 1)
-[ -n "$main" ] || { echo "no main window"; cat "$E2E_TMP/quillon.log"; exit 1; }
-sleep 1  # the document opens inside the main window
-xdotool windowactivate --sync "$main"
-# The Layer menu (the second of the menu bar), then its Generate Desktop.
-xdotool mousemove 61 27 click 1
-sleep 0.5
-xdotool key g
-props=$(e2e_wait_window "Desktop Properties")
-xdotool windowactivate --sync "$props" key Return
+[ -n "$props" ] || { echo "Generate Desktop opened no dialog"; cat "$E2E_TMP/quillon.log"; exit 1; }
+e2e_activate "$props"
+xdotool key --clearmodifiers Return
 
 e2e_wait_window "Generate Desktop" >/dev/null
-for _ in $(seq 1 300); do
+for _ in $(seq 1 600); do
   [ -s "$E2E_TMP/setter.log" ] && break
   sleep 0.1
 done

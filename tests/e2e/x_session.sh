@@ -15,6 +15,13 @@ if [ -n "${ASAN_OPTIONS:-}" ]; then export ASAN_OPTIONS=${ASAN_OPTIONS//strict_s
 export QT_QPA_PLATFORM=xcb
 e2e_pids=()
 e2e_cleanup() {
+  local status=$?
+  if [ "$status" -ne 0 ] && [ -n "${DISPLAY:-}" ]; then
+    echo "--- windows on the screen when the test failed:"
+    for id in $(xdotool search --onlyvisible --name . 2>/dev/null); do
+      echo "  $id: $(xdotool getwindowname "$id" 2>/dev/null)"
+    done
+  fi
   for pid in "${e2e_pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   wait 2>/dev/null || true
   rm -rf "$E2E_TMP"
@@ -44,4 +51,13 @@ e2e_wait_window() {
   done
   echo "no window named '$1' appeared" >&2
   return 1
+}
+# Brings a window to the front. Every try is bounded: xdotool's --sync waits
+# for the window manager, which a loaded machine may keep waiting.
+e2e_activate() {
+  for _ in $(seq 1 25); do
+    timeout 5 xdotool windowactivate --sync "$1" 2>/dev/null && return 0
+    sleep 0.2
+  done
+  timeout 5 xdotool windowfocus --sync "$1"
 }
