@@ -116,6 +116,61 @@ std::size_t ValueRunVectors(const double* rows, const double* fx, const double* 
     return i;
 }
 
+// One tap's term at the points fx, fy, fz: the table index is floored and
+// clamped as a double, then read out of its exact integer bits.
+struct TapFilter {
+    DF df;
+    hn::RebindToSigned<DF> di;
+    const double* filter;
+    VF rate, count, half = hn::Set(df, 0.5), magic = hn::Set(df, 4503599627370496.0);
+    hn::Vec<hn::RebindToSigned<DF>> magicBits = hn::BitCast(di, magic);
+
+    HWY_INLINE VF Term(VF fx, VF fy, VF fz, VF cx, VF cy, VF cz, VF w) const {
+        const VF ex = hn::Sub(fx, cx), ey = hn::Sub(fy, cy), ez = hn::Sub(fz, cz);
+        const VF d2 = hn::Add(hn::Add(hn::Mul(ex, ex), hn::Mul(ey, ey)), hn::Mul(ez, ez));
+        const VF index = hn::Min(hn::Floor(hn::Add(hn::Mul(d2, rate), half)), count);
+        const auto entry = hn::Sub(hn::BitCast(di, hn::Add(index, magic)), magicBits);
+        return hn::Mul(hn::GatherIndex(df, filter, entry), w);
+    }
+};
+
+std::size_t ConvolutionSumsVectors(const double* cx, const double* cy, const double* cz,
+                                   const double* w, int taps, const double* filter, double count,
+                                   double rate, const double* fx, const double* fy,
+                                   const double* fz, double* sum, std::size_t n) {
+    const DF df;
+    const std::size_t lanes = hn::Lanes(df);
+    const TapFilter tap{df, {}, filter, hn::Set(df, rate), hn::Set(df, count)};
+    std::size_t i = 0;
+    // Two vectors at a time share the taps' loads and overlap the gathers.
+    for (; i + 2 * lanes <= n; i += 2 * lanes) {
+        const VF fx0 = hn::LoadU(df, fx + i), fy0 = hn::LoadU(df, fy + i),
+                 fz0 = hn::LoadU(df, fz + i);
+        const VF fx1 = hn::LoadU(df, fx + i + lanes), fy1 = hn::LoadU(df, fy + i + lanes),
+                 fz1 = hn::LoadU(df, fz + i + lanes);
+        VF s0 = hn::Zero(df), s1 = hn::Zero(df);
+        for (int t = 0; t < taps; ++t) {
+            const VF x = hn::Set(df, cx[t]), y = hn::Set(df, cy[t]), z = hn::Set(df, cz[t]),
+                     wt = hn::Set(df, w[t]);
+            s0 = hn::Add(s0, tap.Term(fx0, fy0, fz0, x, y, z, wt));
+            s1 = hn::Add(s1, tap.Term(fx1, fy1, fz1, x, y, z, wt));
+        }
+        hn::StoreU(s0, df, sum + i);
+        hn::StoreU(s1, df, sum + i + lanes);
+    }
+    for (; i + lanes <= n; i += lanes) {
+        const VF fx0 = hn::LoadU(df, fx + i), fy0 = hn::LoadU(df, fy + i),
+                 fz0 = hn::LoadU(df, fz + i);
+        VF s0 = hn::Zero(df);
+        for (int t = 0; t < taps; ++t) {
+            s0 = hn::Add(s0, tap.Term(fx0, fy0, fz0, hn::Set(df, cx[t]), hn::Set(df, cy[t]),
+                                      hn::Set(df, cz[t]), hn::Set(df, w[t])));
+        }
+        hn::StoreU(s0, df, sum + i);
+    }
+    return i;
+}
+
 }  // namespace
 }  // namespace HWY_NAMESPACE
 }  // namespace quillon
@@ -127,6 +182,7 @@ namespace quillon {
 HWY_EXPORT(BlendRun);
 HWY_EXPORT(SplitVectors);
 HWY_EXPORT(ValueRunVectors);
+HWY_EXPORT(ConvolutionSumsVectors);
 
 std::size_t SplitMany(const double* c, std::int32_t* cell, double* fraction, std::size_t n,
                       bool& wide) {
@@ -141,6 +197,14 @@ std::size_t GradientBlendRun(const double* const cell[8], const double* fx, cons
 std::size_t ValueRun(const double* rows, const double* fx, const double* fy, const double* fz,
                      double* out, std::size_t n) {
     return HWY_DYNAMIC_DISPATCH(ValueRunVectors)(rows, fx, fy, fz, out, n);
+}
+
+std::size_t ConvolutionSums(const double* cx, const double* cy, const double* cz, const double* w,
+                            int taps, const double* filter, double count, double rate,
+                            const double* fx, const double* fy, const double* fz, double* sum,
+                            std::size_t n) {
+    return HWY_DYNAMIC_DISPATCH(ConvolutionSumsVectors)(cx, cy, cz, w, taps, filter, count, rate,
+                                                        fx, fy, fz, sum, n);
 }
 
 }  // namespace quillon
