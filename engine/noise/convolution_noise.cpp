@@ -69,9 +69,9 @@ void ConvolutionNoise3D::FindTaps(std::int32_t ix, std::int32_t iy, std::int32_t
             // Index(i, j, k) = P(i + P(j + P(k))), the inner hashes shared along x.
             const std::int32_t pjk = P(WrapAdd(WrapAdd(iy, dy), pk));
             for (int dx = -1; dx <= 2; ++dx) {
-                if (gapYZ + gx[dx + 1] >= m_reach2) continue;
-                taps.Add(dx, dy, dz,
-                         m_values[static_cast<std::size_t>(P(WrapAdd(WrapAdd(ix, dx), pjk)))]);
+                taps.offset[taps.count] = static_cast<std::uint8_t>(16 * dz + 4 * dy + dx + 21);
+                taps.AddIf(gapYZ + gx[dx + 1] < m_reach2, dx, dy, dz,
+                           m_values[static_cast<std::size_t>(P(WrapAdd(WrapAdd(ix, dx), pjk)))]);
             }
         }
     }
@@ -127,14 +127,16 @@ void ConvolutionNoise3D::EvaluateMany(const double* x, const double* y, const do
                 ++end;
             }
             FindTaps(ix[i], iy[i], iz[i], lo, hi, taps);
-            const std::size_t runStart = i;
-            i += ConvolutionSums(taps.cx, taps.cy, taps.cz, taps.w, taps.count, m_filter.data(),
-                                 m_filterCount, m_sampleRate, fx + i, fy + i, fz + i, o + i,
-                                 end - i);
-            for (; i < end; ++i) o[i] = SumTaps(taps, fx[i], fy[i], fz[i]);
-            for (std::size_t k = runStart; k < end; ++k) o[k] = Finish(o[k]);
+            SumRun(taps, fx + i, fy + i, fz + i, o + i, end - i);
+            for (; i < end; ++i) o[i] = Finish(o[i]);
         }
     }
+}
+
+void ConvolutionNoise3D::SumRun(const Taps& taps, const double* fx, const double* fy,
+                                const double* fz, double* sum, std::size_t n) const {
+    LatticeConvolutionSums(taps.offset, taps.w, taps.count, m_filter.data(), m_filterCount,
+                           m_sampleRate, fx, fy, fz, sum, n);
 }
 
 std::unique_ptr<Noise3D> ConvolutionNoise3D::Clone() const {
@@ -192,15 +194,20 @@ void SparseConvolution3D::FindTaps(std::int32_t ix, std::int32_t iy, std::int32_
                     const double* impulse = &m_values[4 * static_cast<std::size_t>(h)];
                     h = (h + 1) & mask;
                     const double cx = dx + impulse[0], cy = dy + impulse[1], cz = dz + impulse[2];
-                    if (Gap2(cx, cx, lo[0], hi[0]) + Gap2(cy, cy, lo[1], hi[1]) +
-                            Gap2(cz, cz, lo[2], hi[2]) >=
-                        m_reach2)
-                        continue;
-                    taps.Add(cx, cy, cz, impulse[3]);
+                    taps.AddIf(Gap2(cx, cx, lo[0], hi[0]) + Gap2(cy, cy, lo[1], hi[1]) +
+                                       Gap2(cz, cz, lo[2], hi[2]) <
+                                   m_reach2,
+                               cx, cy, cz, impulse[3]);
                 }
             }
         }
     }
+}
+
+void SparseConvolution3D::SumRun(const Taps& taps, const double* fx, const double* fy,
+                                 const double* fz, double* sum, std::size_t n) const {
+    ConvolutionSums(taps.cx, taps.cy, taps.cz, taps.w, taps.count, FilterTable(), FilterCount(),
+                    SampleRate(), fx, fy, fz, sum, n);
 }
 
 std::unique_ptr<Noise3D> SparseConvolution3D::Clone() const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <algorithm>
+
 #include "engine/noise/noise3d.h"
 
 namespace quillon {
@@ -44,13 +46,16 @@ class ConvolutionNoise3D : public Noise3D {
     static constexpr int kMaxTaps = 375;
     struct Taps {
         double cx[kMaxTaps], cy[kMaxTaps], cz[kMaxTaps], w[kMaxTaps];
+        // Lattice taps only: 16 (cz + 1) + 4 (cy + 1) + cx + 1.
+        std::uint8_t offset[kMaxTaps];
         int count = 0;
-        void Add(double x, double y, double z, double weight) {
+        // Without a branch: whether a tap reaches is hard to predict.
+        void AddIf(bool keep, double x, double y, double z, double weight) {
             cx[count] = x;
             cy[count] = y;
             cz[count] = z;
             w[count] = weight;
-            ++count;
+            count += keep ? 1 : 0;
         }
     };
     // The taps of cell (ix, iy, iz) that reach some point whose fractions lie
@@ -59,11 +64,15 @@ class ConvolutionNoise3D : public Noise3D {
     // round-to-nearest sum is never -0.
     virtual void FindTaps(std::int32_t ix, std::int32_t iy, std::int32_t iz, const double lo[3],
                           const double hi[3], Taps& taps) const;
+    // The sums over the taps of n points of the cell, on vectors.
+    virtual void SumRun(const Taps& taps, const double* fx, const double* fy, const double* fz,
+                        double* sum, std::size_t n) const;
     // The noise from the sum over the taps.
     virtual double Finish(double sum) const { return sum; }
+    const double* FilterTable() const { return m_filter.data(); }
     // Smallest squared distance from an axis interval [a, b] to lo .. hi.
     static double Gap2(double a, double b, double lo, double hi) {
-        const double g = a > hi ? a - hi : (b < lo ? lo - b : 0.0);
+        const double g = std::max(0.0, std::max(a - hi, lo - b));
         return g * g;
     }
     // Squared distances from which every tap is 0, with a margin of a whole
@@ -105,6 +114,8 @@ class SparseConvolution3D : public ConvolutionNoise3D {
   protected:
     void FindTaps(std::int32_t ix, std::int32_t iy, std::int32_t iz, const double lo[3],
                   const double hi[3], Taps& taps) const override;
+    void SumRun(const Taps& taps, const double* fx, const double* fy, const double* fz, double* sum,
+                std::size_t n) const override;
     double Finish(double sum) const override { return sum * 0.3333333333333333; }
 
   private:
