@@ -77,24 +77,25 @@ void ConvolutionNoise3D::FindTaps(std::int32_t ix, std::int32_t iy, std::int32_t
     }
 }
 
-double ConvolutionNoise3D::SumTaps(const Taps& taps, double fx, double fy, double fz) const {
+double ConvolutionNoise3D::EvaluateAt(double x, double y, double z) const {
+    // One point: every tap, straight from the definition; the batch gives
+    // the same sums.
+    const Axis ax = Split(x), ay = Split(y), az = Split(z);
     double sum = 0.0;
-    for (int t = 0; t < taps.count; ++t) {
-        // (fx - cx)^2 equals (cx - fx)^2 bit for bit: the difference only flips sign.
-        const double ex = fx - taps.cx[t];
-        const double ey = fy - taps.cy[t];
-        const double ez = fz - taps.cz[t];
-        sum += FilterTap(ex * ex + ey * ey + ez * ez) * taps.w[t];
+    for (int dz = -1; dz <= 2; ++dz) {
+        const double ez = dz - az.fraction;
+        const std::int32_t pk = P(WrapAdd(az.cell, dz));
+        for (int dy = -1; dy <= 2; ++dy) {
+            const double ey = dy - ay.fraction;
+            const std::int32_t pjk = P(WrapAdd(WrapAdd(ay.cell, dy), pk));
+            for (int dx = -1; dx <= 2; ++dx) {
+                const double ex = dx - ax.fraction;
+                sum += FilterTap(ex * ex + ey * ey + ez * ez) *
+                       m_values[static_cast<std::size_t>(P(WrapAdd(WrapAdd(ax.cell, dx), pjk)))];
+            }
+        }
     }
     return sum;
-}
-
-double ConvolutionNoise3D::EvaluateAt(double x, double y, double z) const {
-    const Axis ax = Split(x), ay = Split(y), az = Split(z);
-    const double f[3] = {ax.fraction, ay.fraction, az.fraction};
-    Taps taps;
-    FindTaps(ax.cell, ay.cell, az.cell, f, f, taps);
-    return Finish(SumTaps(taps, f[0], f[1], f[2]));
 }
 
 void ConvolutionNoise3D::EvaluateMany(const double* x, const double* y, const double* z,
@@ -163,6 +164,40 @@ void SparseConvolution3D::DrawPositions(RandomGenerator::Batch& batch) {
 void SparseConvolution3D::Randomize() {
     RandomGenerator::Batch batch(RandomGenerator::Instance());
     DrawPositions(batch);
+}
+
+double SparseConvolution3D::EvaluateAt(double x, double y, double z) const {
+    // One point: the impulses of the cells within reach, in the order of the
+    // definition (the cells out of reach add +-0).
+    const Axis ax = Split(x), ay = Split(y), az = Split(z);
+    const double f[3] = {ax.fraction, ay.fraction, az.fraction};
+    double gx[5], gy[5], gz[5];
+    for (int d = -2; d <= 2; ++d) {
+        gx[d + 2] = Gap2(d, d + 1, f[0], f[0]);
+        gy[d + 2] = Gap2(d, d + 1, f[1], f[1]);
+        gz[d + 2] = Gap2(d, d + 1, f[2], f[2]);
+    }
+    const auto mask = static_cast<std::uint32_t>(m_mask);
+    double sum = 0.0;
+    for (int dx = -2; dx <= 2; ++dx) {
+        for (int dy = -2; dy <= 2; ++dy) {
+            const double gapXY = gx[dx + 2] + gy[dy + 2];
+            for (int dz = -2; dz <= 2; ++dz) {
+                if (gapXY + gz[dz + 2] >= m_reach2) continue;
+                auto h = static_cast<std::uint32_t>(
+                    Index(WrapAdd(ax.cell, dx), WrapAdd(ay.cell, dy), WrapAdd(az.cell, dz)));
+                for (int n = 0; n < 3; ++n) {
+                    const double* impulse = &m_values[4 * static_cast<std::size_t>(h)];
+                    const double ex = f[0] - (dx + impulse[0]);
+                    const double ey = f[1] - (dy + impulse[1]);
+                    const double ez = f[2] - (dz + impulse[2]);
+                    sum += FilterTap(ex * ex + ey * ey + ez * ez) * impulse[3];
+                    h = (h + 1) & mask;
+                }
+            }
+        }
+    }
+    return sum * 0.3333333333333333;
 }
 
 void SparseConvolution3D::FindTaps(std::int32_t ix, std::int32_t iy, std::int32_t iz,

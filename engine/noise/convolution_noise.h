@@ -83,15 +83,15 @@ class ConvolutionNoise3D : public Noise3D {
     // Sets m_reach2 for the current values.
     void UpdateReach();
 
-  private:
-    void BuildFilter(double sampleRate);
     // Filter(d2) for a finite d2 >= 0, without a branch: the table ends in 0.
     double FilterTap(double d2) const {
         const double index = d2 * m_sampleRate + 0.5;
         const double count = static_cast<double>(m_filterCount);
         return m_filter[static_cast<std::size_t>(index < count ? index : count)];
     }
-    double SumTaps(const Taps& taps, double fx, double fy, double fz) const;
+
+  private:
+    void BuildFilter(double sampleRate);
 
     // m_filterCount entries and a trailing 0.
     std::vector<double> m_filter;
@@ -108,6 +108,7 @@ class SparseConvolution3D : public ConvolutionNoise3D {
 
     // Moves the impulses; their magnitudes stay.
     void Randomize() override;
+    double EvaluateAt(double x, double y, double z) const override;
     std::unique_ptr<Noise3D> Clone() const override;
     NoiseFunction Kind() const override { return NoiseFunction::SparseConv; }
 
