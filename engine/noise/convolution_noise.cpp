@@ -127,6 +127,10 @@ void ConvolutionNoise3D::EvaluateMany(const double* x, const double* y, const do
                 hi[2] = std::max(hi[2], fz[end]);
                 ++end;
             }
+            if (end - i < ShortRun()) {
+                for (; i < end; ++i) o[i] = EvaluateAt(x[start + i], y[start + i], z[start + i]);
+                continue;
+            }
             FindTaps(ix[i], iy[i], iz[i], lo, hi, taps);
             SumRun(taps, fx + i, fy + i, fz + i, o + i, end - i);
             for (; i < end; ++i) o[i] = Finish(o[i]);

@@ -69,6 +69,9 @@ class ConvolutionNoise3D : public Noise3D {
                         double* sum, std::size_t n) const;
     // The noise from the sum over the taps.
     virtual double Finish(double sum) const { return sum; }
+    // Runs shorter than this are summed a point at a time: finding their
+    // taps would cost more than it saves.
+    virtual std::size_t ShortRun() const { return 3; }
     const double* FilterTable() const { return m_filter.data(); }
     // Smallest squared distance from an axis interval [a, b] to lo .. hi.
     static double Gap2(double a, double b, double lo, double hi) {
@@ -118,6 +121,7 @@ class SparseConvolution3D : public ConvolutionNoise3D {
     void SumRun(const Taps& taps, const double* fx, const double* fy, const double* fz, double* sum,
                 std::size_t n) const override;
     double Finish(double sum) const override { return sum * 0.3333333333333333; }
+    std::size_t ShortRun() const override { return 1; }
 
   private:
     void DrawPositions(RandomGenerator::Batch& batch);
