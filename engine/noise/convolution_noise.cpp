@@ -195,7 +195,7 @@ double SparseConvolution3D::EvaluateAt(double x, double y, double z) const {
                     const double ex = f[0] - (dx + impulse[0]);
                     const double ey = f[1] - (dy + impulse[1]);
                     const double ez = f[2] - (dz + impulse[2]);
-                    sum += FilterTap(ex * ex + ey * ey + ez * ez) * impulse[3];
+                    sum += Filter(ex * ex + ey * ey + ez * ez) * impulse[3];
                     h = (h + 1) & mask;
                 }
             }
