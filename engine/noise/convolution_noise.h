@@ -86,15 +86,14 @@ class ConvolutionNoise3D : public Noise3D {
     // Sets m_reach2 for the current values.
     void UpdateReach();
 
+  private:
+    void BuildFilter(double sampleRate);
     // Filter(d2) for a finite d2 >= 0, without a branch: the table ends in 0.
     double FilterTap(double d2) const {
         const double index = d2 * m_sampleRate + 0.5;
         const double count = static_cast<double>(m_filterCount);
         return m_filter[static_cast<std::size_t>(index < count ? index : count)];
     }
-
-  private:
-    void BuildFilter(double sampleRate);
 
     // m_filterCount entries and a trailing 0.
     std::vector<double> m_filter;
