@@ -1,5 +1,6 @@
 #include "image/parallel_deflate.h"
 
+#include <libdeflate.h>
 #include <tbb/blocked_range.h>
 #include <tbb/parallel_for.h>
 #include <tbb/parallel_pipeline.h>
@@ -39,57 +40,86 @@ void PutHeader(std::vector<std::uint8_t>& out, int level) {
     out.push_back(static_cast<std::uint8_t>(header));
 }
 
-Piece Compress(std::size_t index, std::size_t count, int level, const ProduceBand& produce) {
-    DeflateBand band;
-    produce(index, band);
-    Piece piece;
-    const std::size_t history = std::min(band.history, band.bytes.size());
-    const std::size_t dictionary = std::min(history, kDeflateHistory);
-    const std::uint8_t* own = band.bytes.data() + history;
-    piece.length = band.bytes.size() - history;
-    piece.adler = adler32_z(1, own, piece.length);
-
+// Finds where the compressed band's last block starts and ends, in bits,
+// by inflating it (into its own source bytes, which it reproduces).
+bool FindLastBlock(const std::uint8_t* data, std::size_t size, std::vector<std::uint8_t>& scratch,
+                   std::uint64_t& start, std::uint64_t& end) {
     z_stream z{};
-    // Raw deflate: the one header and checksum go around the joined pieces.
-    // Filtered rows compress best with the strategy made for them.
-    const int init = deflateInit2(&z, level, Z_DEFLATED, -15, 8, Z_FILTERED);
+    const int init = inflateInit2(&z, -15);
     if (init == Z_MEM_ERROR) throw std::bad_alloc();
-    if (init != Z_OK) {
-        piece.error = "Compression failed";
-        return piece;
-    }
+    if (init != Z_OK) return false;
     struct End {
         z_stream* z;
-        ~End() { deflateEnd(z); }
-    } end{&z};
-    if (dictionary > 0 &&
-        deflateSetDictionary(&z, own - dictionary, static_cast<uInt>(dictionary)) != Z_OK) {
+        ~End() { inflateEnd(z); }
+    } finish{&z};
+    z.next_in = const_cast<Bytef*>(data);
+    z.avail_in = static_cast<uInt>(size);
+    z.next_out = scratch.data();
+    z.avail_out = static_cast<uInt>(scratch.size());
+    start = 0;
+    for (;;) {
+        // Z_BLOCK stops before every block header after the first; 64 in
+        // data_type says the block just read was the last.
+        const int result = inflate(&z, Z_BLOCK);
+        if (result == Z_STREAM_END) return z.avail_out == 0;
+        if (result != Z_OK) return false;
+        if (z.data_type & 128) {
+            const std::uint64_t at = std::uint64_t{z.total_in} * 8 - (z.data_type & 63);
+            if (z.data_type & 64) {
+                end = at;
+            } else {
+                start = at;
+            }
+        }
+    }
+}
+
+Piece Compress(std::size_t index, std::size_t count, int level, const ProduceBand& produce) {
+    std::vector<std::uint8_t> band;
+    produce(index, band);
+    Piece piece;
+    piece.length = band.size();
+    piece.adler = adler32_z(1, band.data(), band.size());
+
+    // Raw deflate: the one header and checksum go around the joined pieces.
+    libdeflate_compressor* compressor = libdeflate_alloc_compressor(level);
+    if (!compressor) throw std::bad_alloc();
+    struct Free {
+        libdeflate_compressor* c;
+        ~Free() { libdeflate_free_compressor(c); }
+    } release{compressor};
+    if (index == 0) PutHeader(piece.bytes, level);
+    const std::size_t start = piece.bytes.size();
+    // Room for an empty stored block and the checksum after the data.
+    piece.bytes.resize(start + libdeflate_deflate_compress_bound(compressor, band.size()) + 16);
+    const std::size_t size =
+        libdeflate_deflate_compress(compressor, band.data(), band.size(),
+                                    piece.bytes.data() + start, piece.bytes.size() - start - 16);
+    if (size == 0) {
         piece.error = "Compression failed";
         return piece;
     }
-    if (index == 0) PutHeader(piece.bytes, level);
-    const std::size_t start = piece.bytes.size();
-    // A sync flush adds an empty stored block; 4 more for the checksum.
-    piece.bytes.resize(start + deflateBound(&z, static_cast<uLong>(piece.length)) + 16);
-    const bool last = index + 1 == count;
-    z.next_in = const_cast<Bytef*>(own);
-    z.avail_in = static_cast<uInt>(piece.length);
-    z.next_out = piece.bytes.data() + start;
-    z.avail_out = static_cast<uInt>(piece.bytes.size() - start);
-    for (;;) {
-        const int result = deflate(&z, last ? Z_FINISH : Z_SYNC_FLUSH);
-        if (result == Z_STREAM_END || (!last && result == Z_OK && z.avail_out > 0)) break;
-        if (result != Z_OK && result != Z_BUF_ERROR) {
-            piece.error = "Compression failed";
-            return piece;
-        }
-        // Out of room (never with the bound above, but cheap to handle).
-        const std::size_t used = piece.bytes.size() - z.avail_out;
-        piece.bytes.resize(piece.bytes.size() * 2);
-        z.next_out = piece.bytes.data() + used;
-        z.avail_out = static_cast<uInt>(piece.bytes.size() - used);
+    piece.bytes.resize(start + size);
+    if (index + 1 == count) return piece;
+
+    // The compressor ends every band with a final block; all but the last
+    // band continue the stream: their last block loses its final mark and
+    // an empty stored block after it brings the next band to a byte edge,
+    // as a sync flush would.
+    std::uint64_t lastStart = 0, lastEnd = 0;
+    if (!FindLastBlock(piece.bytes.data() + start, size, band, lastStart, lastEnd) ||
+        (lastEnd + 7) / 8 != size) {
+        piece.error = "Compression failed";
+        return piece;
     }
-    piece.bytes.resize(piece.bytes.size() - z.avail_out);
+    std::uint8_t* bits = piece.bytes.data() + start;
+    bits[lastStart / 8] &= static_cast<std::uint8_t>(~(1u << (lastStart % 8)));
+    const unsigned used = lastEnd % 8;
+    if (used != 0) bits[lastEnd / 8] &= static_cast<std::uint8_t>((1u << used) - 1);
+    // The stored block's three header bits, all zero, fill the end of the
+    // last byte when there is room, else one more byte; then its lengths.
+    if (used == 0 || used > 5) piece.bytes.push_back(0);
+    for (const std::uint8_t b : {0x00, 0x00, 0xff, 0xff}) piece.bytes.push_back(b);
     return piece;
 }
 

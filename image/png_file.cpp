@@ -146,19 +146,16 @@ std::string EncodePng(AtomicFile& file, std::uint8_t* const* rows, int width, in
 
     const std::size_t rowBytes = 1 + static_cast<std::size_t>(width) * (grey ? 1 : 3);
     const std::size_t rowCount = static_cast<std::size_t>(height);
-    const std::size_t historyRows = (kDeflateHistory + rowBytes - 1) / rowBytes;
     const std::size_t bandRows = PngWriter::kBandRows;
     const std::size_t bands = (rowCount + bandRows - 1) / bandRows;
     const std::string failure = ParallelDeflate(
         bands, level,
-        [&](std::size_t index, DeflateBand& band) {
+        [&](std::size_t index, std::vector<std::uint8_t>& band) {
             const std::size_t first = index * bandRows;
-            const std::size_t from = first - std::min(first, historyRows);
             const std::size_t end = std::min(rowCount, first + bandRows);
-            band.bytes.resize((end - from) * rowBytes);
-            band.history = (first - from) * rowBytes;
-            for (std::size_t r = from; r < end; ++r)
-                FilterRow(rows[r], width, grey, band.bytes.data() + (r - from) * rowBytes);
+            band.resize((end - first) * rowBytes);
+            for (std::size_t r = first; r < end; ++r)
+                FilterRow(rows[r], width, grey, band.data() + (r - first) * rowBytes);
         },
         [&](const std::uint8_t* data, std::size_t size) {
             return WriteChunk(file, "IDAT", data, size);

@@ -122,6 +122,13 @@ TEST(Png, BandedStreamDecodesToThePictureAtEveryHeight) {
             EXPECT_EQ(test::MeanDifference(image, *read.image, true), 0.0);
         }
     }
+    // Stored blocks and the slowest search join as well.
+    const ImageBuffer image = Grainy(90, 3 * band + 7, false);
+    for (const int level : {0, 9}) {
+        ASSERT_TRUE(PngWriter(level).Write(image, dir.File("level.png")).Ok());
+        EXPECT_EQ(Inflate(test::ReadBytes(dir.File("level.png"))).rows.size(),
+                  271u * image.Height());
+    }
     // One coloured pixel at the very end keeps the picture in colour.
     ImageBuffer almost = Grainy(70, 2 * band + 3, true);
     almost.Pixels()[almost.Size() - 1] ^= 1;
