@@ -79,7 +79,7 @@ Piece Compress(std::size_t index, std::size_t count, int level, const ProduceBan
     produce(index, band);
     Piece piece;
     piece.length = band.size();
-    piece.adler = adler32_z(1, band.data(), band.size());
+    piece.adler = libdeflate_adler32(1, band.data(), band.size());
 
     // Raw deflate: the one header and checksum go around the joined pieces.
     libdeflate_compressor* compressor = libdeflate_alloc_compressor(level);

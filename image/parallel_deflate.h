@@ -27,8 +27,8 @@ void ParallelRanges(std::size_t count, std::size_t grain,
 // compressed on its own and all but the last end on a byte boundary, as
 // after a sync flush; the adler-32 checksums of the bands are combined.
 // The stream's bytes depend only on the bands, never on the threads. Returns
-// "" when done, else the reason (consume refused, zlib failed). Memory
-// running short throws std::bad_alloc.
+// "" when done, else the reason (consume refused, compression failed).
+// Memory running short throws std::bad_alloc.
 std::string ParallelDeflate(std::size_t count, int level, const ProduceBand& produce,
                             const ConsumePiece& consume);
 

@@ -1,7 +1,7 @@
 #include "image/png_file.h"
 
+#include <libdeflate.h>
 #include <png.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <atomic>
@@ -124,8 +124,8 @@ bool WriteChunk(AtomicFile& file, const char* type, const std::uint8_t* data, st
     std::uint8_t head[8];
     PutBigEndian(head, static_cast<std::uint32_t>(size));
     std::memcpy(head + 4, type, 4);
-    uLong crc = crc32_z(0, head + 4, 4);
-    if (size > 0) crc = crc32_z(crc, data, size);
+    std::uint32_t crc = libdeflate_crc32(0, head + 4, 4);
+    if (size > 0) crc = libdeflate_crc32(crc, data, size);
     std::uint8_t tail[4];
     PutBigEndian(tail, static_cast<std::uint32_t>(crc));
     return file.Write(head, 8) && (size == 0 || file.Write(data, size)) && file.Write(tail, 4);
