@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cmath>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <new>
 #include <optional>
@@ -206,9 +207,9 @@ bool TilingLayer::Render(RenderContext& context) {
     if (!hold.owns_lock()) return plainResult;
 
     const std::size_t n = static_cast<std::size_t>(Size());
-    m_colour.Fill(0.0f);
-    std::fill(m_pieces.get(), m_pieces.get() + n, kUnassigned);
-    std::fill(context.alpha, context.alpha + n, 1.0f);
+    ParallelFill(m_colour.Data(), m_colour.Count(), 0.0f);
+    ParallelFill(m_pieces.get(), n, static_cast<std::int32_t>(kUnassigned));
+    ParallelFill(context.alpha, n, 1.0f);
     m_pieceCount = 0;
 
     Step step = Step::Done;
@@ -238,14 +239,20 @@ bool TilingLayer::Render(RenderContext& context) {
     }
 
     const float* colour = m_colour.Data();
-    if (context.wantColour) {
-        std::copy(colour, colour + 3 * n, context.rgb);
-    } else {
-        for (std::size_t p = 0; p < n; ++p) {
-            context.rgb[p] =
-                0.299f * colour[3 * p] + 0.587f * colour[3 * p + 1] + 0.114f * colour[3 * p + 2];
-        }
-    }
+    float* const out = context.rgb;
+    const bool wantColour = context.wantColour;
+    const bool copied =
+        ParallelCancellableFor(context, n, kPixelGrain, [=](std::size_t begin, std::size_t end) {
+            if (wantColour) {
+                std::copy(colour + 3 * begin, colour + 3 * end, out + 3 * begin);
+                return;
+            }
+            for (std::size_t p = begin; p < end; ++p) {
+                out[p] = 0.299f * colour[3 * p] + 0.587f * colour[3 * p + 1] +
+                         0.114f * colour[3 * p + 2];
+            }
+        });
+    if (!copied) return false;
     FreeBuffers();
     return true;
 }
@@ -276,8 +283,8 @@ TilingLayer::Step TilingLayer::RenderChild(RenderContext& context, BaseLayer& ch
         alpha.Release();
         return Step::NoMemory;
     }
-    colour.Fill(0.0f);
-    alpha.Fill(1.0f);
+    ParallelFill(colour.Data(), colour.Count(), 0.0f);
+    ParallelFill(alpha.Data(), alpha.Count(), 1.0f);
     RenderContext inner;
     inner.rgb = colour.Data();
     inner.alpha = alpha.Data();
@@ -738,12 +745,15 @@ TilingLayer::Step TilingLayer::MakeEdges(RenderContext& context, int radius) {
     const std::size_t n = static_cast<std::size_t>(Size());
     const float* heights = m_values.Data();
     float* grey = m_scratch.Data();
-    for (std::size_t p = 0; p < n; ++p) {
-        grey[3 * p] = heights[p];
-        grey[3 * p + 1] = heights[p];
-        grey[3 * p + 2] = heights[p];
-    }
-    if (!Shade(grey, true, context)) return Step::Cancelled;
+    const bool greyed =
+        ParallelCancellableFor(context, n, kPixelGrain, [=](std::size_t begin, std::size_t end) {
+            for (std::size_t p = begin; p < end; ++p) {
+                grey[3 * p] = heights[p];
+                grey[3 * p + 1] = heights[p];
+                grey[3 * p + 2] = heights[p];
+            }
+        });
+    if (!greyed || !Shade(grey, true, context)) return Step::Cancelled;
     const float* shade = m_work.Data();
     float* colour = m_colour.Data();
     const float* alpha = context.alpha;
@@ -920,14 +930,16 @@ TilingLayer::Step TilingLayer::EdgeHeights(RenderContext& context, int radius) {
         }
     }
 
-    ProgressCounter progress(context, n);
-    std::vector<std::int32_t> sums;
-    std::vector<int> cells;
-    for (std::size_t piece = 0; piece + 1 < first.size(); ++piece) {
+    // One piece's heights: its frame and table, then its pixels in slices
+    // on the pool, `onSlice` told of each. False when cancelled.
+    const std::size_t slice = std::max<std::size_t>(n / 100, 4096);
+    const auto countPiece = [&](std::size_t piece,
+                                const std::function<void(std::size_t)>& onSlice) {
         const std::uint32_t* own = members.data() + first[piece];
         const std::size_t count = first[piece + 1] - first[piece];
-        if (count == 0) continue;
-        if (context.IsCancelled()) return Step::Cancelled;
+        if (count == 0) return true;
+        std::vector<std::int32_t> sums;
+        std::vector<int> cells;
 
         // The piece's frame: its box on the torus, or the picture itself
         // when a lone piece does not wrap.
@@ -991,13 +1003,11 @@ TilingLayer::Step TilingLayer::EdgeHeights(RenderContext& context, int radius) {
             return wrap ? WrappedParts(at + d0, hi - lo, origin, extent, period)
                         : ClippedParts(at + d0, hi - lo, period);
         };
-        // A large piece goes in slices, so that a cancel is seen and the
-        // progress moves while it is counted.
-        const std::size_t slice = std::max<std::size_t>(n / 100, 4096);
+        // A large piece goes in slices, so that the progress moves while it
+        // is counted.
         for (std::size_t from = 0; from < count; from += slice) {
-            if (context.IsCancelled()) return Step::Cancelled;
             const std::size_t to = std::min(count, from + slice);
-            ParallelFor(to - from, 1024, [&](std::size_t begin, std::size_t end) {
+            const auto pixels = [&](std::size_t begin, std::size_t end) {
                 for (std::size_t k = from + begin; k < from + end; ++k) {
                     const long long x = own[k] % width;
                     const long long y = own[k] / width;
@@ -1025,12 +1035,90 @@ TilingLayer::Step TilingLayer::EdgeHeights(RenderContext& context, int radius) {
                     }
                     heights[own[k]] = ProfileHeight(static_cast<float>(1.0 - same / total));
                 }
-            });
-            progress.Advance(to - from);
+            };
+            if (!ParallelCancellableFor(context, to - from, 1024, pixels)) return false;
+            onSlice(to - from);
         }
+        return true;
+    };
+
+    // A piece writes the heights of its own pixels only, so pieces may be
+    // counted side by side: the small ones in groups of about n / 16
+    // pixels, each group one progress advance; a larger one alone, its
+    // progress slice by slice.
+    ProgressCounter progress(context, n);
+    const std::size_t pieceCount = first.size() - 1;
+    const std::size_t group = std::max<std::size_t>(n / 16, 4096);
+    const auto sizeOf = [&first](std::size_t piece) { return first[piece + 1] - first[piece]; };
+    for (std::size_t piece = 0; piece < pieceCount;) {
+        if (context.IsCancelled()) return Step::Cancelled;
+        if (sizeOf(piece) >= group) {
+            if (!countPiece(piece, [&progress](std::size_t done) { progress.Advance(done); }))
+                return Step::Cancelled;
+            ++piece;
+            continue;
+        }
+        std::size_t end = piece;
+        std::size_t pixels = 0;
+        while (end < pieceCount && sizeOf(end) < group && pixels < group) pixels += sizeOf(end++);
+        std::atomic<bool> stopped{false};
+        ParallelFor(end - piece, 1, [&](std::size_t begin, std::size_t stop) {
+            for (std::size_t k = piece + begin; k < piece + stop; ++k) {
+                if (stopped.load(std::memory_order_relaxed)) return;
+                if (!countPiece(k, [](std::size_t) {})) stopped.store(true);
+            }
+        });
+        if (stopped.load() || context.IsCancelled()) return Step::Cancelled;
+        progress.Advance(pixels);
+        piece = end;
     }
     return Step::Done;
 }
+
+namespace {
+
+// Folds heights[1..n) into lo and hi as one scan with std::min and
+// std::max would, on the pool: each block keeps the first value that
+// compares smallest (largest), and the blocks are folded in order. A NaN
+// enters only as the starting value, as in the scan. False when cancelled.
+bool HeightRange(const RenderContext& context, const float* heights, std::size_t n, float& lo,
+                 float& hi) {
+    if (n < 2) return !context.IsCancelled();
+    const std::size_t block = std::max<std::size_t>(kPixelGrain, (n + 255) / 256);
+    const std::size_t blocks = (n - 1 + block - 1) / block;
+    struct Range {
+        bool any = false;
+        float lo = 0.0f, hi = 0.0f;
+    };
+    std::vector<Range> ranges(blocks);
+    const bool finished =
+        ParallelCancellableFor(context, blocks, 1, [&](std::size_t begin, std::size_t end) {
+            for (std::size_t b = begin; b < end; ++b) {
+                Range r;
+                const std::size_t last = std::min(n, 1 + (b + 1) * block);
+                for (std::size_t p = 1 + b * block; p < last; ++p) {
+                    const float h = heights[p];
+                    if (!r.any) {
+                        if (h != h) continue;
+                        r = {true, h, h};
+                        continue;
+                    }
+                    r.lo = std::min(r.lo, h);
+                    r.hi = std::max(r.hi, h);
+                }
+                ranges[b] = r;
+            }
+        });
+    if (!finished) return false;
+    for (const Range& r : ranges) {
+        if (!r.any) continue;
+        lo = std::min(lo, r.lo);
+        hi = std::max(hi, r.hi);
+    }
+    return true;
+}
+
+}  // namespace
 
 // Mortar fills everything at or below the cut between the lowest and the
 // highest edge height, and lies flat at the cut.
@@ -1069,24 +1157,26 @@ TilingLayer::Step TilingLayer::LayMortar(RenderContext& context) {
             if (step != Step::Done) return step;
             float lo = heights[0];
             float hi = heights[0];
-            for (std::size_t p = 1; p < n; ++p) {
-                lo = std::min(lo, heights[p]);
-                hi = std::max(hi, heights[p]);
-            }
+            if (!HeightRange(context, heights, n, lo, hi)) return Step::Cancelled;
             const double t = std::min(threshold, 1.0);
             const double cut = t >= 1.0 ? hi : lo + t * (static_cast<double>(hi) - lo);
             const float* mc = mortarColour.Data();
             const float* ma = mortarAlpha.Data();
             float* colour = m_colour.Data();
-            for (std::size_t p = 0; p < n; ++p) {
-                if (static_cast<double>(heights[p]) > cut) continue;
-                colour[3 * p] = mc[3 * p];
-                colour[3 * p + 1] = mc[3 * p + 1];
-                colour[3 * p + 2] = mc[3 * p + 2];
-                context.alpha[p] = ma[p];
-                pieces[p] = kMortarPiece;
-                heights[p] = static_cast<float>(cut);
-            }
+            float* alpha = context.alpha;
+            const bool laid = ParallelCancellableFor(
+                context, n, kPixelGrain, [=](std::size_t begin, std::size_t end) {
+                    for (std::size_t p = begin; p < end; ++p) {
+                        if (static_cast<double>(heights[p]) > cut) continue;
+                        colour[3 * p] = mc[3 * p];
+                        colour[3 * p + 1] = mc[3 * p + 1];
+                        colour[3 * p + 2] = mc[3 * p + 2];
+                        alpha[p] = ma[p];
+                        pieces[p] = kMortarPiece;
+                        heights[p] = static_cast<float>(cut);
+                    }
+                });
+            if (!laid) return Step::Cancelled;
         }
     }
     return Step::Done;
