@@ -322,38 +322,45 @@ TilingLayer::Step TilingLayer::ChooseSource(RenderContext& context, Source*& cho
     return Step::Done;
 }
 
-std::pair<int, int> TilingLayer::CopyPiece(const Source& source, int x, int y, int w, int h,
-                                           int piece, int onlyPiece, float* alpha) {
+TilingLayer::Window TilingLayer::DrawWindow(const Source& source, int x, int y, int w,
+                                            int h) const {
+    Window window;
+    window.source = &source;
+    window.x = x;
+    window.y = y;
+    // A piece never reads outside the child's picture, however large.
+    window.w = std::clamp(w, 0, Width());
+    window.h = std::clamp(h, 0, Height());
+    RandomGenerator& gen = RandomGenerator::Instance();
+    window.sourceX = WindowStart(gen, Width(), window.w);
+    window.sourceY = WindowStart(gen, Height(), window.h);
+    return window;
+}
+
+void TilingLayer::CopyWindow(const Window& window, int piece, float* alpha) {
     const int width = Width();
     const int height = Height();
-    // A piece never reads outside the child's picture, however large.
-    w = std::clamp(w, 0, width);
-    h = std::clamp(h, 0, height);
-    RandomGenerator& gen = RandomGenerator::Instance();
-    const int sourceX = WindowStart(gen, width, w);
-    const int sourceY = WindowStart(gen, height, h);
-    const float* colourIn = source.colour.Data();
-    const float* alphaIn = source.alpha.Data();
+    const float* colourIn = window.source->colour.Data();
+    const float* alphaIn = window.source->alpha.Data();
     float* colourOut = m_colour.Data();
-    const int x0 = Wrap(x, width);
-    for (int j = 0; j < h; ++j) {
+    const int x0 = Wrap(window.x, width);
+    for (int j = 0; j < window.h; ++j) {
         const std::size_t destRow =
-            static_cast<std::size_t>(Wrap(static_cast<long long>(y) + j, height)) * width;
-        const std::size_t sourceRow = static_cast<std::size_t>(sourceY + j) * width + sourceX;
+            static_cast<std::size_t>(Wrap(static_cast<long long>(window.y) + j, height)) * width;
+        const std::size_t sourceRow =
+            static_cast<std::size_t>(window.sourceY + j) * width + window.sourceX;
         int dx = x0;
-        for (int i = 0; i < w; ++i, ++dx) {
+        for (int i = 0; i < window.w; ++i, ++dx) {
             if (dx == width) dx = 0;
             const std::size_t d = destRow + static_cast<std::size_t>(dx);
-            if (onlyPiece >= 0 && m_pieces[d] != onlyPiece) continue;
             const std::size_t s = sourceRow + static_cast<std::size_t>(i);
             colourOut[3 * d] = colourIn[3 * s];
             colourOut[3 * d + 1] = colourIn[3 * s + 1];
             colourOut[3 * d + 2] = colourIn[3 * s + 2];
             alpha[d] = alphaIn[s];
-            if (onlyPiece < 0) m_pieces[d] = piece;
+            m_pieces[d] = piece;
         }
     }
-    return {sourceX, sourceY};
 }
 
 // Rows of bricks (or columns, when the bricks come out taller than wide);
@@ -378,9 +385,33 @@ TilingLayer::Step TilingLayer::PlaceBricks(RenderContext& context) {
 
     RandomGenerator& gen = RandomGenerator::Instance();
     ProgressCounter progress(context, static_cast<std::size_t>(Size()));
+    // The draws stay in order; the copies are made afterwards, a batch of
+    // rows at a time. Rows of bricks cover disjoint bands of the picture,
+    // so they are copied side by side, each row's bricks in order (a brick
+    // may overlap the one before it).
+    std::vector<Window> pending;
+    std::vector<std::size_t> rowFirst;  // where each pending row starts
+    std::size_t pendingPixels = 0;
+    const std::size_t batchPixels = std::max<std::size_t>(Size() / 16, 4096);
+    const auto copyPending = [&] {
+        rowFirst.push_back(pending.size());
+        const int firstPiece = m_pieceCount - static_cast<int>(pending.size());
+        const bool copied = ParallelCancellableFor(
+            context, rowFirst.size() - 1, 1, [&](std::size_t begin, std::size_t end) {
+                for (std::size_t r = begin; r < end; ++r) {
+                    for (std::size_t k = rowFirst[r]; k < rowFirst[r + 1]; ++k)
+                        CopyWindow(pending[k], firstPiece + static_cast<int>(k), context.alpha);
+                }
+            });
+        pending.clear();
+        rowFirst.clear();
+        pendingPixels = 0;
+        return copied;
+    };
     double runningOffset = 0.0;
     int rowStart = 0;
     for (int row = 0; row < rows; ++row) {
+        rowFirst.push_back(pending.size());
         int rowHeight = bh;
         if (spareRows > 0) {
             ++rowHeight;
@@ -413,23 +444,24 @@ TilingLayer::Step TilingLayer::PlaceBricks(RenderContext& context) {
             Source* source = nullptr;
             const Step step = ChooseSource(context, source);
             if (step != Step::Done) return step;
-            if (columns) {
-                CopyPiece(*source, rowStart, position, rowHeight, length, m_pieceCount, -1,
-                          context.alpha);
-            } else {
-                CopyPiece(*source, position, rowStart, length, rowHeight, m_pieceCount, -1,
-                          context.alpha);
-            }
+            pending.push_back(columns ? DrawWindow(*source, rowStart, position, rowHeight, length)
+                                      : DrawWindow(*source, position, rowStart, length, rowHeight));
             ++m_pieceCount;
-            if (length > 0)
-                progress.Advance(static_cast<std::size_t>(std::min(length, along)) * rowHeight);
+            if (length > 0) {
+                const std::size_t pixels =
+                    static_cast<std::size_t>(std::min(length, along)) * rowHeight;
+                progress.Advance(pixels);
+                pendingPixels += pixels;
+            }
             if (context.IsCancelled()) return Step::Cancelled;
             position = Wrap(static_cast<long long>(position) + length, along);
         }
         runningOffset += m_offset.Evaluate();
         rowStart += rowHeight;
+        if ((pendingPixels >= batchPixels || pending.size() >= 65536) && !copyPending())
+            return Step::Cancelled;
     }
-    return Step::Done;
+    return copyPending() ? Step::Done : Step::Cancelled;
 }
 
 namespace {
@@ -652,15 +684,12 @@ bool TilingLayer::SmoothRocks(const RenderContext& context) {
 
 // Every rock takes a window of its source the size of the box it grew.
 // Smoothing may have moved a few of its rim pixels outside that box; they
-// come through the same window afterwards, from the box's nearer side, so
-// no pixel stays black and no window draw changes.
+// come through the same window, from the box's nearer side, so no pixel
+// stays black and no window draw changes. The draws come first, in rock
+// order; the pixels, each from its own rock's window, on the pool.
 TilingLayer::Step TilingLayer::FillRocks(RenderContext& context) {
     const int width = Width();
     const int height = Height();
-    struct Window {
-        const Source* source;
-        int x0, y0, w, h, sourceX, sourceY;
-    };
     std::vector<Window> windows;
     windows.reserve(m_rocks.size());
     for (std::size_t k = 0; k < m_rocks.size(); ++k) {
@@ -668,53 +697,48 @@ TilingLayer::Step TilingLayer::FillRocks(RenderContext& context) {
         const Step step = ChooseSource(context, source);
         if (step != Step::Done) return step;
         const Rock& rock = m_rocks[k];
-        Window window;
-        window.source = source;
-        window.x0 = Wrap(static_cast<long long>(rock.seedX) + rock.minDx, width);
-        window.y0 = Wrap(static_cast<long long>(rock.seedY) + rock.minDy, height);
-        window.w = static_cast<int>(
-            std::min<long long>(static_cast<long long>(rock.maxDx) - rock.minDx + 1, width));
-        window.h = static_cast<int>(
-            std::min<long long>(static_cast<long long>(rock.maxDy) - rock.minDy + 1, height));
-        const auto [sx, sy] = CopyPiece(*source, window.x0, window.y0, window.w, window.h,
-                                        static_cast<int>(k), static_cast<int>(k), context.alpha);
-        window.sourceX = sx;
-        window.sourceY = sy;
-        windows.push_back(window);
+        windows.push_back(DrawWindow(
+            *source, Wrap(static_cast<long long>(rock.seedX) + rock.minDx, width),
+            Wrap(static_cast<long long>(rock.seedY) + rock.minDy, height),
+            static_cast<int>(
+                std::min<long long>(static_cast<long long>(rock.maxDx) - rock.minDx + 1, width)),
+            static_cast<int>(
+                std::min<long long>(static_cast<long long>(rock.maxDy) - rock.minDy + 1, height))));
         if (context.IsCancelled()) return Step::Cancelled;
     }
 
-    // The offset of a pixel from its box's start, negative when the pixel
-    // lies nearer the start than the end.
+    // A pixel's offset from its box's start is negative when it lies
+    // nearer the start than the end; the source pixel is then clamped.
     const auto offsetOf = [](int p, int start, int size, int n) {
         const int r = Wrap(static_cast<long long>(p) - start, n);
         return r >= size && r - size >= n - r ? r - n : r;
     };
     const std::int32_t* pieces = m_pieces.get();
     float* colourOut = m_colour.Data();
-    ParallelFor(static_cast<std::size_t>(height), 1, [&](std::size_t begin, std::size_t end) {
-        for (std::size_t y = begin; y < end; ++y) {
-            for (int x = 0; x < width; ++x) {
-                const std::size_t d = y * width + static_cast<std::size_t>(x);
-                const int k = pieces[d];
-                if (k < 0) continue;
-                const Window& window = windows[static_cast<std::size_t>(k)];
-                const int rx = offsetOf(x, window.x0, window.w, width);
-                const int ry = offsetOf(static_cast<int>(y), window.y0, window.h, height);
-                if (rx >= 0 && rx < window.w && ry >= 0 && ry < window.h) continue;  // copied
-                const int sx = std::clamp(window.sourceX + rx, 0, width - 1);
-                const int sy = std::clamp(window.sourceY + ry, 0, height - 1);
-                const std::size_t s =
-                    static_cast<std::size_t>(sy) * width + static_cast<std::size_t>(sx);
-                const Source& source = *window.source;
-                colourOut[3 * d] = source.colour.Data()[3 * s];
-                colourOut[3 * d + 1] = source.colour.Data()[3 * s + 1];
-                colourOut[3 * d + 2] = source.colour.Data()[3 * s + 2];
-                context.alpha[d] = source.alpha.Data()[s];
+    float* alpha = context.alpha;
+    const bool filled = ParallelCancellableFor(
+        context, static_cast<std::size_t>(height), 1, [&](std::size_t begin, std::size_t end) {
+            for (std::size_t y = begin; y < end; ++y) {
+                for (int x = 0; x < width; ++x) {
+                    const std::size_t d = y * width + static_cast<std::size_t>(x);
+                    const int k = pieces[d];
+                    if (k < 0) continue;
+                    const Window& window = windows[static_cast<std::size_t>(k)];
+                    const int rx = offsetOf(x, window.x, window.w, width);
+                    const int ry = offsetOf(static_cast<int>(y), window.y, window.h, height);
+                    const int sx = std::clamp(window.sourceX + rx, 0, width - 1);
+                    const int sy = std::clamp(window.sourceY + ry, 0, height - 1);
+                    const std::size_t s =
+                        static_cast<std::size_t>(sy) * width + static_cast<std::size_t>(sx);
+                    const Source& source = *window.source;
+                    colourOut[3 * d] = source.colour.Data()[3 * s];
+                    colourOut[3 * d + 1] = source.colour.Data()[3 * s + 1];
+                    colourOut[3 * d + 2] = source.colour.Data()[3 * s + 2];
+                    alpha[d] = source.alpha.Data()[s];
+                }
             }
-        }
-    });
-    return Step::Done;
+        });
+    return filled ? Step::Done : Step::Cancelled;
 }
 
 float TilingLayer::ProfileHeight(float o) const {
