@@ -99,7 +99,7 @@ bool BumpMapLayer::Render(RenderContext& context) {
     context.Post(Notification::LayerStarted);
     // Shade writes every value of the work buffer; the scratch buffer is
     // zeroed for children that leave pixels alone.
-    ParallelFill(m_scratch.Data(), m_scratch.Count(), 0.0f);
+    if (!ParallelFill(context, m_scratch.Data(), m_scratch.Count(), 0.0f)) return false;
 
     // The children composite onto the context's colour buffer as in a
     // texture map; each renders into the scratch buffer first.

@@ -23,13 +23,15 @@ void ParallelFor(std::size_t count, std::size_t grain,
 bool ParallelCancellableFor(const RenderContext& context, std::size_t count, std::size_t grain,
                             const std::function<void(std::size_t begin, std::size_t end)>& body);
 
-// Sets count values on the pool: a fresh buffer's pages are then first
-// touched by every thread instead of one.
+// Sets count values on the pool (a fresh buffer's pages are then first
+// touched by every thread instead of one), polling the cancel event.
+// False when cancelled, with the values partly set.
 template <class T>
-void ParallelFill(T* data, std::size_t count, T value) {
-    ParallelFor(count, 4 * kPixelGrain, [data, value](std::size_t begin, std::size_t end) {
-        std::fill(data + begin, data + end, value);
-    });
+bool ParallelFill(const RenderContext& context, T* data, std::size_t count, T value) {
+    return ParallelCancellableFor(context, count, 4 * kPixelGrain,
+                                  [data, value](std::size_t begin, std::size_t end) {
+                                      std::fill(data + begin, data + end, value);
+                                  });
 }
 
 // A generator's pixel loop on the pool: items [0, count) are computed in

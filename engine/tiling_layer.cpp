@@ -207,9 +207,11 @@ bool TilingLayer::Render(RenderContext& context) {
     if (!hold.owns_lock()) return plainResult;
 
     const std::size_t n = static_cast<std::size_t>(Size());
-    ParallelFill(m_colour.Data(), m_colour.Count(), 0.0f);
-    ParallelFill(m_pieces.get(), n, static_cast<std::int32_t>(kUnassigned));
-    ParallelFill(context.alpha, n, 1.0f);
+    if (!ParallelFill(context, m_colour.Data(), m_colour.Count(), 0.0f) ||
+        !ParallelFill(context, m_pieces.get(), n, static_cast<std::int32_t>(kUnassigned)) ||
+        !ParallelFill(context, context.alpha, n, 1.0f)) {
+        return false;
+    }
     m_pieceCount = 0;
 
     Step step = Step::Done;
@@ -283,8 +285,10 @@ TilingLayer::Step TilingLayer::RenderChild(RenderContext& context, BaseLayer& ch
         alpha.Release();
         return Step::NoMemory;
     }
-    ParallelFill(colour.Data(), colour.Count(), 0.0f);
-    ParallelFill(alpha.Data(), alpha.Count(), 1.0f);
+    if (!ParallelFill(context, colour.Data(), colour.Count(), 0.0f) ||
+        !ParallelFill(context, alpha.Data(), alpha.Count(), 1.0f)) {
+        return Step::Cancelled;
+    }
     RenderContext inner;
     inner.rgb = colour.Data();
     inner.alpha = alpha.Data();
