@@ -117,6 +117,7 @@ bool BumpMapLayer::Render(RenderContext& context) {
 
     scope.Restore();  // drops a mask no child consumed
     if (!finished || context.IsCancelled()) return false;
+    m_scratch.Release();  // the children are composited; it is read no more
 
     if (m_greyify) {
         const bool greyed = ParallelCancellableFor(
