@@ -206,7 +206,8 @@ float Clamp01(float x) {
     return x < 0.0f ? 0.0f : (x > 1.0f ? 1.0f : x);
 }
 
-template <typename Formula>
+// With kOntoBlack, src may be dst and what lies below is taken as zeros.
+template <bool kOntoBlack, typename Formula>
 void BlendColor(float* dst, const float* src, const float* alpha, const float* mask,
                 std::size_t pixels, Formula formula) {
     ParallelFor(pixels, kPixelGrain, [&](std::size_t begin, std::size_t end) {
@@ -214,7 +215,7 @@ void BlendColor(float* dst, const float* src, const float* alpha, const float* m
             const float a = alpha[p];
             for (std::size_t ch = 3; ch-- > 0;) {
                 const std::size_t k = 3 * p + ch;
-                const float b = dst[k];
+                const float b = kOntoBlack ? 0.0f : dst[k];
                 const float c = formula(src[k], a, b);
                 dst[k] = mask ? c * (1.0f - mask[k]) + b * mask[k] : c;
             }
@@ -236,39 +237,57 @@ void BlendValue(float* dst, const float* src, const float* mask, std::size_t pix
 
 }  // namespace
 
-void CompositeColor(CombineFunc function, float* dst, const float* src, const float* alpha,
-                    const float* mask, std::size_t pixels, float transparency) {
+namespace {
+
+template <bool kOntoBlack>
+void CompositeColorWith(CombineFunc function, float* dst, const float* src, const float* alpha,
+                        const float* mask, std::size_t pixels, float transparency) {
     const float w = transparency;
     switch (function) {
         case CombineFunc::Disable:
             return;
         case CombineFunc::Transparent:
-            BlendColor(dst, src, alpha, mask, pixels, [w](float l, float a, float b) {
+            BlendColor<kOntoBlack>(dst, src, alpha, mask, pixels, [w](float l, float a, float b) {
                 return (a * l + (1.0f - a) * b) * (1.0f - w) + w * b;
             });
             return;
         case CombineFunc::Shade:
-            BlendColor(dst, src, alpha, mask, pixels,
-                       [](float l, float a, float b) { return Clamp01(b + a * (l - 0.5f)); });
+            BlendColor<kOntoBlack>(dst, src, alpha, mask, pixels, [](float l, float a, float b) {
+                return Clamp01(b + a * (l - 0.5f));
+            });
             return;
         case CombineFunc::Additive:
-            BlendColor(dst, src, alpha, mask, pixels,
-                       [](float l, float a, float b) { return Clamp01(b + a * l); });
+            BlendColor<kOntoBlack>(dst, src, alpha, mask, pixels,
+                                   [](float l, float a, float b) { return Clamp01(b + a * l); });
             return;
         case CombineFunc::Subtractive:
-            BlendColor(dst, src, alpha, mask, pixels,
-                       [](float l, float a, float b) { return Clamp01(b - a * l); });
+            BlendColor<kOntoBlack>(dst, src, alpha, mask, pixels,
+                                   [](float l, float a, float b) { return Clamp01(b - a * l); });
             return;
         case CombineFunc::Multiply:
-            BlendColor(dst, src, alpha, mask, pixels,
-                       [](float l, float a, float b) { return (a * l + 1.0f - a) * b; });
+            BlendColor<kOntoBlack>(dst, src, alpha, mask, pixels, [](float l, float a, float b) {
+                return (a * l + 1.0f - a) * b;
+            });
             return;
         case CombineFunc::Opaque:
         default:
-            BlendColor(dst, src, alpha, mask, pixels,
-                       [](float l, float a, float b) { return a * l + (1.0f - a) * b; });
+            BlendColor<kOntoBlack>(dst, src, alpha, mask, pixels, [](float l, float a, float b) {
+                return a * l + (1.0f - a) * b;
+            });
             return;
     }
+}
+
+}  // namespace
+
+void CompositeColor(CombineFunc function, float* dst, const float* src, const float* alpha,
+                    const float* mask, std::size_t pixels, float transparency) {
+    CompositeColorWith<false>(function, dst, src, alpha, mask, pixels, transparency);
+}
+
+void CompositeColorOntoBlack(CombineFunc function, float* rgb, const float* alpha,
+                             const float* mask, std::size_t pixels, float transparency) {
+    CompositeColorWith<true>(function, rgb, rgb, alpha, mask, pixels, transparency);
 }
 
 void CompositeValue(CombineFunc function, float* dst, const float* src, const float* mask,
