@@ -67,9 +67,24 @@ Color RampColor(double r, double g, double b, double o) {
 
 }  // namespace
 
+namespace {
+
+const std::array<Color, ColorMap::kTableSize>& UnbuiltTable() {
+    static const std::array<Color, ColorMap::kTableSize> table{};
+    return table;
+}
+
+}  // namespace
+
+const Color& ColorMap::TableEntry(int position) const {
+    return (m_table ? *m_table : UnbuiltTable())[position];
+}
+
 void ColorMap::BuildTable() {
+    if (!m_table) m_table = std::make_unique<Table>();
+    Table& table = *m_table;
     if (m_entries.empty()) {
-        m_table.fill(Color(1.0, 1.0, 1.0));
+        table.fill(Color(1.0, 1.0, 1.0));
         return;
     }
     if (m_entries.size() >= 2) {
@@ -85,7 +100,7 @@ void ColorMap::BuildTable() {
     // Positions in 64 bits: indices from a file may be anywhere in int's range.
     Color c = m_entries.front().Pick();
     const long long firstIndex = m_entries.front().index;
-    for (long long p = 0; p <= firstIndex && p < kTableSize; ++p) m_table[p] = c;
+    for (long long p = 0; p <= firstIndex && p < kTableSize; ++p) table[p] = c;
     long long i = firstIndex < 0 ? 0 : firstIndex + 1;
 
     for (std::size_t k = 1; k < m_entries.size(); ++k) {
@@ -101,7 +116,7 @@ void ColorMap::BuildTable() {
             const double dop = (d.opacityValue - c.opacityValue) / dn;
             double r = c.red, g = c.green, b = c.blue, o = c.opacityValue;
             while (i <= e.index && i < kTableSize) {
-                m_table[i] = RampColor(r, g, b, o);
+                table[i] = RampColor(r, g, b, o);
                 r += dr;
                 g += dg;
                 b += db;
@@ -111,7 +126,7 @@ void ColorMap::BuildTable() {
         }
         c = d;
     }
-    for (; i < kTableSize; ++i) m_table[i] = c;
+    for (; i < kTableSize; ++i) table[i] = c;
 }
 
 void ColorMap::LookupComponents(double v, double out[4]) const {
@@ -120,10 +135,11 @@ void ColorMap::LookupComponents(double v, double out[4]) const {
     const double s = 253.0 * v;
     const int k = std::min(static_cast<int>(s), 252);
     const double t = s - k;
-    const Color& p0 = m_table[k];
-    const Color& p1 = m_table[k + 1];
-    const Color& p2 = m_table[k + 2];
-    const Color& p3 = m_table[k + 3];
+    const Table& table = m_table ? *m_table : UnbuiltTable();
+    const Color& p0 = table[k];
+    const Color& p1 = table[k + 1];
+    const Color& p2 = table[k + 2];
+    const Color& p3 = table[k + 3];
     auto spline = [t](double a0, double a1, double a2, double a3) {
         const double a = -0.5 * a0 + 1.5 * a1 - 1.5 * a2 + 0.5 * a3;
         const double b = 1.0 * a0 - 2.5 * a1 + 2.0 * a2 - 0.5 * a3;
@@ -148,7 +164,7 @@ Color ColorMap::Lookup(double v) const {
     }
     if (std::isnan(v)) v = 0.0;
     v = std::clamp(v, 0.0, 1.0);
-    const Color base = m_entries.empty() ? Color(1.0, 1.0, 1.0) : m_table[0];
+    const Color base = m_entries.empty() ? Color(1.0, 1.0, 1.0) : TableEntry(0);
     Color out(v * base.red, v * base.green, v * base.blue);
     out.opacity = base.opacity;
     out.opacityValue = base.opacity.Evaluate();
@@ -156,7 +172,7 @@ Color ColorMap::Lookup(double v) const {
 }
 
 bool ColorMap::LookupDraws() const {
-    return m_entries.size() == 1 && m_table[0].opacity.Draws();
+    return m_entries.size() == 1 && TableEntry(0).opacity.Draws();
 }
 
 void BaseColorFunctor::Apply(float*, std::size_t) const {}
