@@ -221,6 +221,11 @@ bool TilingLayer::Render(RenderContext& context) {
             return RenderPlain(context);
         }
         step = m_regular ? PlaceBricks(context) : GrowRocks(context);
+        // The pieces are filled: the children's pictures are read no more.
+        for (Source& source : m_sources) {
+            source.colour.Release();
+            source.alpha.Release();
+        }
         if (step == Step::Done) {
             int radius = TruncToInt(m_edgeRadius.Evaluate());
             // A larger kernel only repeats the texture.
@@ -744,6 +749,7 @@ TilingLayer::Step TilingLayer::MakeEdges(RenderContext& context, int radius) {
         grey[3 * p + 2] = heights[p];
     }
     if (!Shade(grey, true, context)) return Step::Cancelled;
+    m_scratch.Release();  // the heights are lit; only the light is read below
     const float* shade = m_work.Data();
     float* colour = m_colour.Data();
     const float* alpha = context.alpha;
@@ -754,6 +760,7 @@ TilingLayer::Step TilingLayer::MakeEdges(RenderContext& context, int radius) {
             }
         }
     });
+    m_work.Release();
     return Step::Done;
 }
 
