@@ -130,10 +130,10 @@ void BaseLayer::MapColors(float* rgb, float* alpha, bool wantColour) {
     const std::size_t n = static_cast<std::size_t>(m_size);
     const float* values = m_values.Data();
     if (!wantColour) {
-        for (std::size_t i = n; i-- > 0;) {
-            rgb[i] = values[i];
-            alpha[i] = 1.0f;
-        }
+        ParallelFor(n, kPixelGrain, [&](std::size_t begin, std::size_t end) {
+            std::copy(values + begin, values + end, rgb + begin);
+            std::fill(alpha + begin, alpha + end, 1.0f);
+        });
         return;
     }
     m_colorMap.BuildTable();
@@ -166,8 +166,7 @@ void BaseLayer::MapColors(float* rgb, float* alpha, bool wantColour) {
 }
 
 void BaseLayer::RenderBlack(RenderContext& context) {
-    const std::size_t n = static_cast<std::size_t>(m_size);
-    std::fill(context.rgb, context.rgb + 3 * n, 0.0f);
+    FillFloats(context.rgb, 3 * static_cast<std::size_t>(m_size), 0.0f);
 }
 
 bool BaseLayer::RenderPlain(RenderContext& context) {
