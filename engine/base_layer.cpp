@@ -148,10 +148,11 @@ void BaseLayer::MapColors(float* rgb, float* alpha, bool wantColour) {
         }
     };
     if (map.EntryCount() >= 2) {
+        const ColorSpline spline(map);
         ParallelFor(n, kPixelGrain, [&](std::size_t begin, std::size_t end) {
             for (std::size_t i = begin; i < end; ++i) {
                 double c[4];
-                map.LookupComponents(values[i], c);
+                spline.Lookup(values[i], c);
                 rgb[3 * i] = static_cast<float>(c[0]);
                 rgb[3 * i + 1] = static_cast<float>(c[1]);
                 rgb[3 * i + 2] = static_cast<float>(c[2]);

@@ -105,6 +105,21 @@ class ColorMap {
     std::unique_ptr<Table> m_table;
 };
 
+// The spline of a built colour map of two entries or more, segment by
+// segment: LookupComponents' results, bit for bit, with the coefficients of
+// each of the table's segments worked out once instead of at every pixel.
+class ColorSpline {
+  public:
+    explicit ColorSpline(const ColorMap& map);
+    void Lookup(double v, double out[4]) const;
+
+  private:
+    struct Segment {
+        double a[4], b[4], c[4], d[4];  // red, green, blue, opacity
+    };
+    std::vector<Segment> m_segments;
+};
+
 // A function applied to a generator's raw values before colour mapping.
 class BaseColorFunctor {
   public:
