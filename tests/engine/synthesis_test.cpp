@@ -237,6 +237,12 @@ TEST(SynthesisJob, AnUnwrittenPictureRendersAsACleared) {
         return layer;
     };
     // Children bottom first.
+    // A bump map whose child adds to what lies below, so that it shows.
+    const auto bump = [] {
+        auto layer = std::make_unique<BumpMapLayer>();
+        layer->Child(0)->SetCombineFunc(CombineFunc::Additive);
+        return layer;
+    };
     const auto texture = [](std::vector<std::unique_ptr<BaseLayer>> children) {
         auto map = std::make_unique<TextureMap>();
         map->RemoveAll();
@@ -249,12 +255,12 @@ TEST(SynthesisJob, AnUnwrittenPictureRendersAsACleared) {
     layers.push_back(noise(CombineFunc::Opaque));
     cases.push_back(texture(std::move(layers)));
     layers.clear();
-    layers.push_back(std::make_unique<BumpMapLayer>());  // reads what lies below
+    layers.push_back(bump());  // reads what lies below
     layers.push_back(noise(CombineFunc::Transparent));
     cases.push_back(texture(std::move(layers)));
     layers.clear();
     layers.push_back(noise(CombineFunc::Multiply));  // a later bump map reads its colours
-    layers.push_back(std::make_unique<BumpMapLayer>());
+    layers.push_back(bump());
     cases.push_back(texture(std::move(layers)));
     layers.clear();
     layers.push_back(std::make_unique<MaskLayer>());
