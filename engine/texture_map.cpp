@@ -57,9 +57,12 @@ bool TextureMap::ReadLater(const BaseLayer& child, bool mayRepeat) const {
 // needs no scratch buffer at all, and its pixels are first written by the
 // layer's own loop on the pool.
 bool TextureMap::Render(RenderContext& context) {
-    if (!IsEnabled()) return true;
-    std::unique_lock<LayerLock> hold(Lock());
     const std::size_t pixels = static_cast<std::size_t>(Size());
+    if (!IsEnabled()) {
+        if (context.rgbUnwritten) FillFloats(context.rgb, 3 * pixels, 0.0f);
+        return true;
+    }
+    std::unique_lock<LayerLock> hold(Lock());
     bool blank = context.rgbUnwritten;  // black until the first composite
     if (!blank && !AllocateBuffers()) {
         FreeBuffers();

@@ -5,7 +5,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
-#include <limits>
 #include <memory>
 #include <new>
 #include <thread>
@@ -276,13 +275,17 @@ TEST(SynthesisJob, AnUnwrittenPictureRendersAsACleared) {
     never->SetUseProbability(RandomNumber(0.0f));
     layers.push_back(std::move(never));
     cases.push_back(texture(std::move(layers)));
+    layers.clear();
+    layers.push_back(noise(CombineFunc::Opaque));
+    cases.push_back(texture(std::move(layers)));
+    cases.back()->SetEnabled(false);
 
     for (int threads : {1, 4}) {
         SetMaxThreads(threads);
         for (std::size_t k = 0; k < cases.size(); ++k) {
             Picture cleared(*cases[k]);
             Picture unwritten(*cases[k]);
-            unwritten.rgb.assign(unwritten.rgb.size(), std::numeric_limits<float>::quiet_NaN());
+            unwritten.rgb.assign(unwritten.rgb.size(), 0.375f);  // NaN would be made finite
             unwritten.alpha.assign(unwritten.alpha.size(), -3.0f);
             for (Picture* picture : {&cleared, &unwritten}) {
                 RandomGenerator::Instance().Seed(17);
