@@ -388,20 +388,20 @@ int RenderTexture(TextureMap& texture, const RenderRequest& request, DisplayBitm
         return kExitRenderError;
     }
     const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    // The worker writes the buffers first, on the pool; the bitmap is made
+    // only once the alpha buffer is gone.
     FloatBuffer rgb;
     FloatBuffer alpha;
-    DisplayBitmap image;
-    if (!rgb.Allocate(3 * pixels) || !alpha.Allocate(pixels) || !image.Create(width, height, 24)) {
+    if (!rgb.Allocate(3 * pixels) || !alpha.Allocate(pixels)) {
         error = "not enough memory to render " + SizeText(width, height) + " pixels";
         return kExitRenderError;
     }
-    rgb.Fill(0.0f);
-    alpha.Fill(1.0f);
 
     SynthesisJob job;
     job.sink = request.sink;
     job.rgb = rgb.Data();
     job.alpha = alpha.Data();
+    job.unwrittenPicture = true;
     job.scale = scale;
     job.xScale = xScale;
     job.yScale = yScale;
@@ -429,6 +429,12 @@ int RenderTexture(TextureMap& texture, const RenderRequest& request, DisplayBitm
         return kExitRenderError;
     }
     if (request.tick) request.tick(request.tickArg);
+    alpha.Release();
+    DisplayBitmap image;
+    if (!image.Create(width, height, 24)) {
+        error = "not enough memory to render " + SizeText(width, height) + " pixels";
+        return kExitRenderError;
+    }
     if (!image.FillFromFloats(std::span<const float>(rgb.Data(), 3 * pixels))) {
         error = "the picture could not be filled";
         return kExitRenderError;

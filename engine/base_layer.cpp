@@ -130,10 +130,10 @@ void BaseLayer::MapColors(float* rgb, float* alpha, bool wantColour) {
     const std::size_t n = static_cast<std::size_t>(m_size);
     const float* values = m_values.Data();
     if (!wantColour) {
-        for (std::size_t i = n; i-- > 0;) {
-            rgb[i] = values[i];
-            alpha[i] = 1.0f;
-        }
+        ParallelFor(n, kPixelGrain, [&](std::size_t begin, std::size_t end) {
+            std::copy(values + begin, values + end, rgb + begin);
+            std::fill(alpha + begin, alpha + end, 1.0f);
+        });
         return;
     }
     m_colorMap.BuildTable();
@@ -148,10 +148,11 @@ void BaseLayer::MapColors(float* rgb, float* alpha, bool wantColour) {
         }
     };
     if (map.EntryCount() >= 2) {
+        const ColorSpline spline(map);
         ParallelFor(n, kPixelGrain, [&](std::size_t begin, std::size_t end) {
             for (std::size_t i = begin; i < end; ++i) {
                 double c[4];
-                map.LookupComponents(values[i], c);
+                spline.Lookup(values[i], c);
                 rgb[3 * i] = static_cast<float>(c[0]);
                 rgb[3 * i + 1] = static_cast<float>(c[1]);
                 rgb[3 * i + 2] = static_cast<float>(c[2]);
@@ -166,8 +167,7 @@ void BaseLayer::MapColors(float* rgb, float* alpha, bool wantColour) {
 }
 
 void BaseLayer::RenderBlack(RenderContext& context) {
-    const std::size_t n = static_cast<std::size_t>(m_size);
-    std::fill(context.rgb, context.rgb + 3 * n, 0.0f);
+    FillFloats(context.rgb, 3 * static_cast<std::size_t>(m_size), 0.0f);
 }
 
 bool BaseLayer::RenderPlain(RenderContext& context) {
@@ -206,7 +206,8 @@ float Clamp01(float x) {
     return x < 0.0f ? 0.0f : (x > 1.0f ? 1.0f : x);
 }
 
-template <typename Formula>
+// With kOntoBlack, src may be dst and what lies below is taken as zeros.
+template <bool kOntoBlack, typename Formula>
 void BlendColor(float* dst, const float* src, const float* alpha, const float* mask,
                 std::size_t pixels, Formula formula) {
     ParallelFor(pixels, kPixelGrain, [&](std::size_t begin, std::size_t end) {
@@ -214,7 +215,7 @@ void BlendColor(float* dst, const float* src, const float* alpha, const float* m
             const float a = alpha[p];
             for (std::size_t ch = 3; ch-- > 0;) {
                 const std::size_t k = 3 * p + ch;
-                const float b = dst[k];
+                const float b = kOntoBlack ? 0.0f : dst[k];
                 const float c = formula(src[k], a, b);
                 dst[k] = mask ? c * (1.0f - mask[k]) + b * mask[k] : c;
             }
@@ -236,39 +237,57 @@ void BlendValue(float* dst, const float* src, const float* mask, std::size_t pix
 
 }  // namespace
 
-void CompositeColor(CombineFunc function, float* dst, const float* src, const float* alpha,
-                    const float* mask, std::size_t pixels, float transparency) {
+namespace {
+
+template <bool kOntoBlack>
+void CompositeColorWith(CombineFunc function, float* dst, const float* src, const float* alpha,
+                        const float* mask, std::size_t pixels, float transparency) {
     const float w = transparency;
     switch (function) {
         case CombineFunc::Disable:
             return;
         case CombineFunc::Transparent:
-            BlendColor(dst, src, alpha, mask, pixels, [w](float l, float a, float b) {
+            BlendColor<kOntoBlack>(dst, src, alpha, mask, pixels, [w](float l, float a, float b) {
                 return (a * l + (1.0f - a) * b) * (1.0f - w) + w * b;
             });
             return;
         case CombineFunc::Shade:
-            BlendColor(dst, src, alpha, mask, pixels,
-                       [](float l, float a, float b) { return Clamp01(b + a * (l - 0.5f)); });
+            BlendColor<kOntoBlack>(dst, src, alpha, mask, pixels, [](float l, float a, float b) {
+                return Clamp01(b + a * (l - 0.5f));
+            });
             return;
         case CombineFunc::Additive:
-            BlendColor(dst, src, alpha, mask, pixels,
-                       [](float l, float a, float b) { return Clamp01(b + a * l); });
+            BlendColor<kOntoBlack>(dst, src, alpha, mask, pixels,
+                                   [](float l, float a, float b) { return Clamp01(b + a * l); });
             return;
         case CombineFunc::Subtractive:
-            BlendColor(dst, src, alpha, mask, pixels,
-                       [](float l, float a, float b) { return Clamp01(b - a * l); });
+            BlendColor<kOntoBlack>(dst, src, alpha, mask, pixels,
+                                   [](float l, float a, float b) { return Clamp01(b - a * l); });
             return;
         case CombineFunc::Multiply:
-            BlendColor(dst, src, alpha, mask, pixels,
-                       [](float l, float a, float b) { return (a * l + 1.0f - a) * b; });
+            BlendColor<kOntoBlack>(dst, src, alpha, mask, pixels, [](float l, float a, float b) {
+                return (a * l + 1.0f - a) * b;
+            });
             return;
         case CombineFunc::Opaque:
         default:
-            BlendColor(dst, src, alpha, mask, pixels,
-                       [](float l, float a, float b) { return a * l + (1.0f - a) * b; });
+            BlendColor<kOntoBlack>(dst, src, alpha, mask, pixels, [](float l, float a, float b) {
+                return a * l + (1.0f - a) * b;
+            });
             return;
     }
+}
+
+}  // namespace
+
+void CompositeColor(CombineFunc function, float* dst, const float* src, const float* alpha,
+                    const float* mask, std::size_t pixels, float transparency) {
+    CompositeColorWith<false>(function, dst, src, alpha, mask, pixels, transparency);
+}
+
+void CompositeColorOntoBlack(CombineFunc function, float* rgb, const float* alpha,
+                             const float* mask, std::size_t pixels, float transparency) {
+    CompositeColorWith<true>(function, rgb, rgb, alpha, mask, pixels, transparency);
 }
 
 void CompositeValue(CombineFunc function, float* dst, const float* src, const float* mask,

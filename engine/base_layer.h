@@ -75,6 +75,10 @@ class BaseLayer {
     virtual void MapColors(float* rgb, float* alpha, bool wantColour);
     virtual bool AllocateBuffers();
     virtual void FreeBuffers();
+    // Whether the rendering reads the colours already in context.rgb (it
+    // composites onto them) instead of overwriting every value. A container
+    // may skip its scratch buffer only for layers that overwrite.
+    virtual bool ComposesOntoTarget() const { return false; }
 
     // Takes over another layer's settings (used when a layer changes kind).
     void Assign(const BaseLayer& other);
@@ -180,6 +184,11 @@ int TruncToInt(double value);
 // transparency is used by Transparent only. Disable composites nothing.
 void CompositeColor(CombineFunc function, float* dst, const float* src, const float* alpha,
                     const float* mask, std::size_t pixels, float transparency);
+// CompositeColor onto a black picture with the layer's colours already in
+// place: rgb holds src and becomes the composite, bit for bit what
+// CompositeColor gives for a dst of zeros.
+void CompositeColorOntoBlack(CombineFunc function, float* rgb, const float* alpha,
+                             const float* mask, std::size_t pixels, float transparency);
 void CompositeValue(CombineFunc function, float* dst, const float* src, const float* mask,
                     std::size_t pixels, float transparency);
 // Replaces 3 floats per pixel by one luminance value per pixel, in place.

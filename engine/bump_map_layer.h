@@ -66,6 +66,7 @@ class BumpMapLayer : public MultiBaseLayer {
     bool IsSameKind(const BaseLayer& other) const override;
     bool AllocateBuffers() override;
     void FreeBuffers() override;
+    bool ComposesOntoTarget() const override { return true; }
 
     // False (nothing changes) when kMaxLights are held.
     bool AddLight(std::shared_ptr<BumpLightSrc> light);

@@ -67,9 +67,24 @@ Color RampColor(double r, double g, double b, double o) {
 
 }  // namespace
 
+namespace {
+
+const std::array<Color, ColorMap::kTableSize>& UnbuiltTable() {
+    static const std::array<Color, ColorMap::kTableSize> table{};
+    return table;
+}
+
+}  // namespace
+
+const Color& ColorMap::TableEntry(int position) const {
+    return (m_table ? *m_table : UnbuiltTable())[position];
+}
+
 void ColorMap::BuildTable() {
+    if (!m_table) m_table = std::make_unique<Table>();
+    Table& table = *m_table;
     if (m_entries.empty()) {
-        m_table.fill(Color(1.0, 1.0, 1.0));
+        table.fill(Color(1.0, 1.0, 1.0));
         return;
     }
     if (m_entries.size() >= 2) {
@@ -85,7 +100,7 @@ void ColorMap::BuildTable() {
     // Positions in 64 bits: indices from a file may be anywhere in int's range.
     Color c = m_entries.front().Pick();
     const long long firstIndex = m_entries.front().index;
-    for (long long p = 0; p <= firstIndex && p < kTableSize; ++p) m_table[p] = c;
+    for (long long p = 0; p <= firstIndex && p < kTableSize; ++p) table[p] = c;
     long long i = firstIndex < 0 ? 0 : firstIndex + 1;
 
     for (std::size_t k = 1; k < m_entries.size(); ++k) {
@@ -101,7 +116,7 @@ void ColorMap::BuildTable() {
             const double dop = (d.opacityValue - c.opacityValue) / dn;
             double r = c.red, g = c.green, b = c.blue, o = c.opacityValue;
             while (i <= e.index && i < kTableSize) {
-                m_table[i] = RampColor(r, g, b, o);
+                table[i] = RampColor(r, g, b, o);
                 r += dr;
                 g += dg;
                 b += db;
@@ -111,31 +126,80 @@ void ColorMap::BuildTable() {
         }
         c = d;
     }
-    for (; i < kTableSize; ++i) m_table[i] = c;
+    for (; i < kTableSize; ++i) table[i] = c;
 }
 
-void ColorMap::LookupComponents(double v, double out[4]) const {
+namespace {
+
+// The Catmull-Rom segment through p1 and p2; the ColorSpline keeps these.
+struct Cubic {
+    double a, b, c, d;
+};
+
+Cubic CubicOf(double a0, double a1, double a2, double a3) {
+    return {-0.5 * a0 + 1.5 * a1 - 1.5 * a2 + 0.5 * a3, 1.0 * a0 - 2.5 * a1 + 2.0 * a2 - 0.5 * a3,
+            -0.5 * a0 + 0.5 * a2, a1};
+}
+
+double Evaluate(double a, double b, double c, double d, double t) {
+    return ((a * t + b) * t + c) * t + d;
+}
+
+// The segment of v and the position t in it.
+int SegmentOf(double v, double& t) {
     if (std::isnan(v)) v = 0.0;
     v = std::clamp(v, 0.0, 1.0);
     const double s = 253.0 * v;
     const int k = std::min(static_cast<int>(s), 252);
-    const double t = s - k;
-    const Color& p0 = m_table[k];
-    const Color& p1 = m_table[k + 1];
-    const Color& p2 = m_table[k + 2];
-    const Color& p3 = m_table[k + 3];
+    t = s - k;
+    return k;
+}
+
+}  // namespace
+
+void ColorMap::LookupComponents(double v, double out[4]) const {
+    double t = 0.0;
+    const int k = SegmentOf(v, t);
+    const Table& table = m_table ? *m_table : UnbuiltTable();
+    const Color& p0 = table[k];
+    const Color& p1 = table[k + 1];
+    const Color& p2 = table[k + 2];
+    const Color& p3 = table[k + 3];
     auto spline = [t](double a0, double a1, double a2, double a3) {
-        const double a = -0.5 * a0 + 1.5 * a1 - 1.5 * a2 + 0.5 * a3;
-        const double b = 1.0 * a0 - 2.5 * a1 + 2.0 * a2 - 0.5 * a3;
-        const double c = -0.5 * a0 + 0.5 * a2;
-        const double d = a1;
-        return ((a * t + b) * t + c) * t + d;
+        const Cubic q = CubicOf(a0, a1, a2, a3);
+        return Evaluate(q.a, q.b, q.c, q.d, t);
     };
     out[0] = spline(p0.red, p1.red, p2.red, p3.red);
     out[1] = spline(p0.green, p1.green, p2.green, p3.green);
     out[2] = spline(p0.blue, p1.blue, p2.blue, p3.blue);
     out[3] = std::clamp(spline(p0.opacityValue, p1.opacityValue, p2.opacityValue, p3.opacityValue),
                         0.0, 1.0);
+}
+
+ColorSpline::ColorSpline(const ColorMap& map) : m_segments(253) {
+    for (int k = 0; k < 253; ++k) {
+        const Color* p[4] = {&map.TableEntry(k), &map.TableEntry(k + 1), &map.TableEntry(k + 2),
+                             &map.TableEntry(k + 3)};
+        Segment& segment = m_segments[static_cast<std::size_t>(k)];
+        const auto set = [&segment](int channel, const Cubic& q) {
+            segment.a[channel] = q.a;
+            segment.b[channel] = q.b;
+            segment.c[channel] = q.c;
+            segment.d[channel] = q.d;
+        };
+        set(0, CubicOf(p[0]->red, p[1]->red, p[2]->red, p[3]->red));
+        set(1, CubicOf(p[0]->green, p[1]->green, p[2]->green, p[3]->green));
+        set(2, CubicOf(p[0]->blue, p[1]->blue, p[2]->blue, p[3]->blue));
+        set(3, CubicOf(p[0]->opacityValue, p[1]->opacityValue, p[2]->opacityValue,
+                       p[3]->opacityValue));
+    }
+}
+
+void ColorSpline::Lookup(double v, double out[4]) const {
+    double t = 0.0;
+    const Segment& q = m_segments[static_cast<std::size_t>(SegmentOf(v, t))];
+    for (int c = 0; c < 4; ++c) out[c] = Evaluate(q.a[c], q.b[c], q.c[c], q.d[c], t);
+    out[3] = std::clamp(out[3], 0.0, 1.0);
 }
 
 Color ColorMap::Lookup(double v) const {
@@ -148,7 +212,7 @@ Color ColorMap::Lookup(double v) const {
     }
     if (std::isnan(v)) v = 0.0;
     v = std::clamp(v, 0.0, 1.0);
-    const Color base = m_entries.empty() ? Color(1.0, 1.0, 1.0) : m_table[0];
+    const Color base = m_entries.empty() ? Color(1.0, 1.0, 1.0) : TableEntry(0);
     Color out(v * base.red, v * base.green, v * base.blue);
     out.opacity = base.opacity;
     out.opacityValue = base.opacity.Evaluate();
@@ -156,7 +220,7 @@ Color ColorMap::Lookup(double v) const {
 }
 
 bool ColorMap::LookupDraws() const {
-    return m_entries.size() == 1 && m_table[0].opacity.Draws();
+    return m_entries.size() == 1 && TableEntry(0).opacity.Draws();
 }
 
 void BaseColorFunctor::Apply(float*, std::size_t) const {}

@@ -92,12 +92,32 @@ class ColorMap {
     const std::vector<IndexedColor>& Entries() const { return m_entries; }
     std::vector<IndexedColor>& Entries() { return m_entries; }
     int EntryCount() const { return static_cast<int>(m_entries.size()); }
-    const Color& TableEntry(int position) const { return m_table[position]; }
+    // Default colours until the first BuildTable.
+    const Color& TableEntry(int position) const;
 
   private:
+    using Table = std::array<Color, kTableSize>;
+
     std::vector<IndexedColor> m_entries;
     bool m_isRandom = false;
-    std::array<Color, kTableSize> m_table;
+    // 16 KB, made by the first BuildTable: a layer that never renders
+    // (most of a large document at any time) carries none.
+    std::unique_ptr<Table> m_table;
+};
+
+// The spline of a built colour map of two entries or more, segment by
+// segment: LookupComponents' results, bit for bit, with the coefficients of
+// each of the table's segments worked out once instead of at every pixel.
+class ColorSpline {
+  public:
+    explicit ColorSpline(const ColorMap& map);
+    void Lookup(double v, double out[4]) const;
+
+  private:
+    struct Segment {
+        double a[4], b[4], c[4], d[4];  // red, green, blue, opacity
+    };
+    std::vector<Segment> m_segments;
 };
 
 // A function applied to a generator's raw values before colour mapping.

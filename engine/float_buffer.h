@@ -1,14 +1,19 @@
 #pragma once
 
-#include <algorithm>
 #include <cstddef>
 #include <memory>
 #include <new>
 
 namespace quillon {
 
+// Sets count floats to value on the worker pool.
+void FillFloats(float* data, std::size_t count, float value);
+
 // An owned float array whose allocation failure is a result, not an
 // exception: a layer that cannot get its buffers renders black instead.
+// Allocate leaves the memory unwritten (the kernel maps its pages only when
+// first written), so a buffer is written by the pass that first needs it:
+// Fill or a layer's own pixel loop, both on the worker pool.
 class FloatBuffer {
   public:
     FloatBuffer() = default;
@@ -32,7 +37,9 @@ class FloatBuffer {
         m_data.reset();
         m_count = 0;
     }
-    void Fill(float value) { std::fill(m_data.get(), m_data.get() + m_count, value); }
+    // On the worker pool: the first write of a large buffer is what maps its
+    // pages, which would otherwise cost one thread a page fault per 4 KB.
+    void Fill(float value);
 
     float* Data() { return m_data.get(); }
     const float* Data() const { return m_data.get(); }

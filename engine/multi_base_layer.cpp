@@ -97,6 +97,12 @@ int MultiBaseLayer::IndexOf(const BaseLayer* child) const {
 
 bool MultiBaseLayer::ApplyChildren(RenderContext& context,
                                    const std::function<void(BaseLayer& child)>& composite) {
+    return ApplyChildren(context, nullptr, composite);
+}
+
+bool MultiBaseLayer::ApplyChildren(
+    RenderContext& context, const std::function<void(BaseLayer& child, bool mayRepeat)>& prepare,
+    const std::function<void(BaseLayer& child)>& composite) {
     RandomGenerator& gen = RandomGenerator::Instance();
     for (int k = Count() - 1; k >= 0; --k) {
         BaseLayer& child = *m_children[static_cast<std::size_t>(k)];
@@ -107,6 +113,7 @@ bool MultiBaseLayer::ApplyChildren(RenderContext& context,
             const double u = gen.Uniform(0.0, 1.0);
             const double p = child.UseProbability().Evaluate();
             if (!(u < p)) continue;
+            if (prepare) prepare(child, n + 1 < times);
             if (!child.Render(context) || context.IsCancelled()) return false;
             if (child.GetCombineFunc() == CombineFunc::Disable) continue;  // mask stays
             composite(child);

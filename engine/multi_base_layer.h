@@ -47,6 +47,12 @@ class MultiBaseLayer : public BaseLayer {
     // false as soon as a child fails or the job is cancelled.
     bool ApplyChildren(RenderContext& context,
                        const std::function<void(BaseLayer& child)>& composite);
+    // The same, with prepare called before each application renders:
+    // mayRepeat says whether the child may render again after this one.
+    // prepare may point context.rgb elsewhere for the child.
+    bool ApplyChildren(RenderContext& context,
+                       const std::function<void(BaseLayer& child, bool mayRepeat)>& prepare,
+                       const std::function<void(BaseLayer& child)>& composite);
 
     FloatBuffer m_scratch;
 

@@ -26,6 +26,11 @@ struct RenderContext {
     float xScale = 1.0f;
     float yScale = 1.0f;
     bool wantColour = true;
+    // rgb holds no picture yet and its memory may never have been written:
+    // it counts as black, and whoever renders into it must write every value
+    // before reading any (the top texture map composites its first layer
+    // straight into it instead of through a scratch buffer).
+    bool rgbUnwritten = false;
     NotificationSink* sink = nullptr;
     CompositeCallback onComposite;
     const SynthesisJob* job = nullptr;  // provides the cancel event
@@ -51,10 +56,12 @@ class ChildContextScope {
           m_scale(context.scale),
           m_xScale(context.xScale),
           m_yScale(context.yScale),
-          m_wantColour(context.wantColour) {
+          m_wantColour(context.wantColour),
+          m_rgbUnwritten(context.rgbUnwritten) {
         context.rgb = childRgb;
         context.mask.Release();
         context.wantColour = childWantColour;
+        context.rgbUnwritten = false;
     }
     ~ChildContextScope() { Restore(); }
     ChildContextScope(const ChildContextScope&) = delete;
@@ -69,6 +76,7 @@ class ChildContextScope {
         m_context.xScale = m_xScale;
         m_context.yScale = m_yScale;
         m_context.wantColour = m_wantColour;
+        m_context.rgbUnwritten = m_rgbUnwritten;
     }
     float* CallerRgb() const { return m_rgb; }
     bool CallerWantsColour() const { return m_wantColour; }
@@ -79,6 +87,7 @@ class ChildContextScope {
     FloatBuffer m_mask;
     float m_scale, m_xScale, m_yScale;
     bool m_wantColour;
+    bool m_rgbUnwritten;
     bool m_restored = false;
 };
 

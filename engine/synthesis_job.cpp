@@ -7,8 +7,10 @@
 #include <cmath>
 #include <cstddef>
 #include <limits>
+#include <mutex>
 #include <new>
 
+#include "engine/parallel.h"
 #include "engine/texture_map.h"
 
 namespace quillon {
@@ -21,11 +23,30 @@ namespace {
 // which shows exactly as they would have (clamped to 0..1 for display).
 void MakeFinite(float* values, std::size_t count) {
     constexpr float kMax = std::numeric_limits<float>::max();
-    for (std::size_t i = 0; i < count; ++i) {
-        const float v = values[i];
-        if (std::isfinite(v)) continue;
-        values[i] = std::isnan(v) ? 0.0f : (v > 0.0f ? kMax : -kMax);
+    ParallelFor(count, kPixelGrain, [values](std::size_t begin, std::size_t end) {
+        for (std::size_t i = begin; i < end; ++i) {
+            const float v = values[i];
+            if (std::isfinite(v)) continue;
+            values[i] = std::isnan(v) ? 0.0f : (v > 0.0f ? kMax : -kMax);
+        }
+    });
+}
+
+// A stopped rendering leaves the buffers of the layers it was in; they go
+// now rather than with the layers. One lock at a time, never nested.
+void FreeTreeBuffers(BaseLayer& layer) {
+    {
+        std::lock_guard<LayerLock> hold(layer.Lock());
+        layer.FreeBuffers();
     }
+    if (auto* container = dynamic_cast<MultiBaseLayer*>(&layer)) {
+        for (int k = 0; k < container->Count(); ++k) FreeTreeBuffers(*container->Child(k));
+    }
+}
+
+// Only a texture map writes every value of an unwritten picture itself.
+bool WritesUnwrittenPicture(const BaseLayer& layer) {
+    return dynamic_cast<const TextureMap*>(&layer) && !dynamic_cast<const MaskLayer*>(&layer);
 }
 
 }  // namespace
@@ -47,6 +68,15 @@ bool SynthesisJob::RunHere() {
     context.job = this;
     context.callbackArg = callbackArg;
 
+    const std::size_t pixels = static_cast<std::size_t>(texture->Size());
+    if (unwrittenPicture) {
+        FillFloats(alpha, pixels, 1.0f);
+        if (WritesUnwrittenPicture(*texture)) {
+            context.rgbUnwritten = true;
+        } else {
+            FillFloats(rgb, 3 * pixels, 0.0f);
+        }
+    }
     m_outOfMemory = false;
     try {
         m_succeeded = texture->Render(context);
@@ -55,9 +85,10 @@ bool SynthesisJob::RunHere() {
         // released on the way out and the done event still comes.
         m_succeeded = false;
         m_outOfMemory = true;
+        if (context.rgbUnwritten) FillFloats(rgb, 3 * pixels, 0.0f);
     }
+    if (!m_succeeded) FreeTreeBuffers(*texture);
     if (m_succeeded) {
-        const std::size_t pixels = static_cast<std::size_t>(texture->Size());
         MakeFinite(rgb, 3 * pixels);
         MakeFinite(alpha, pixels);
         if (onComposite) onComposite(context, rgb, callbackArg);

@@ -23,6 +23,11 @@ class SynthesisJob {
     NotificationSink* sink = nullptr;
     float* rgb = nullptr;    // width x height x 3, cleared by the caller
     float* alpha = nullptr;  // width x height, filled with 1.0 by the caller
+    // The caller only allocated rgb and alpha: the worker fills alpha and
+    // leaves rgb to the rendering, which writes every value (black where
+    // nothing is composited), both on the pool. A texture of one layer then
+    // needs no scratch picture.
+    bool unwrittenPicture = false;
     float scale = 1.0f;
     float xScale = 1.0f;
     float yScale = 1.0f;

@@ -27,6 +27,7 @@ class TextureMap : public MultiBaseLayer {
     bool IsSameKind(const BaseLayer& other) const override;
     bool AllocateBuffers() override;
     void FreeBuffers() override;
+    bool ComposesOntoTarget() const override { return true; }
 
     const RandomNumber& Zoom() const { return m_zoom; }
     void SetZoom(const RandomNumber& zoom) { m_zoom = zoom; }
@@ -34,6 +35,10 @@ class TextureMap : public MultiBaseLayer {
     void SetScreenSaverType(int bits) { m_screenSaverType = bits; }
 
   private:
+    // Whether a child rendered after this application might read what the
+    // scratch buffer held before it (see ComposesOntoTarget).
+    bool ReadLater(const BaseLayer& child, bool mayRepeat) const;
+
     RandomNumber m_zoom = RandomNumber(1.0f);
     int m_screenSaverType = 0;
 };
@@ -53,6 +58,8 @@ class MaskLayer : public TextureMap {
     bool ReadBlock(BlockReader& reader) override;
     bool IsSameKind(const BaseLayer& other) const override;
     void NormalizeCombine() override;
+    // Renders into a buffer of its own and leaves the caller's colours alone.
+    bool ComposesOntoTarget() const override { return false; }
 
     bool Greyify() const { return m_greyify; }
     void SetGreyify(bool greyify) { m_greyify = greyify; }

@@ -224,6 +224,11 @@ bool TilingLayer::Render(RenderContext& context) {
             return RenderPlain(context);
         }
         step = m_regular ? PlaceBricks(context) : GrowRocks(context);
+        // The pieces are filled: the children's pictures are read no more.
+        for (Source& source : m_sources) {
+            source.colour.Release();
+            source.alpha.Release();
+        }
         if (step == Step::Done) {
             int radius = TruncToInt(m_edgeRadius.Evaluate());
             // A larger kernel only repeats the texture.
@@ -782,6 +787,7 @@ TilingLayer::Step TilingLayer::MakeEdges(RenderContext& context, int radius) {
             }
         });
     if (!greyed || !Shade(grey, true, context)) return Step::Cancelled;
+    m_scratch.Release();  // the heights are lit; only the light is read below
     const float* shade = m_work.Data();
     float* colour = m_colour.Data();
     const float* alpha = context.alpha;
@@ -792,6 +798,7 @@ TilingLayer::Step TilingLayer::MakeEdges(RenderContext& context, int radius) {
             }
         }
     });
+    m_work.Release();
     return Step::Done;
 }
 

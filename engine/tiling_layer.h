@@ -45,6 +45,8 @@ class TilingLayer : public BumpMapLayer {
     bool IsSameKind(const BaseLayer& other) const override;
     bool AllocateBuffers() override;
     void FreeBuffers() override;
+    // Overwrites every colour of the target with its pieces.
+    bool ComposesOntoTarget() const override { return false; }
 
     // The base behaviour, then the child is marked as a tiling sub-layer.
     bool InsertAt(std::unique_ptr<BaseLayer> layer, int index) override;

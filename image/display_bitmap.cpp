@@ -66,8 +66,15 @@ bool DisplayBitmap::Create(int width, int height, int bitsPerPixel) {
     const std::size_t stride = StrideFor(width, bits);
     const std::size_t table = bits <= 8 ? 4 * (std::size_t{1} << bits) : 0;
     const std::size_t size = kInfoHeaderSize + table + stride * static_cast<std::size_t>(height);
-    std::unique_ptr<std::uint8_t[]> data(new (std::nothrow) std::uint8_t[size]());
+    std::unique_ptr<std::uint8_t[]> data(new (std::nothrow) std::uint8_t[size]);
     if (!data) return false;
+    // The rows are cleared on the worker threads, which maps their pages there.
+    std::memset(data.get(), 0, kInfoHeaderSize + table);
+    std::uint8_t* rows = data.get() + kInfoHeaderSize + table;
+    ForEachRowBand(height, stride, [rows, stride](int first, int end) {
+        std::memset(rows + static_cast<std::size_t>(first) * stride, 0,
+                    static_cast<std::size_t>(end - first) * stride);
+    });
     std::uint8_t* h = data.get();
     le::Put32(h, kInfoHeaderSize);
     le::Put32(h + 4, static_cast<std::uint32_t>(width));
@@ -122,20 +129,25 @@ bool DisplayBitmap::FillFromImage(const ImageBuffer& image) {
         return false;
     const int rows = std::min(m_height, image.Height());
     const int cols = std::min(m_width, image.Width());
-    for (int r = 0; r < rows; ++r) {
-        const std::uint8_t* src = image.Row(r);
-        std::uint8_t* dst = BitmapRow(r);
-        for (int x = 0; x < cols; ++x, src += 3, dst += 3) {
-            dst[0] = src[2];
-            dst[1] = src[1];
-            dst[2] = src[0];
+    ForEachRowBand(rows, m_stride, [&](int first, int end) {
+        for (int r = first; r < end; ++r) {
+            const std::uint8_t* src = image.Row(r);
+            std::uint8_t* dst = BitmapRow(r);
+            for (int x = 0; x < cols; ++x, src += 3, dst += 3) {
+                dst[0] = src[2];
+                dst[1] = src[1];
+                dst[2] = src[0];
+            }
         }
-    }
+    });
     return true;
 }
 
 bool DisplayBitmap::FillFromFloats(std::span<const float> rgb) {
-    return FillRowsFromFloats(rgb, 0, m_height);
+    if (!FillRowsFromFloats(rgb, 0, 0)) return false;  // checks the sizes
+    ForEachRowBand(m_height, m_stride,
+                   [&](int first, int end) { FillRowsFromFloats(rgb, first, end); });
+    return true;
 }
 
 bool DisplayBitmap::FillRowsFromFloats(std::span<const float> rgb, int firstRow, int endRow) {
@@ -173,29 +185,38 @@ std::unique_ptr<ImageBuffer> DisplayBitmap::ToImage(Palette* palette) const {
     if (!m_data) return nullptr;
     auto image = std::make_unique<ImageBuffer>();
     const bool rgb = m_bitsPerPixel == 24;
-    if (!image->Allocate(m_width, m_height, rgb ? 3 : 1, m_bitsPerPixel)) return nullptr;
-    for (int r = 0; r < m_height; ++r) {
-        const std::uint8_t* src = BitmapRow(m_height - 1 - r);
-        std::uint8_t* dst = image->Row(r);
-        for (int x = 0; x < m_width; ++x) {
-            switch (m_bitsPerPixel) {
-                case 24:
-                    dst[3 * x] = src[3 * x + 2];
-                    dst[3 * x + 1] = src[3 * x + 1];
-                    dst[3 * x + 2] = src[3 * x];
-                    break;
-                case 8:
-                    dst[x] = src[x];
-                    break;
-                case 4:
-                    dst[x] = (src[x / 2] >> (x % 2 == 0 ? 4 : 0)) & 0x0F;
-                    break;
-                default:
-                    dst[x] = (src[x / 8] >> (7 - x % 8)) & 1;
-                    break;
+    const std::size_t rowBytes = static_cast<std::size_t>(m_width) * (rgb ? 3 : 1);
+    const std::size_t size = rowBytes * static_cast<std::size_t>(m_height);
+    // Every byte is written below, so the array starts unwritten.
+    std::unique_ptr<std::uint8_t[]> pixels(new (std::nothrow) std::uint8_t[size]);
+    if (!pixels) return nullptr;
+    std::uint8_t* const out = pixels.get();
+    ForEachRowBand(m_height, rowBytes, [&](int first, int end) {
+        for (int r = first; r < end; ++r) {
+            const std::uint8_t* src = BitmapRow(m_height - 1 - r);
+            std::uint8_t* dst = out + static_cast<std::size_t>(r) * rowBytes;
+            for (int x = 0; x < m_width; ++x) {
+                switch (m_bitsPerPixel) {
+                    case 24:
+                        dst[3 * x] = src[3 * x + 2];
+                        dst[3 * x + 1] = src[3 * x + 1];
+                        dst[3 * x + 2] = src[3 * x];
+                        break;
+                    case 8:
+                        dst[x] = src[x];
+                        break;
+                    case 4:
+                        dst[x] = (src[x / 2] >> (x % 2 == 0 ? 4 : 0)) & 0x0F;
+                        break;
+                    default:
+                        dst[x] = (src[x / 8] >> (7 - x % 8)) & 1;
+                        break;
+                }
             }
         }
-    }
+    });
+    if (!image->Adopt(std::move(pixels), size, m_width, m_height, rgb ? 3 : 1, m_bitsPerPixel))
+        return nullptr;
     if (palette) {
         palette->clear();
         const std::uint8_t* table = m_data.get() + kInfoHeaderSize;
@@ -256,16 +277,18 @@ bool MirrorExpand(const DisplayBitmap& source, bool mirrorX, bool mirrorY, Displ
     DisplayBitmap out;
     if (!out.Create(outWidth, outHeight, 24)) return false;
     // Rows are counted from the top here and stored bottom row first.
-    for (int r = 0; r < outHeight; ++r) {
-        const int sourceTopRow = r < height ? r : 2 * height - 1 - r;
-        const std::uint8_t* from = source.BitmapRow(height - 1 - sourceTopRow);
-        std::uint8_t* to = out.BitmapRow(outHeight - 1 - r);
-        std::memcpy(to, from, static_cast<std::size_t>(width) * 3);
-        for (int c = width; c < outWidth; ++c) {
-            std::memcpy(to + 3 * static_cast<std::size_t>(c),
-                        from + 3 * static_cast<std::size_t>(2 * width - 1 - c), 3);
+    ForEachRowBand(outHeight, out.Stride(), [&](int first, int end) {
+        for (int r = first; r < end; ++r) {
+            const int sourceTopRow = r < height ? r : 2 * height - 1 - r;
+            const std::uint8_t* from = source.BitmapRow(height - 1 - sourceTopRow);
+            std::uint8_t* to = out.BitmapRow(outHeight - 1 - r);
+            std::memcpy(to, from, static_cast<std::size_t>(width) * 3);
+            for (int c = width; c < outWidth; ++c) {
+                std::memcpy(to + 3 * static_cast<std::size_t>(c),
+                            from + 3 * static_cast<std::size_t>(2 * width - 1 - c), 3);
+            }
         }
-    }
+    });
     result = std::move(out);
     return true;
 }

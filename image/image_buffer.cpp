@@ -6,13 +6,27 @@
 #include <new>
 #include <utility>
 
+#include <tbb/blocked_range.h>
+#include <tbb/parallel_for.h>
+
 namespace quillon {
 
 namespace {
 
+// Cleared on the worker threads, which maps a large array's pages there.
 std::unique_ptr<std::uint8_t[]> NewZeroedBytes(std::size_t count) {
-    return std::unique_ptr<std::uint8_t[]>(new (std::nothrow)
-                                               std::uint8_t[count == 0 ? 1 : count]());
+    const std::size_t n = count == 0 ? 1 : count;
+    std::unique_ptr<std::uint8_t[]> bytes(new (std::nothrow) std::uint8_t[n]);
+    if (!bytes) return bytes;
+    // Pictures hold at most 3 x 2^28 bytes: the chunks fit an int.
+    constexpr std::size_t kChunk = std::size_t{1} << 16;
+    std::uint8_t* const data = bytes.get();
+    ForEachRowBand(static_cast<int>((n + kChunk - 1) / kChunk), kChunk, [&](int first, int end) {
+        const std::size_t from = static_cast<std::size_t>(first) * kChunk;
+        const std::size_t to = std::min(n, static_cast<std::size_t>(end) * kChunk);
+        std::memset(data + from, 0, to - from);
+    });
+    return bytes;
 }
 
 bool ValidFormat(int bytesPerPixel, int bitsPerPixel) {
@@ -107,6 +121,27 @@ std::uint8_t ToByte(double v) {
 
 }  // namespace
 
+void ForEachRowBand(int rows, std::size_t rowBytes,
+                    const std::function<void(int first, int end)>& body) {
+    if (rows <= 0) return;
+    // Bands of about 256 KB: large enough to outweigh handing them out.
+    const int grain = static_cast<int>(
+        std::clamp<std::size_t>((std::size_t{1} << 18) / std::max<std::size_t>(rowBytes, 1), 1,
+                                static_cast<std::size_t>(rows)));
+    // The thread sanitizer cannot see inside TBB (see engine/parallel.cpp).
+#if defined(__SANITIZE_THREAD__)
+    constexpr bool kSerial = true;
+#else
+    constexpr bool kSerial = false;
+#endif
+    if (rows <= grain || kSerial) {
+        body(0, rows);
+        return;
+    }
+    tbb::parallel_for(tbb::blocked_range<int>(0, rows, grain),
+                      [&body](const tbb::blocked_range<int>& r) { body(r.begin(), r.end()); });
+}
+
 bool IsValidImageSize(std::int64_t width, std::int64_t height) {
     return width >= 1 && height >= 1 && width <= kMaxImageDimension &&
            height <= kMaxImageDimension && width * height <= kMaxImagePixels;
@@ -152,17 +187,20 @@ ImageBuffer::ImageBuffer(const ImageBuffer& indexed, const Palette& palette) {
         return;
     }
     if (!Allocate(indexed.m_width, indexed.m_height, 3, 24)) return;
-    const std::uint8_t* src = indexed.Pixels();
-    std::uint8_t* dst = m_pixels.get();
-    const std::size_t count = indexed.m_size;
-    for (std::size_t i = 0; i < count; ++i, dst += 3) {
-        std::size_t index = src[i];
-        if (index < palette.size()) {
-            dst[0] = palette[index].r;
-            dst[1] = palette[index].g;
-            dst[2] = palette[index].b;
-        }  // else stays black
-    }
+    const std::size_t width = static_cast<std::size_t>(m_width);
+    ForEachRowBand(m_height, RowBytes(), [&](int first, int end) {
+        const std::uint8_t* src = indexed.Row(first);
+        std::uint8_t* dst = Row(first);
+        const std::size_t count = static_cast<std::size_t>(end - first) * width;
+        for (std::size_t i = 0; i < count; ++i, dst += 3) {
+            const std::size_t index = src[i];
+            if (index < palette.size()) {
+                dst[0] = palette[index].r;
+                dst[1] = palette[index].g;
+                dst[2] = palette[index].b;
+            }  // else stays black
+        }
+    });
 }
 
 bool ImageBuffer::Allocate(int width, int height, int bytesPerPixel, int bitsPerPixel) {

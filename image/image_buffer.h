@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +16,12 @@ inline constexpr std::int64_t kMaxImagePixels = std::int64_t{1} << 28;
 
 // True when width x height is a picture the library accepts.
 bool IsValidImageSize(std::int64_t width, std::int64_t height);
+
+// Runs body(first, end) over bands of rows covering [0, rows) on the worker
+// threads (within the process's thread limit), for conversions whose rows
+// are independent of each other; rowBytes sizes the bands.
+void ForEachRowBand(int rows, std::size_t rowBytes,
+                    const std::function<void(int first, int end)>& body);
 
 struct PaletteEntry {
     std::uint8_t r = 0, g = 0, b = 0;

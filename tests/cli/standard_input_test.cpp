@@ -129,9 +129,9 @@ TEST(StandardInput, ReadingTakesNoMemoryForTheDeclaredSize) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(RunRenderFed({"--check", "-"}, r.out, limit).status, 0) << "the printed form loads";
 
-    // 40000 layers take more than a small limit allows.
+    // A million layers take more than a small limit allows.
     std::string many = "VERSION 2\nTEXTURE \"x\" {\n\tLAYERS {\n";
-    for (int k = 0; k < 40000; ++k) many += "\t\tBASELAYER \"e\" { }\n";
+    for (int k = 0; k < 1000000; ++k) many += "\t\tBASELAYER \"e\" { }\n";
     many += "\t}\n}\n";
     r = RunRenderFed({"--check", "-"}, many, limit);
     EXPECT_EQ(r.status, 3) << r.err;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 namespace quillon {
@@ -154,6 +155,27 @@ TEST(ColorMap, RandomOpacityIsDrawnAtEveryBuild) {
     EXPECT_NE(first, map.TableEntry(0).opacityValue);
     EXPECT_GE(map.Lookup(0.0).opacityValue, 0.0);
     EXPECT_LE(map.Lookup(0.0).opacityValue, 1.0);
+}
+
+// The per-segment spline must give LookupComponents' bits everywhere,
+// out-of-range, NaN and infinite values included.
+TEST(ColorSpline, EqualsLookupComponentsBitForBit) {
+    ColorMap map;
+    map.RemoveAllEntries();
+    map.AddEntry(IndexedColor(0, Color(0.1, 0.9, 0.3, RandomNumber(0.5f))));
+    map.AddEntry(IndexedColor(37, Color(1.0, 0.0, 0.7)));
+    map.AddEntry(IndexedColor(200, Color(0.2, 0.4, 1.0, RandomNumber(0.9f))));
+    map.AddEntry(IndexedColor(255, Color(0.0, 1.0, 0.0)));
+    map.BuildTable();
+    const ColorSpline spline(map);
+    std::vector<double> values{-1.0, 0.0, 1.0, 2.0, std::nan(""), INFINITY, -INFINITY};
+    for (int k = 0; k <= 5000; ++k) values.push_back(k / 5000.0);
+    for (double v : values) {
+        double expected[4], got[4];
+        map.LookupComponents(v, expected);
+        spline.Lookup(v, got);
+        EXPECT_EQ(0, std::memcmp(expected, got, sizeof expected)) << v;
+    }
 }
 
 TEST(ColorFunctors, ScaleModulusTrig) {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <limits>
 #include <vector>
 
 #include "engine/base_layer.h"
@@ -70,6 +72,28 @@ TEST(CompositeColor, DisableTouchesNothing) {
     const std::vector<float> src(3, 0.9f), alpha(1, 1.0f);
     CompositeColor(CombineFunc::Disable, dst.data(), src.data(), alpha.data(), nullptr, 1, 0);
     EXPECT_EQ(dst, (std::vector<float>{0.1f, 0.2f, 0.3f}));
+}
+
+// In place onto black must give CompositeColor's bits over zeros, odd
+// values (negative, NaN, infinite) and masks included.
+TEST(CompositeColor, OntoBlackInPlaceEqualsOverZeros) {
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const std::vector<float> src{0.8f, -0.0f, 1.7f, -2.5f, nan, inf, 0.3f, 0.5f, -inf};
+    const std::vector<float> alpha{0.25f, 1.0f, -0.5f};
+    const std::vector<float> mask{0.0f, 0.5f, 1.0f, nan, -1.0f, 0.25f, inf, 0.75f, 2.0f};
+    for (int f = 0; f < static_cast<int>(kCombineFuncCount); ++f) {
+        const auto function = static_cast<CombineFunc>(f);
+        for (const float* m : {static_cast<const float*>(nullptr), mask.data()}) {
+            std::vector<float> over(9, 0.0f);
+            CompositeColor(function, over.data(), src.data(), alpha.data(), m, 3, 0.3f);
+            std::vector<float> inPlace = src;
+            CompositeColorOntoBlack(function, inPlace.data(), alpha.data(), m, 3, 0.3f);
+            if (function == CombineFunc::Disable) continue;  // composites nothing either way
+            EXPECT_EQ(0, std::memcmp(over.data(), inPlace.data(), over.size() * sizeof(float)))
+                << "function " << f << (m ? " masked" : "");
+        }
+    }
 }
 
 TEST(CompositeValue, EveryFunctionUnclampedAndMasked) {

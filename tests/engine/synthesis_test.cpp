@@ -4,11 +4,16 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <thread>
 #include <vector>
 
+#include "engine/bump_map_layer.h"
+#include "engine/combine_layer.h"
+#include "engine/noise_function_layer.h"
+#include "engine/parallel.h"
 #include "engine/texture_map.h"
 #include "engine/white_noise_layer.h"
 #include "test_layers.h"
@@ -219,6 +224,104 @@ TEST(SynthesisJob, RunningOutOfMemoryIsAFailureNotAnAbort) {
     texture.AddLast(std::make_unique<SolidLayer>(0.5f, 0.5f, 0.5f));
     EXPECT_TRUE(job.RunHere());
     EXPECT_FALSE(job.RanOutOfMemory());
+}
+
+// A picture handed over unwritten must come out as the cleared one does,
+// whichever children may render straight into it, at one thread and more.
+TEST(SynthesisJob, AnUnwrittenPictureRendersAsACleared) {
+    const auto noise = [](CombineFunc f) {
+        auto layer = std::make_unique<NoiseFunctionLayer>();
+        layer->SetCombineFunc(f);
+        layer->SetTransparency(RandomNumber::Random({0.2f, 0.8f}));
+        return layer;
+    };
+    // Children bottom first.
+    // A bump map whose child adds to what lies below, so that it shows.
+    const auto bump = [] {
+        auto layer = std::make_unique<BumpMapLayer>();
+        layer->Child(0)->SetCombineFunc(CombineFunc::Additive);
+        return layer;
+    };
+    const auto texture = [](std::vector<std::unique_ptr<BaseLayer>> children) {
+        auto map = std::make_unique<TextureMap>();
+        map->RemoveAll();
+        map->SetSize(48, 40);
+        for (auto& child : children) map->AddFirst(std::move(child));
+        return map;
+    };
+    std::vector<std::unique_ptr<TextureMap>> cases;
+    std::vector<std::unique_ptr<BaseLayer>> layers;
+    layers.push_back(noise(CombineFunc::Opaque));
+    cases.push_back(texture(std::move(layers)));
+    layers.clear();
+    layers.push_back(bump());  // reads what lies below
+    layers.push_back(noise(CombineFunc::Transparent));
+    cases.push_back(texture(std::move(layers)));
+    layers.clear();
+    layers.push_back(noise(CombineFunc::Multiply));  // a later bump map reads its colours
+    layers.push_back(bump());
+    cases.push_back(texture(std::move(layers)));
+    layers.clear();
+    layers.push_back(std::make_unique<MaskLayer>());
+    layers.push_back(noise(CombineFunc::Shade));
+    cases.push_back(texture(std::move(layers)));
+    layers.clear();
+    auto twice = noise(CombineFunc::Additive);
+    twice->SetUsage(RandomNumber(2.0f));
+    layers.push_back(std::move(twice));
+    cases.push_back(texture(std::move(layers)));
+    layers.clear();
+    auto never = noise(CombineFunc::Opaque);
+    never->SetUseProbability(RandomNumber(0.0f));
+    layers.push_back(std::move(never));
+    cases.push_back(texture(std::move(layers)));
+    layers.clear();
+    layers.push_back(noise(CombineFunc::Opaque));
+    cases.push_back(texture(std::move(layers)));
+    cases.back()->SetEnabled(false);
+
+    for (int threads : {1, 4}) {
+        SetMaxThreads(threads);
+        for (std::size_t k = 0; k < cases.size(); ++k) {
+            Picture cleared(*cases[k]);
+            Picture unwritten(*cases[k]);
+            unwritten.rgb.assign(unwritten.rgb.size(), 0.375f);  // NaN would be made finite
+            unwritten.alpha.assign(unwritten.alpha.size(), -3.0f);
+            for (Picture* picture : {&cleared, &unwritten}) {
+                RandomGenerator::Instance().Seed(17);
+                SynthesisJob job;
+                Prepare(job, *cases[k], *picture, nullptr);
+                job.unwrittenPicture = picture == &unwritten;
+                ASSERT_TRUE(job.RunHere()) << k;
+            }
+            EXPECT_EQ(0, std::memcmp(cleared.rgb.data(), unwritten.rgb.data(),
+                                     cleared.rgb.size() * sizeof(float)))
+                << "case " << k << ", " << threads << " threads";
+        }
+    }
+    SetMaxThreads(0);
+}
+
+// A stopped synthesis leaves no layer holding its buffers.
+TEST(SynthesisJob, CancelFreesTheBuffersOfTheLayersItStopped) {
+    TextureMap texture;
+    texture.RemoveAll();
+    texture.SetSize(8, 8);
+    auto combine = std::make_unique<CombineLayer>();
+    combine->RemoveAll();
+    auto gate = std::make_unique<GateLayer>();
+    GateLayer* gateRaw = gate.get();
+    combine->AddLast(std::move(gate));
+    CombineLayer* combineRaw = combine.get();
+    texture.AddLast(std::move(combine));
+    Picture picture(texture);
+    SynthesisJob job;
+    Prepare(job, texture, picture, nullptr);
+    ASSERT_TRUE(job.Start());
+    ASSERT_TRUE(gateRaw->entered.WaitFor(std::chrono::seconds(10)));
+    EXPECT_NE(combineRaw->Values(), nullptr);
+    job.Cancel();
+    EXPECT_EQ(combineRaw->Values(), nullptr);
 }
 
 TEST(LayerLock, AnswersWithoutWaiting) {

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <vector>
 
 #include "image/bmp_file.h"
 #include "image/byte_order.h"
@@ -101,6 +103,38 @@ TEST(DisplayBitmap, ImagesInAndOut) {
     EXPECT_EQ(palette[1], (PaletteEntry{4, 5, 6}));
     EXPECT_EQ(palette[2], (PaletteEntry{}));
     EXPECT_FALSE(DisplayBitmap().ToImage());
+}
+
+// Tall enough to be converted in several bands of rows: every row comes
+// out as the one-row conversion makes it, and back to the writers' rows.
+TEST(DisplayBitmap, ConversionsInBandsCoverEveryRowOnce) {
+    const int width = 17;  // rows padded to 52 bytes
+    const int height = 20000;
+    std::vector<float> rgb(3 * static_cast<std::size_t>(width) * height);
+    for (std::size_t i = 0; i < rgb.size(); ++i) rgb[i] = static_cast<float>(i % 1021) / 1000.0f;
+    DisplayBitmap banded, rowByRow;
+    ASSERT_TRUE(banded.Create(width, height, 24));
+    ASSERT_TRUE(rowByRow.Create(width, height, 24));
+    ASSERT_TRUE(banded.FillFromFloats(rgb));
+    for (int r = 0; r < height; ++r) ASSERT_TRUE(rowByRow.FillRowsFromFloats(rgb, r, r + 1));
+    ASSERT_EQ(banded.DataSize(), rowByRow.DataSize());
+    EXPECT_EQ(0, std::memcmp(banded.Data(), rowByRow.Data(), banded.DataSize()));
+
+    const auto image = banded.ToImage();
+    ASSERT_TRUE(image);
+    for (int y = 0; y < height; y += 997) {
+        for (int x = 0; x < width; ++x) {
+            PaletteEntry c;
+            ASSERT_TRUE(banded.Pixel(x, y, c));
+            const std::uint8_t* p = image->Row(y) + 3 * x;
+            EXPECT_EQ((PaletteEntry{p[0], p[1], p[2]}), c) << x << ", " << y;
+        }
+    }
+    DisplayBitmap back;
+    ASSERT_TRUE(back.Create(width, height, 24));
+    image->FlipRows();  // bottom row first, as FillFromImage takes it
+    ASSERT_TRUE(back.FillFromImage(*image));
+    EXPECT_EQ(0, std::memcmp(back.Data(), banded.Data(), banded.DataSize()));
 }
 
 TEST(DisplayBitmap, SavesAsBitmapFile) {
