@@ -4,11 +4,15 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <span>
 
+#include "engine/parallel.h"
 #include "engine/random.h"
 #include "saver/replace_desktop.h"
 #include "wallpaper/wallpaper_files.h"
@@ -18,9 +22,10 @@ namespace quillon {
 
 namespace {
 
-constexpr int kRetryMs = 1000;        // after a file that could not be shown
-constexpr int kPollMs = 250;          // how often a running worker is looked at
-constexpr int kDeactivationMs = 100;  // a focus change that lasts this long is input
+constexpr int kRetryMs = 1000;               // after a file that could not be shown
+constexpr int kPollMs = 250;                 // how often a running worker is looked at
+constexpr int kDeactivationMs = 100;         // a focus change that lasts this long is input
+constexpr std::size_t kConversionRows = 32;  // rows per task of a conversion
 
 }  // namespace
 
@@ -57,27 +62,32 @@ void DrawWindow::Start() {
 QImage DrawWindow::Snapshot() const {
     std::lock_guard<std::mutex> hold(m_imageMutex);
     if (m_image.Empty()) return {};
-    const QImage bottomUp(m_image.Data() + DisplayBitmap::kInfoHeaderSize, m_image.Width(),
-                          m_image.Height(), static_cast<qsizetype>(m_image.Stride()),
-                          QImage::Format_BGR888);
+    const QImage bottomUp(m_image.BitmapRow(0), m_image.Width(), m_image.Height(),
+                          static_cast<qsizetype>(m_image.Stride()), QImage::Format_BGR888);
     return bottomUp.mirrored(false, true);
 }
 
-void DrawWindow::paintEvent(QPaintEvent*) {
+void DrawWindow::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    const QImage picture = Snapshot();
-    if (picture.isNull()) {
-        painter.fillRect(rect(), Qt::black);
-        return;
+    std::lock_guard<std::mutex> hold(m_imageMutex);
+    const QRect all(0, 0, m_image.Width(), m_image.Height());
+    const QRect exposed = event->rect() & all;
+    if (!m_image.Empty() && !exposed.isEmpty()) {
+        // The rows lie bottom row first: wrap them as they are (no copy)
+        // and let the painter flip them.
+        const QImage rows(m_image.BitmapRow(0), m_image.Width(), m_image.Height(),
+                          static_cast<qsizetype>(m_image.Stride()), QImage::Format_BGR888);
+        const QRect source(exposed.left(), m_image.Height() - 1 - exposed.bottom(), exposed.width(),
+                           exposed.height());
+        painter.save();
+        painter.translate(0, m_image.Height());
+        painter.scale(1, -1);
+        painter.drawImage(source, rows, source);
+        painter.restore();
     }
-    painter.drawImage(0, 0, picture);
-    // Only while the window grows ahead of its buffers.
-    if (picture.width() < width()) {
-        painter.fillRect(picture.width(), 0, width() - picture.width(), height(), Qt::black);
-    }
-    if (picture.height() < height()) {
-        painter.fillRect(0, picture.height(), width(), height() - picture.height(), Qt::black);
-    }
+    // Before the first picture, or while the window grows ahead of its buffers.
+    const QRegion rest = QRegion(event->rect()) - (m_image.Empty() ? QRect() : all);
+    for (const QRect& r : rest) painter.fillRect(r, Qt::black);
 }
 
 void DrawWindow::resizeEvent(QResizeEvent* event) {
@@ -93,11 +103,14 @@ void DrawWindow::resizeEvent(QResizeEvent* event) {
 void DrawWindow::ResizeBuffers(int w, int h) {
     std::lock_guard<std::mutex> hold(m_imageMutex);
     m_image.Clear();
+    m_back.Clear();
     m_windowBuffer.Release();
     m_width = m_height = 0;
-    if (!m_image.Create(w, h, 24)) return;
-    if (!m_windowBuffer.Allocate(3 * static_cast<std::size_t>(w) * static_cast<std::size_t>(h))) {
+    if (!m_image.Create(w, h, 24) || !m_back.Create(w, h, 24) ||
+        !m_windowBuffer.Allocate(3 * static_cast<std::size_t>(w) * static_cast<std::size_t>(h))) {
         m_image.Clear();
+        m_back.Clear();
+        m_windowBuffer.Release();
         return;
     }
     m_windowBuffer.Fill(0.0f);
@@ -212,9 +225,23 @@ void DrawWindow::UpdateImage(const float* rendered) {
                          MirrorsX(m_mode), MirrorsY(m_mode));
             break;
     }
+    // In bands on the pool, into the back image; a cancel stops it midway
+    // and leaves the front as it was.
+    const std::span<const float> rgb(
+        window, 3 * static_cast<std::size_t>(m_width) * static_cast<std::size_t>(m_height));
+    const ManualResetEvent& cancel = m_job.CancelEvent();
+    std::atomic<bool> stopped{false};
+    ParallelFor(
+        static_cast<std::size_t>(m_back.Height()), kConversionRows,
+        [&](std::size_t begin, std::size_t end) {
+            if (stopped.load(std::memory_order_relaxed) || cancel.IsSet() ||
+                !m_back.FillRowsFromFloats(rgb, static_cast<int>(begin), static_cast<int>(end))) {
+                stopped = true;
+            }
+        });
+    if (stopped) return;
     std::lock_guard<std::mutex> hold(m_imageMutex);
-    m_image.FillFromFloats(
-        {window, 3 * static_cast<std::size_t>(m_width) * static_cast<std::size_t>(m_height)});
+    std::swap(m_image, m_back);
 }
 
 void DrawWindow::DrainNotifications() {
