@@ -76,7 +76,7 @@ bool SynthesisJob::Start() {
     if (!texture || !rgb || !alpha) return false;
     m_thread = std::thread([this] {
         // Below normal priority, so that the user interface stays responsive.
-        setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 5);
+        setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), kWorkerNiceness);
         RunHere();
     });
     return true;

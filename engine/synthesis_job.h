@@ -10,6 +10,9 @@ namespace quillon {
 
 class BaseLayer;
 
+// The worker thread's niceness: below the user interface it serves.
+inline constexpr int kWorkerNiceness = 5;
+
 // One synthesis shared between a user interface and its worker thread.
 // The caller fills in the fields, calls Start, follows the notifications
 // and may Cancel; the worker sets the done event in every case.
