@@ -26,7 +26,9 @@
 #include <vector>
 
 #include "engine/error_reporter.h"
+#include "engine/parallel.h"
 #include "engine/random.h"
+#include "engine/synthesis_job.h"
 #include "format/texture_files.h"
 #include "image/display_bitmap.h"
 #include "image/picture_file.h"
@@ -201,6 +203,7 @@ int main(int argc, char** argv) {
     QTemporaryDir config;
     qputenv("XDG_CONFIG_HOME", config.path().toUtf8());  // the default weights, not the user's
     QApplication app(argc, argv);
+    quillon::SetPoolNiceness(quillon::kWorkerNiceness);  // as the programs do
     CapturingErrorReporter quiet;
     ScopedErrorReporter scoped(quiet);
     const std::string mode = argc > 1 ? argv[1] : "timing";
