@@ -48,6 +48,7 @@ bool SynthesisJob::RunHere() {
     context.callbackArg = callbackArg;
 
     m_outOfMemory = false;
+    if (prepare) prepare();
     try {
         m_succeeded = texture->Render(context);
     } catch (const std::bad_alloc&) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <thread>
 
 #include "engine/render_context.h"
@@ -24,7 +25,7 @@ class SynthesisJob {
     SynthesisJob& operator=(const SynthesisJob&) = delete;
 
     NotificationSink* sink = nullptr;
-    float* rgb = nullptr;    // width x height x 3, cleared by the caller
+    float* rgb = nullptr;    // width x height x 3, cleared by the caller (or prepare)
     float* alpha = nullptr;  // width x height, filled with 1.0 by the caller
     float scale = 1.0f;
     float xScale = 1.0f;
@@ -34,6 +35,9 @@ class SynthesisJob {
     BaseLayer* texture = nullptr;
     // Converts the float picture into the window's image; called on the worker.
     CompositeCallback onComposite;
+    // Called on the worker before the render: a window clears its large
+    // buffers there rather than on its user-interface thread.
+    std::function<void()> prepare;
     std::uintptr_t callbackArg = 0;
 
     ManualResetEvent& CancelEvent() { return m_cancel; }
