@@ -3,6 +3,9 @@
 //     the time from the start of a picture to its SynthesisDone for each
 //     example in EXPAND at 1920 x 1080, beside quillon-render --size 1920x1080
 //     run at the worker's niceness;
+//   lumadrift_bench photo [runs]
+//     the time from the pick of a 3000 x 2000 JPEG photo to its display at
+//     1920 x 1080, through whichever image effect each run draws;
 //   lumadrift_bench exit [examples folder]
 //     how long closing the window takes while each example renders in
 //     EXPAND at 1920 x 1080 (the worker is cancelled and joined);
@@ -155,6 +158,44 @@ int Exit(const fs::path& examples) {
     return 0;
 }
 
+int Photo(int runs) {
+    QTemporaryDir dir;
+    DisplayBitmap photo;
+    photo.Create(3000, 2000, 24);
+    for (int y = 0; y < photo.Height(); ++y) {
+        std::uint8_t* row = photo.BitmapRow(y);
+        for (int x = 0; x < 3 * photo.Width(); ++x) {
+            row[x] = static_cast<std::uint8_t>((x / 3 + 2 * y + (x % 3) * 85) & 0xff);
+        }
+    }
+    const std::string path = dir.filePath("photo.jpg").toStdString();
+    if (!SavePicture(photo, path, SaveFormat::Jpeg, 90).Ok()) {
+        std::fprintf(stderr, "cannot write %s\n", path.c_str());
+        return 1;
+    }
+    std::vector<double> times;
+    std::printf("%6s %12s\n", "run", "shown ms");
+    for (int run = 0; run < runs; ++run) {
+        SaverSettings settings;
+        settings.path = dir.path();
+        settings.recurse = 1;
+        settings.delay = 180;
+        RandomGenerator::Instance().Seed(run + 1);
+        DrawWindow window(settings, false);
+        window.resize(1920, 1080);
+        QElapsedTimer clock;
+        clock.start();
+        window.Start();
+        if (!WaitForPictures(window, 1, 600000, {})) continue;
+        times.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
+        std::printf("%6d %12.0f\n", run + 1, times.back());
+        std::fflush(stdout);
+    }
+    std::sort(times.begin(), times.end());
+    if (!times.empty()) std::printf("%6s %12.0f\n", "median", times[times.size() / 2]);
+    return 0;
+}
+
 int Memory(const fs::path& examples, int pictures) {
     QTemporaryDir dir;
     for (const fs::path& example : Examples(examples)) {
@@ -209,6 +250,7 @@ int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "timing";
     const fs::path examples = argc > 2 ? argv[2] : QUILLON_SOURCE_DIR "/examples";
     if (mode == "exit") return Exit(examples);
+    if (mode == "photo") return Photo(argc > 2 ? std::atoi(argv[2]) : 8);
     if (mode == "memory") return Memory(examples, argc > 3 ? std::atoi(argv[3]) : 200);
     const QString renderer =
         argc > 3 ? QString(argv[3]) : QCoreApplication::applicationDirPath() + "/quillon-render";
