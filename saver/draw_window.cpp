@@ -120,8 +120,6 @@ void DrawWindow::ResizeBuffers(int w, int h) {
 
 void DrawWindow::NextPicture() {
     m_nextTimer.stop();
-    m_tile.Release();
-    m_weights.Release();
     m_wipeCounter = 0;
     if (m_files.empty() || m_width <= 0) return;
     if (m_loader.Busy()) {
@@ -176,15 +174,15 @@ bool DrawWindow::StartRendering() {
         PlanRendering(m_mode, m_stack->Width(), m_stack->Height(), m_width, m_height);
     const std::size_t pixels =
         static_cast<std::size_t>(plan.width) * static_cast<std::size_t>(plan.height);
-    if (!m_weights.Allocate(pixels)) return false;
-    m_weights.Fill(1.0f);
+    // Buffers of the last picture's size are kept: their pages are in place.
+    if (m_weights.Count() != pixels && !m_weights.Allocate(pixels)) return false;
     float* target = m_windowBuffer.Data();
     if (m_mode == DisplayMode::Expand) {
         m_wipePattern = static_cast<int>(Uniform(0.0, kWipePatterns));
         m_tileWidth = m_tileHeight = 0;
+        m_tile.Release();
     } else {
-        if (!m_tile.Allocate(3 * pixels)) return false;
-        m_tile.Fill(0.0f);
+        if (m_tile.Count() != 3 * pixels && !m_tile.Allocate(3 * pixels)) return false;
         target = m_tile.Data();
         m_tileWidth = plan.width;
         m_tileHeight = plan.height;
@@ -201,6 +199,13 @@ bool DrawWindow::StartRendering() {
     m_job.yScale = plan.yScale;
     m_job.texture = m_stack.get();
     m_job.onComposite = [this](RenderContext&, float* rgb, std::uintptr_t) { UpdateImage(rgb); };
+    // Cleared on the pool by the worker, not here.
+    m_job.prepare = [alpha = m_weights.Data(), tile = m_tile ? m_tile.Data() : nullptr, pixels] {
+        ParallelFor(pixels, kPixelGrain, [&](std::size_t begin, std::size_t end) {
+            std::fill(alpha + begin, alpha + end, 1.0f);
+            if (tile) std::fill(tile + 3 * begin, tile + 3 * end, 0.0f);
+        });
+    };
     m_job.callbackArg =
         m_mode == DisplayMode::Expand ? 0 : reinterpret_cast<std::uintptr_t>(m_windowBuffer.Data());
     if (!m_job.Start()) return false;
