@@ -9,6 +9,7 @@
 #include <limits>
 #include <new>
 
+#include "engine/parallel.h"
 #include "engine/texture_map.h"
 
 namespace quillon {
@@ -21,11 +22,14 @@ namespace {
 // which shows exactly as they would have (clamped to 0..1 for display).
 void MakeFinite(float* values, std::size_t count) {
     constexpr float kMax = std::numeric_limits<float>::max();
-    for (std::size_t i = 0; i < count; ++i) {
-        const float v = values[i];
-        if (std::isfinite(v)) continue;
-        values[i] = std::isnan(v) ? 0.0f : (v > 0.0f ? kMax : -kMax);
-    }
+    // Every value on its own: on the pool, the same at any thread count.
+    ParallelFor(count, kPixelGrain, [values](std::size_t begin, std::size_t end) {
+        for (std::size_t i = begin; i < end; ++i) {
+            const float v = values[i];
+            if (std::isfinite(v)) continue;
+            values[i] = std::isnan(v) ? 0.0f : (v > 0.0f ? kMax : -kMax);
+        }
+    });
 }
 
 }  // namespace
