@@ -63,6 +63,7 @@ void PreviewFrames::Release() {
     m_back.Clear();
     m_source = nullptr;
     m_pending = false;
+    m_pictureFailed = false;
     m_width = m_height = 0;
 }
 
@@ -117,6 +118,7 @@ void PreviewFrames::Convert(bool onlyIfPending) {
     // mirrored front took the place of one of the picture's size).
     if ((m_back.Width() != m_width || m_back.Height() != m_height) &&
         !m_back.Create(m_width, m_height, 24)) {
+        m_pictureFailed = true;
         return;
     }
     const std::size_t count =
@@ -504,7 +506,9 @@ void PreviewWindow::OnSynthesisDone() {
             m_desktopCompletion(Picture());
         }
     } else {
-        if (m_xMirror || m_yMirror) {
+        if (m_frames.PictureFailed()) {
+            ReportError("Not enough memory to show the picture");
+        } else if (m_xMirror || m_yMirror) {
             // The worker mirrored the picture before it reported the end.
             if (m_frames.MirrorFailed()) {
                 ReportError("Not enough memory to mirror the picture");

@@ -51,12 +51,15 @@ class PreviewFrames {
         m_mirrorY = mirrorY;
     }
     bool MirrorFailed() const { return m_mirrorFailed.load(); }
+    // The bitmaps could not be had: the picture stays black.
+    bool PictureFailed() const { return m_pictureFailed.load(); }
 
     // Worker side. rgb holds 3 floats per pixel of the picture's size.
     // A conversion under way stops when the job's cancel event is set.
     void SetSource(const float* rgb, const ManualResetEvent* cancel) {
         m_source = rgb;
         m_cancel = cancel;
+        m_pictureFailed = false;
     }
     void OnComposite(const float* rgb);
     // Any notification the worker posts: a conversion that was put off is
@@ -89,6 +92,7 @@ class PreviewFrames {
     bool m_mirrorX = false;
     bool m_mirrorY = false;
     std::atomic<bool> m_mirrorFailed{false};
+    std::atomic<bool> m_pictureFailed{false};
     std::mutex m_convertMutex;
     const float* m_source = nullptr;
     const ManualResetEvent* m_cancel = nullptr;
