@@ -71,22 +71,26 @@ void DrawWindow::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     std::lock_guard<std::mutex> hold(m_imageMutex);
     const QRect all(0, 0, m_image.Width(), m_image.Height());
-    const QRect exposed = event->rect() & all;
-    if (!m_image.Empty() && !exposed.isEmpty()) {
+    if (!m_image.Empty()) {
         // The rows lie bottom row first: wrap them as they are (no copy)
-        // and let the painter flip them.
+        // and let the painter flip them. Only the rectangles asked for: a
+        // wipe step repaints a band, not the screen.
         const QImage rows(m_image.BitmapRow(0), m_image.Width(), m_image.Height(),
                           static_cast<qsizetype>(m_image.Stride()), QImage::Format_BGR888);
-        const QRect source(exposed.left(), m_image.Height() - 1 - exposed.bottom(), exposed.width(),
-                           exposed.height());
         painter.save();
         painter.translate(0, m_image.Height());
         painter.scale(1, -1);
-        painter.drawImage(source, rows, source);
+        for (const QRect& asked : event->region()) {
+            const QRect exposed = asked & all;
+            if (exposed.isEmpty()) continue;
+            const QRect source(exposed.left(), m_image.Height() - 1 - exposed.bottom(),
+                               exposed.width(), exposed.height());
+            painter.drawImage(source, rows, source);
+        }
         painter.restore();
     }
     // Before the first picture, or while the window grows ahead of its buffers.
-    const QRegion rest = QRegion(event->rect()) - (m_image.Empty() ? QRect() : all);
+    const QRegion rest = event->region() - (m_image.Empty() ? QRect() : all);
     for (const QRect& r : rest) painter.fillRect(r, Qt::black);
 }
 
@@ -273,11 +277,17 @@ void DrawWindow::WipeStep() {
     const int n = m_wipeCounter;
     const int c = std::min(n + 1, kWipeSteps);
     m_wipeCounter = c;
+    const std::vector<WipeRect> rects = WipeRects(m_wipePattern, n, c, m_width, m_height);
     {
         std::lock_guard<std::mutex> hold(m_imageMutex);
-        BlackenRects(m_image, WipeRects(m_wipePattern, n, c, m_width, m_height));
+        BlackenRects(m_image, rects);
     }
-    update();
+    // Only what turned black; rows are counted from the bottom there.
+    QRegion changed;
+    for (const WipeRect& r : rects) {
+        changed += QRect(r.x0, m_height - r.y1, r.x1 - r.x0, r.y1 - r.y0);
+    }
+    if (!changed.isEmpty()) update(changed);
 }
 
 void DrawWindow::OnSynthesisDone() {
