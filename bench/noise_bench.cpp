@@ -34,6 +34,43 @@ void BM_NoiseSample(benchmark::State& state) {
 }
 BENCHMARK(BM_NoiseSample)->ArgsProduct({{0, 1, 2, 3, 4, 5}, {1, 4}});
 
+// The same through the batch path a layer takes: a row of 1024 points
+// crossing `cells` lattice cells at the first octave (8: a 1024-pixel layer
+// at scale 8; 1024: a new cell at every point, the worst case for sharing a
+// cell's work), summed as TURBULENCE over `octaves` octaves (NOISE at 1) in
+// blocks of 256. Per sample.
+void BM_NoiseRow(benchmark::State& state) {
+    const auto kind = static_cast<NoiseFunction>(state.range(0));
+    const int octaves = static_cast<int>(state.range(1));
+    const auto cells = static_cast<double>(state.range(2));
+    const auto noise = MakeNoise(kind);
+    const TurbulenceType type = octaves == 1 ? TurbulenceType::Noise : TurbulenceType::Turbulence;
+    constexpr std::size_t kRow = 1024;
+    constexpr int kRows = 16;
+    std::vector<double> x(kRow * kRows), y(kRow * kRows), z(kRow * kRows), out(kRow);
+    for (int r = 0; r < kRows; ++r) {
+        for (std::size_t i = 0; i < kRow; ++i) {
+            const double u = cells * static_cast<double>(i) / kRow;
+            x[r * kRow + i] = u + 0.37;
+            y[r * kRow + i] = 0.11 * u + 0.05 * r + 0.71;
+            z[r * kRow + i] = 0.07 * u + 0.013 * r + 0.29;
+        }
+    }
+    int r = 0;
+    for (auto _ : state) {
+        const std::size_t at = static_cast<std::size_t>(r) * kRow;
+        NoiseFunctionLayer::TurbulenceSumMany(*noise, type, x.data() + at, y.data() + at,
+                                              z.data() + at, 1.0, 2.17, octaves, out.data(), kRow);
+        benchmark::DoNotOptimize(out.data());
+        r = (r + 1) % kRows;
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(kRow));
+    static const char* const kNames[] = {"VALUE",       "GRADIENT",   "VALGRAD",
+                                         "CONVOLUTION", "SPARSECONV", "GRID"};
+    state.SetLabel(kNames[state.range(0)]);
+}
+BENCHMARK(BM_NoiseRow)->ArgsProduct({{0, 1, 2, 3, 4, 5}, {1, 4}, {8, 1024}});
+
 // A whole 1024 x 1024 layer: 4 octaves of turbulence of a gradient noise,
 // displaced by a gradient coordinate noise, coloured.
 void BM_TurbulenceLayer1024(benchmark::State& state) {

@@ -1,7 +1,6 @@
 #include "engine/bump_map_layer.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <mutex>
 
@@ -98,8 +97,9 @@ bool BumpMapLayer::Render(RenderContext& context) {
         return RenderPlain(context);
     }
     context.Post(Notification::LayerStarted);
-    m_work.Fill(0.0f);
-    m_scratch.Fill(0.0f);
+    // Shade writes every value of the work buffer; the scratch buffer is
+    // zeroed for children that leave pixels alone.
+    if (!ParallelFill(context, m_scratch.Data(), m_scratch.Count(), 0.0f)) return false;
 
     // The children composite onto the context's colour buffer as in a
     // texture map; each renders into the scratch buffer first.
@@ -116,24 +116,41 @@ bool BumpMapLayer::Render(RenderContext& context) {
     });
 
     scope.Restore();  // drops a mask no child consumed
-    if (!finished) return false;
+    if (!finished || context.IsCancelled()) return false;
+    m_scratch.Release();  // the children are composited; it is read no more
 
     if (m_greyify) {
-        ParallelFor(pixels, kPixelGrain, [colour](std::size_t begin, std::size_t end) {
-            for (std::size_t p = begin; p < end; ++p) {
-                float* c = colour + 3 * p;
-                const float y = 0.299f * c[0] + 0.587f * c[1] + 0.114f * c[2];
-                c[0] = y;
-                c[1] = y;
-                c[2] = y;
-            }
-        });
+        const bool greyed = ParallelCancellableFor(
+            context, pixels, kPixelGrain, [colour](std::size_t begin, std::size_t end) {
+                for (std::size_t p = begin; p < end; ++p) {
+                    float* c = colour + 3 * p;
+                    const float y = 0.299f * c[0] + 0.587f * c[1] + 0.114f * c[2];
+                    c[0] = y;
+                    c[1] = y;
+                    c[2] = y;
+                }
+            });
+        if (!greyed) return false;
     }
     if (!Shade(colour, m_tileable, context)) return false;
 
-    std::copy(m_work.Data(), m_work.Data() + 3 * pixels, colour);
-    if (!context.wantColour) LuminanceInPlace(colour, pixels);
-    std::fill(context.alpha, context.alpha + pixels, 1.0f);
+    // The lit colours (or their luminance) back into the caller's buffer.
+    const float* lit = m_work.Data();
+    const bool wantColour = context.wantColour;
+    float* const alpha = context.alpha;
+    const bool copied = ParallelCancellableFor(
+        context, pixels, kPixelGrain, [=](std::size_t begin, std::size_t end) {
+            if (wantColour) {
+                std::copy(lit + 3 * begin, lit + 3 * end, colour + 3 * begin);
+            } else {
+                for (std::size_t p = begin; p < end; ++p) {
+                    colour[p] =
+                        0.299f * lit[3 * p] + 0.587f * lit[3 * p + 1] + 0.114f * lit[3 * p + 2];
+                }
+            }
+            std::fill(alpha + begin, alpha + end, 1.0f);
+        });
+    if (!copied) return false;
     FreeBuffers();
     return true;
 }
@@ -187,74 +204,68 @@ bool BumpMapLayer::Shade(const float* heights, bool wrap, const RenderContext& c
     }
 
     float* const out = m_work.Data();
-    std::fill(out, out + 3 * static_cast<std::size_t>(Size()), 0.0f);
-    std::atomic<bool> cancelled{false};
+    return ParallelCancellableFor(
+        context, static_cast<std::size_t>(height), 8,
+        [&](std::size_t rowBegin, std::size_t rowEnd) {
+            for (std::size_t row = rowBegin; row < rowEnd; ++row) {
+                const int y = static_cast<int>(row);
+                const int up = y > 0 ? y - 1 : (wrap ? height - 1 : y);
+                const int down = y < height - 1 ? y + 1 : (wrap ? 0 : y);
+                const float* hu = heights + 3 * static_cast<std::size_t>(up) * width;
+                const float* hm = heights + 3 * static_cast<std::size_t>(y) * width;
+                const float* hd = heights + 3 * static_cast<std::size_t>(down) * width;
+                float* o = out + 3 * static_cast<std::size_t>(y) * width;
 
-    ParallelFor(static_cast<std::size_t>(height), 8, [&](std::size_t rowBegin, std::size_t rowEnd) {
-        for (std::size_t row = rowBegin; row < rowEnd; ++row) {
-            if (cancelled.load(std::memory_order_relaxed)) return;
-            if (context.IsCancelled()) {
-                cancelled = true;
-                return;
-            }
-            const int y = static_cast<int>(row);
-            const int up = y > 0 ? y - 1 : (wrap ? height - 1 : y);
-            const int down = y < height - 1 ? y + 1 : (wrap ? 0 : y);
-            const float* hu = heights + 3 * static_cast<std::size_t>(up) * width;
-            const float* hm = heights + 3 * static_cast<std::size_t>(y) * width;
-            const float* hd = heights + 3 * static_cast<std::size_t>(down) * width;
-            float* o = out + 3 * static_cast<std::size_t>(y) * width;
-
-            for (int x = 0; x < width; ++x) {
-                const int left = x > 0 ? x - 1 : (wrap ? width - 1 : x);
-                const int right = x < width - 1 ? x + 1 : (wrap ? 0 : x);
-                float lx[kMaxLights], ly[kMaxLights], lz[kMaxLights];
-                for (int k = 0; k < litCount; ++k) {
-                    const LitSource& source = lit[k];
-                    if (!source.finite) {
-                        lx[k] = source.x;
-                        ly[k] = source.y;
-                        lz[k] = source.z;
-                        continue;
-                    }
-                    float vx = static_cast<float>(x) - source.x;
-                    float vy = source.y - static_cast<float>(y);
-                    float vz = source.z;
-                    const float length = std::sqrt(vx * vx + vy * vy + vz * vz);
-                    if (length != 0.0f) {
-                        vx /= length;
-                        vy /= length;
-                        vz /= length;
-                    }
-                    lx[k] = vx;
-                    ly[k] = vy;
-                    lz[k] = vz;
-                }
-                float* sum = o + 3 * x;
-                for (int c = 0; c < 3; ++c) {
-                    const int l = 3 * left + c;
-                    const int m = 3 * x + c;
-                    const int r = 3 * right + c;
-                    const float gx = s * ((hu[r] + hm[r] + hd[r]) - (hu[l] + hm[l] + hd[l]));
-                    const float gy = s * ((hu[l] + hu[m] + hu[r]) - (hd[l] + hd[m] + hd[r]));
-                    const float norm = std::sqrt(gx * gx + gy * gy + 1.0f);
+                for (int x = 0; x < width; ++x) {
+                    const int left = x > 0 ? x - 1 : (wrap ? width - 1 : x);
+                    const int right = x < width - 1 ? x + 1 : (wrap ? 0 : x);
+                    float lx[kMaxLights], ly[kMaxLights], lz[kMaxLights];
                     for (int k = 0; k < litCount; ++k) {
-                        const float term =
-                            lit[k].color[c] * (lz[k] + ly[k] * gy + lx[k] * gx) / norm;
-                        if (term > 0.0f) sum[c] += term;
+                        const LitSource& source = lit[k];
+                        if (!source.finite) {
+                            lx[k] = source.x;
+                            ly[k] = source.y;
+                            lz[k] = source.z;
+                            continue;
+                        }
+                        float vx = static_cast<float>(x) - source.x;
+                        float vy = source.y - static_cast<float>(y);
+                        float vz = source.z;
+                        const float length = std::sqrt(vx * vx + vy * vy + vz * vz);
+                        if (length != 0.0f) {
+                            vx /= length;
+                            vy /= length;
+                            vz /= length;
+                        }
+                        lx[k] = vx;
+                        ly[k] = vy;
+                        lz[k] = vz;
                     }
-                }
-                // Too bright: scale down, keeping the hue.
-                const float top = std::max(sum[0], std::max(sum[1], sum[2]));
-                if (top > 1.0f) {
-                    sum[0] /= top;
-                    sum[1] /= top;
-                    sum[2] /= top;
+                    float sum[3] = {0.0f, 0.0f, 0.0f};
+                    for (int c = 0; c < 3; ++c) {
+                        const int l = 3 * left + c;
+                        const int m = 3 * x + c;
+                        const int r = 3 * right + c;
+                        const float gx = s * ((hu[r] + hm[r] + hd[r]) - (hu[l] + hm[l] + hd[l]));
+                        const float gy = s * ((hu[l] + hu[m] + hu[r]) - (hd[l] + hd[m] + hd[r]));
+                        const float norm = std::sqrt(gx * gx + gy * gy + 1.0f);
+                        for (int k = 0; k < litCount; ++k) {
+                            const float term =
+                                lit[k].color[c] * (lz[k] + ly[k] * gy + lx[k] * gx) / norm;
+                            if (term > 0.0f) sum[c] += term;
+                        }
+                    }
+                    // Too bright: scale down, keeping the hue.
+                    const float top = std::max(sum[0], std::max(sum[1], sum[2]));
+                    if (top > 1.0f) {
+                        sum[0] /= top;
+                        sum[1] /= top;
+                        sum[2] /= top;
+                    }
+                    std::copy(sum, sum + 3, o + 3 * x);
                 }
             }
-        }
-    });
-    return !cancelled.load();
+        });
 }
 
 }  // namespace quillon

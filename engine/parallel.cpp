@@ -80,26 +80,35 @@ void ParallelFor(std::size_t count, std::size_t grain,
                       });
 }
 
+bool ParallelCancellableFor(const RenderContext& context, std::size_t count, std::size_t grain,
+                            const std::function<void(std::size_t, std::size_t)>& body) {
+    if (grain == 0) grain = 1;
+    std::atomic<bool> cancelled{false};
+    ParallelFor(count, grain, [&](std::size_t b, std::size_t e) {
+        for (std::size_t chunk = b; chunk < e; chunk += grain) {
+            if (cancelled.load(std::memory_order_relaxed)) return;
+            if (context.IsCancelled()) {
+                cancelled.store(true, std::memory_order_relaxed);
+                return;
+            }
+            body(chunk, std::min(e, chunk + grain));
+        }
+    });
+    return !cancelled.load() && !context.IsCancelled();
+}
+
 bool ParallelProgressLoop(const RenderContext& context, std::size_t count, std::size_t grain,
                           const std::function<void(std::size_t, std::size_t)>& body) {
     if (grain == 0) grain = 1;
     const std::size_t step = count / 100;
     const std::size_t slice = step > 0 ? step : count;
-    std::atomic<bool> cancelled{false};
     for (std::size_t start = 0; start < count; start += slice) {
         const std::size_t end = std::min(count, start + slice);
         if (context.IsCancelled()) return false;
-        ParallelFor(end - start, grain, [&](std::size_t b, std::size_t e) {
-            for (std::size_t chunk = b; chunk < e; chunk += grain) {
-                if (cancelled.load(std::memory_order_relaxed)) return;
-                if (context.IsCancelled()) {
-                    cancelled.store(true, std::memory_order_relaxed);
-                    return;
-                }
-                body(start + chunk, start + std::min(e, chunk + grain));
-            }
-        });
-        if (cancelled.load() || context.IsCancelled()) return false;
+        const bool finished = ParallelCancellableFor(
+            context, end - start, grain,
+            [&](std::size_t b, std::size_t e) { body(start + b, start + e); });
+        if (!finished) return false;
         if (step > 0 && end - start == step) context.Post(Notification::ProgressStep);
     }
     return true;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <functional>
 
@@ -15,6 +16,23 @@ inline constexpr std::size_t kPixelGrain = 16384;
 
 void ParallelFor(std::size_t count, std::size_t grain,
                  const std::function<void(std::size_t begin, std::size_t end)>& body);
+
+// ParallelFor that polls the cancel event every `grain` items and stops
+// handing out work once it is set. Returns false when cancelled, in which
+// case an unknown part of the range was left undone.
+bool ParallelCancellableFor(const RenderContext& context, std::size_t count, std::size_t grain,
+                            const std::function<void(std::size_t begin, std::size_t end)>& body);
+
+// Sets count values on the pool (a fresh buffer's pages are then first
+// touched by every thread instead of one), polling the cancel event.
+// False when cancelled, with the values partly set.
+template <class T>
+bool ParallelFill(const RenderContext& context, T* data, std::size_t count, T value) {
+    return ParallelCancellableFor(context, count, 4 * kPixelGrain,
+                                  [data, value](std::size_t begin, std::size_t end) {
+                                      std::fill(data + begin, data + end, value);
+                                  });
+}
 
 // A generator's pixel loop on the pool: items [0, count) are computed in
 // slices of count / 100, one slice after the other, each spread over the

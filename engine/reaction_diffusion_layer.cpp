@@ -210,6 +210,7 @@ bool ReactionDiffusionLayer::Render(RenderContext& context) {
     float* b = m_concentrationB.Data();
     constexpr std::size_t kBatchPixels = 4096;
     for (std::size_t i = size; i > 0;) {
+        if (context.IsCancelled()) return false;  // a large grid takes seconds
         RandomGenerator::Batch batch(RandomGenerator::Instance());
         for (std::size_t k = 0; k < kBatchPixels && i > 0; ++k) {
             --i;

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cmath>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <new>
 #include <optional>
@@ -206,9 +207,11 @@ bool TilingLayer::Render(RenderContext& context) {
     if (!hold.owns_lock()) return plainResult;
 
     const std::size_t n = static_cast<std::size_t>(Size());
-    m_colour.Fill(0.0f);
-    std::fill(m_pieces.get(), m_pieces.get() + n, kUnassigned);
-    std::fill(context.alpha, context.alpha + n, 1.0f);
+    if (!ParallelFill(context, m_colour.Data(), m_colour.Count(), 0.0f) ||
+        !ParallelFill(context, m_pieces.get(), n, static_cast<std::int32_t>(kUnassigned)) ||
+        !ParallelFill(context, context.alpha, n, 1.0f)) {
+        return false;
+    }
     m_pieceCount = 0;
 
     Step step = Step::Done;
@@ -238,14 +241,20 @@ bool TilingLayer::Render(RenderContext& context) {
     }
 
     const float* colour = m_colour.Data();
-    if (context.wantColour) {
-        std::copy(colour, colour + 3 * n, context.rgb);
-    } else {
-        for (std::size_t p = 0; p < n; ++p) {
-            context.rgb[p] =
-                0.299f * colour[3 * p] + 0.587f * colour[3 * p + 1] + 0.114f * colour[3 * p + 2];
-        }
-    }
+    float* const out = context.rgb;
+    const bool wantColour = context.wantColour;
+    const bool copied =
+        ParallelCancellableFor(context, n, kPixelGrain, [=](std::size_t begin, std::size_t end) {
+            if (wantColour) {
+                std::copy(colour + 3 * begin, colour + 3 * end, out + 3 * begin);
+                return;
+            }
+            for (std::size_t p = begin; p < end; ++p) {
+                out[p] = 0.299f * colour[3 * p] + 0.587f * colour[3 * p + 1] +
+                         0.114f * colour[3 * p + 2];
+            }
+        });
+    if (!copied) return false;
     FreeBuffers();
     return true;
 }
@@ -276,8 +285,10 @@ TilingLayer::Step TilingLayer::RenderChild(RenderContext& context, BaseLayer& ch
         alpha.Release();
         return Step::NoMemory;
     }
-    colour.Fill(0.0f);
-    alpha.Fill(1.0f);
+    if (!ParallelFill(context, colour.Data(), colour.Count(), 0.0f) ||
+        !ParallelFill(context, alpha.Data(), alpha.Count(), 1.0f)) {
+        return Step::Cancelled;
+    }
     RenderContext inner;
     inner.rgb = colour.Data();
     inner.alpha = alpha.Data();
@@ -315,38 +326,45 @@ TilingLayer::Step TilingLayer::ChooseSource(RenderContext& context, Source*& cho
     return Step::Done;
 }
 
-std::pair<int, int> TilingLayer::CopyPiece(const Source& source, int x, int y, int w, int h,
-                                           int piece, int onlyPiece, float* alpha) {
+TilingLayer::Window TilingLayer::DrawWindow(const Source& source, int x, int y, int w,
+                                            int h) const {
+    Window window;
+    window.source = &source;
+    window.x = x;
+    window.y = y;
+    // A piece never reads outside the child's picture, however large.
+    window.w = std::clamp(w, 0, Width());
+    window.h = std::clamp(h, 0, Height());
+    RandomGenerator& gen = RandomGenerator::Instance();
+    window.sourceX = WindowStart(gen, Width(), window.w);
+    window.sourceY = WindowStart(gen, Height(), window.h);
+    return window;
+}
+
+void TilingLayer::CopyWindow(const Window& window, int piece, float* alpha) {
     const int width = Width();
     const int height = Height();
-    // A piece never reads outside the child's picture, however large.
-    w = std::clamp(w, 0, width);
-    h = std::clamp(h, 0, height);
-    RandomGenerator& gen = RandomGenerator::Instance();
-    const int sourceX = WindowStart(gen, width, w);
-    const int sourceY = WindowStart(gen, height, h);
-    const float* colourIn = source.colour.Data();
-    const float* alphaIn = source.alpha.Data();
+    const float* colourIn = window.source->colour.Data();
+    const float* alphaIn = window.source->alpha.Data();
     float* colourOut = m_colour.Data();
-    const int x0 = Wrap(x, width);
-    for (int j = 0; j < h; ++j) {
+    const int x0 = Wrap(window.x, width);
+    for (int j = 0; j < window.h; ++j) {
         const std::size_t destRow =
-            static_cast<std::size_t>(Wrap(static_cast<long long>(y) + j, height)) * width;
-        const std::size_t sourceRow = static_cast<std::size_t>(sourceY + j) * width + sourceX;
+            static_cast<std::size_t>(Wrap(static_cast<long long>(window.y) + j, height)) * width;
+        const std::size_t sourceRow =
+            static_cast<std::size_t>(window.sourceY + j) * width + window.sourceX;
         int dx = x0;
-        for (int i = 0; i < w; ++i, ++dx) {
+        for (int i = 0; i < window.w; ++i, ++dx) {
             if (dx == width) dx = 0;
             const std::size_t d = destRow + static_cast<std::size_t>(dx);
-            if (onlyPiece >= 0 && m_pieces[d] != onlyPiece) continue;
             const std::size_t s = sourceRow + static_cast<std::size_t>(i);
             colourOut[3 * d] = colourIn[3 * s];
             colourOut[3 * d + 1] = colourIn[3 * s + 1];
             colourOut[3 * d + 2] = colourIn[3 * s + 2];
             alpha[d] = alphaIn[s];
-            if (onlyPiece < 0) m_pieces[d] = piece;
+            m_pieces[d] = piece;
         }
     }
-    return {sourceX, sourceY};
 }
 
 // Rows of bricks (or columns, when the bricks come out taller than wide);
@@ -371,9 +389,33 @@ TilingLayer::Step TilingLayer::PlaceBricks(RenderContext& context) {
 
     RandomGenerator& gen = RandomGenerator::Instance();
     ProgressCounter progress(context, static_cast<std::size_t>(Size()));
+    // The draws stay in order; the copies are made afterwards, a batch of
+    // rows at a time. Rows of bricks cover disjoint bands of the picture,
+    // so they are copied side by side, each row's bricks in order (a brick
+    // may overlap the one before it).
+    std::vector<Window> pending;
+    std::vector<std::size_t> rowFirst;  // where each pending row starts
+    std::size_t pendingPixels = 0;
+    const std::size_t batchPixels = std::max<std::size_t>(Size() / 16, 4096);
+    const auto copyPending = [&] {
+        rowFirst.push_back(pending.size());
+        const int firstPiece = m_pieceCount - static_cast<int>(pending.size());
+        const bool copied = ParallelCancellableFor(
+            context, rowFirst.size() - 1, 1, [&](std::size_t begin, std::size_t end) {
+                for (std::size_t r = begin; r < end; ++r) {
+                    for (std::size_t k = rowFirst[r]; k < rowFirst[r + 1]; ++k)
+                        CopyWindow(pending[k], firstPiece + static_cast<int>(k), context.alpha);
+                }
+            });
+        pending.clear();
+        rowFirst.clear();
+        pendingPixels = 0;
+        return copied;
+    };
     double runningOffset = 0.0;
     int rowStart = 0;
     for (int row = 0; row < rows; ++row) {
+        rowFirst.push_back(pending.size());
         int rowHeight = bh;
         if (spareRows > 0) {
             ++rowHeight;
@@ -406,23 +448,24 @@ TilingLayer::Step TilingLayer::PlaceBricks(RenderContext& context) {
             Source* source = nullptr;
             const Step step = ChooseSource(context, source);
             if (step != Step::Done) return step;
-            if (columns) {
-                CopyPiece(*source, rowStart, position, rowHeight, length, m_pieceCount, -1,
-                          context.alpha);
-            } else {
-                CopyPiece(*source, position, rowStart, length, rowHeight, m_pieceCount, -1,
-                          context.alpha);
-            }
+            pending.push_back(columns ? DrawWindow(*source, rowStart, position, rowHeight, length)
+                                      : DrawWindow(*source, position, rowStart, length, rowHeight));
             ++m_pieceCount;
-            if (length > 0)
-                progress.Advance(static_cast<std::size_t>(std::min(length, along)) * rowHeight);
+            if (length > 0) {
+                const std::size_t pixels =
+                    static_cast<std::size_t>(std::min(length, along)) * rowHeight;
+                progress.Advance(pixels);
+                pendingPixels += pixels;
+            }
             if (context.IsCancelled()) return Step::Cancelled;
             position = Wrap(static_cast<long long>(position) + length, along);
         }
         runningOffset += m_offset.Evaluate();
         rowStart += rowHeight;
+        if ((pendingPixels >= batchPixels || pending.size() >= 65536) && !copyPending())
+            return Step::Cancelled;
     }
-    return Step::Done;
+    return copyPending() ? Step::Done : Step::Cancelled;
 }
 
 namespace {
@@ -645,15 +688,12 @@ bool TilingLayer::SmoothRocks(const RenderContext& context) {
 
 // Every rock takes a window of its source the size of the box it grew.
 // Smoothing may have moved a few of its rim pixels outside that box; they
-// come through the same window afterwards, from the box's nearer side, so
-// no pixel stays black and no window draw changes.
+// come through the same window, from the box's nearer side, so no pixel
+// stays black and no window draw changes. The draws come first, in rock
+// order; the pixels, each from its own rock's window, on the pool.
 TilingLayer::Step TilingLayer::FillRocks(RenderContext& context) {
     const int width = Width();
     const int height = Height();
-    struct Window {
-        const Source* source;
-        int x0, y0, w, h, sourceX, sourceY;
-    };
     std::vector<Window> windows;
     windows.reserve(m_rocks.size());
     for (std::size_t k = 0; k < m_rocks.size(); ++k) {
@@ -661,53 +701,48 @@ TilingLayer::Step TilingLayer::FillRocks(RenderContext& context) {
         const Step step = ChooseSource(context, source);
         if (step != Step::Done) return step;
         const Rock& rock = m_rocks[k];
-        Window window;
-        window.source = source;
-        window.x0 = Wrap(static_cast<long long>(rock.seedX) + rock.minDx, width);
-        window.y0 = Wrap(static_cast<long long>(rock.seedY) + rock.minDy, height);
-        window.w = static_cast<int>(
-            std::min<long long>(static_cast<long long>(rock.maxDx) - rock.minDx + 1, width));
-        window.h = static_cast<int>(
-            std::min<long long>(static_cast<long long>(rock.maxDy) - rock.minDy + 1, height));
-        const auto [sx, sy] = CopyPiece(*source, window.x0, window.y0, window.w, window.h,
-                                        static_cast<int>(k), static_cast<int>(k), context.alpha);
-        window.sourceX = sx;
-        window.sourceY = sy;
-        windows.push_back(window);
+        windows.push_back(DrawWindow(
+            *source, Wrap(static_cast<long long>(rock.seedX) + rock.minDx, width),
+            Wrap(static_cast<long long>(rock.seedY) + rock.minDy, height),
+            static_cast<int>(
+                std::min<long long>(static_cast<long long>(rock.maxDx) - rock.minDx + 1, width)),
+            static_cast<int>(
+                std::min<long long>(static_cast<long long>(rock.maxDy) - rock.minDy + 1, height))));
         if (context.IsCancelled()) return Step::Cancelled;
     }
 
-    // The offset of a pixel from its box's start, negative when the pixel
-    // lies nearer the start than the end.
+    // A pixel's offset from its box's start is negative when it lies
+    // nearer the start than the end; the source pixel is then clamped.
     const auto offsetOf = [](int p, int start, int size, int n) {
         const int r = Wrap(static_cast<long long>(p) - start, n);
         return r >= size && r - size >= n - r ? r - n : r;
     };
     const std::int32_t* pieces = m_pieces.get();
     float* colourOut = m_colour.Data();
-    ParallelFor(static_cast<std::size_t>(height), 1, [&](std::size_t begin, std::size_t end) {
-        for (std::size_t y = begin; y < end; ++y) {
-            for (int x = 0; x < width; ++x) {
-                const std::size_t d = y * width + static_cast<std::size_t>(x);
-                const int k = pieces[d];
-                if (k < 0) continue;
-                const Window& window = windows[static_cast<std::size_t>(k)];
-                const int rx = offsetOf(x, window.x0, window.w, width);
-                const int ry = offsetOf(static_cast<int>(y), window.y0, window.h, height);
-                if (rx >= 0 && rx < window.w && ry >= 0 && ry < window.h) continue;  // copied
-                const int sx = std::clamp(window.sourceX + rx, 0, width - 1);
-                const int sy = std::clamp(window.sourceY + ry, 0, height - 1);
-                const std::size_t s =
-                    static_cast<std::size_t>(sy) * width + static_cast<std::size_t>(sx);
-                const Source& source = *window.source;
-                colourOut[3 * d] = source.colour.Data()[3 * s];
-                colourOut[3 * d + 1] = source.colour.Data()[3 * s + 1];
-                colourOut[3 * d + 2] = source.colour.Data()[3 * s + 2];
-                context.alpha[d] = source.alpha.Data()[s];
+    float* alpha = context.alpha;
+    const bool filled = ParallelCancellableFor(
+        context, static_cast<std::size_t>(height), 1, [&](std::size_t begin, std::size_t end) {
+            for (std::size_t y = begin; y < end; ++y) {
+                for (int x = 0; x < width; ++x) {
+                    const std::size_t d = y * width + static_cast<std::size_t>(x);
+                    const int k = pieces[d];
+                    if (k < 0) continue;
+                    const Window& window = windows[static_cast<std::size_t>(k)];
+                    const int rx = offsetOf(x, window.x, window.w, width);
+                    const int ry = offsetOf(static_cast<int>(y), window.y, window.h, height);
+                    const int sx = std::clamp(window.sourceX + rx, 0, width - 1);
+                    const int sy = std::clamp(window.sourceY + ry, 0, height - 1);
+                    const std::size_t s =
+                        static_cast<std::size_t>(sy) * width + static_cast<std::size_t>(sx);
+                    const Source& source = *window.source;
+                    colourOut[3 * d] = source.colour.Data()[3 * s];
+                    colourOut[3 * d + 1] = source.colour.Data()[3 * s + 1];
+                    colourOut[3 * d + 2] = source.colour.Data()[3 * s + 2];
+                    alpha[d] = source.alpha.Data()[s];
+                }
             }
-        }
-    });
-    return Step::Done;
+        });
+    return filled ? Step::Done : Step::Cancelled;
 }
 
 float TilingLayer::ProfileHeight(float o) const {
@@ -738,12 +773,15 @@ TilingLayer::Step TilingLayer::MakeEdges(RenderContext& context, int radius) {
     const std::size_t n = static_cast<std::size_t>(Size());
     const float* heights = m_values.Data();
     float* grey = m_scratch.Data();
-    for (std::size_t p = 0; p < n; ++p) {
-        grey[3 * p] = heights[p];
-        grey[3 * p + 1] = heights[p];
-        grey[3 * p + 2] = heights[p];
-    }
-    if (!Shade(grey, true, context)) return Step::Cancelled;
+    const bool greyed =
+        ParallelCancellableFor(context, n, kPixelGrain, [=](std::size_t begin, std::size_t end) {
+            for (std::size_t p = begin; p < end; ++p) {
+                grey[3 * p] = heights[p];
+                grey[3 * p + 1] = heights[p];
+                grey[3 * p + 2] = heights[p];
+            }
+        });
+    if (!greyed || !Shade(grey, true, context)) return Step::Cancelled;
     const float* shade = m_work.Data();
     float* colour = m_colour.Data();
     const float* alpha = context.alpha;
@@ -920,14 +958,16 @@ TilingLayer::Step TilingLayer::EdgeHeights(RenderContext& context, int radius) {
         }
     }
 
-    ProgressCounter progress(context, n);
-    std::vector<std::int32_t> sums;
-    std::vector<int> cells;
-    for (std::size_t piece = 0; piece + 1 < first.size(); ++piece) {
+    // One piece's heights: its frame and table, then its pixels in slices
+    // on the pool, `onSlice` told of each. False when cancelled.
+    const std::size_t slice = std::max<std::size_t>(n / 100, 4096);
+    const auto countPiece = [&](std::size_t piece,
+                                const std::function<void(std::size_t)>& onSlice) {
         const std::uint32_t* own = members.data() + first[piece];
         const std::size_t count = first[piece + 1] - first[piece];
-        if (count == 0) continue;
-        if (context.IsCancelled()) return Step::Cancelled;
+        if (count == 0) return true;
+        std::vector<std::int32_t> sums;
+        std::vector<int> cells;
 
         // The piece's frame: its box on the torus, or the picture itself
         // when a lone piece does not wrap.
@@ -991,13 +1031,11 @@ TilingLayer::Step TilingLayer::EdgeHeights(RenderContext& context, int radius) {
             return wrap ? WrappedParts(at + d0, hi - lo, origin, extent, period)
                         : ClippedParts(at + d0, hi - lo, period);
         };
-        // A large piece goes in slices, so that a cancel is seen and the
-        // progress moves while it is counted.
-        const std::size_t slice = std::max<std::size_t>(n / 100, 4096);
+        // A large piece goes in slices, so that the progress moves while it
+        // is counted.
         for (std::size_t from = 0; from < count; from += slice) {
-            if (context.IsCancelled()) return Step::Cancelled;
             const std::size_t to = std::min(count, from + slice);
-            ParallelFor(to - from, 1024, [&](std::size_t begin, std::size_t end) {
+            const auto pixels = [&](std::size_t begin, std::size_t end) {
                 for (std::size_t k = from + begin; k < from + end; ++k) {
                     const long long x = own[k] % width;
                     const long long y = own[k] / width;
@@ -1025,12 +1063,90 @@ TilingLayer::Step TilingLayer::EdgeHeights(RenderContext& context, int radius) {
                     }
                     heights[own[k]] = ProfileHeight(static_cast<float>(1.0 - same / total));
                 }
-            });
-            progress.Advance(to - from);
+            };
+            if (!ParallelCancellableFor(context, to - from, 1024, pixels)) return false;
+            onSlice(to - from);
         }
+        return true;
+    };
+
+    // A piece writes the heights of its own pixels only, so pieces may be
+    // counted side by side: the small ones in groups of about n / 16
+    // pixels, each group one progress advance; a larger one alone, its
+    // progress slice by slice.
+    ProgressCounter progress(context, n);
+    const std::size_t pieceCount = first.size() - 1;
+    const std::size_t group = std::max<std::size_t>(n / 16, 4096);
+    const auto sizeOf = [&first](std::size_t piece) { return first[piece + 1] - first[piece]; };
+    for (std::size_t piece = 0; piece < pieceCount;) {
+        if (context.IsCancelled()) return Step::Cancelled;
+        if (sizeOf(piece) >= group) {
+            if (!countPiece(piece, [&progress](std::size_t done) { progress.Advance(done); }))
+                return Step::Cancelled;
+            ++piece;
+            continue;
+        }
+        std::size_t end = piece;
+        std::size_t pixels = 0;
+        while (end < pieceCount && sizeOf(end) < group && pixels < group) pixels += sizeOf(end++);
+        std::atomic<bool> stopped{false};
+        ParallelFor(end - piece, 1, [&](std::size_t begin, std::size_t stop) {
+            for (std::size_t k = piece + begin; k < piece + stop; ++k) {
+                if (stopped.load(std::memory_order_relaxed)) return;
+                if (!countPiece(k, [](std::size_t) {})) stopped.store(true);
+            }
+        });
+        if (stopped.load() || context.IsCancelled()) return Step::Cancelled;
+        progress.Advance(pixels);
+        piece = end;
     }
     return Step::Done;
 }
+
+namespace {
+
+// Folds heights[1..n) into lo and hi as one scan with std::min and
+// std::max would, on the pool: each block keeps the first value that
+// compares smallest (largest), and the blocks are folded in order. A NaN
+// enters only as the starting value, as in the scan. False when cancelled.
+bool HeightRange(const RenderContext& context, const float* heights, std::size_t n, float& lo,
+                 float& hi) {
+    if (n < 2) return !context.IsCancelled();
+    const std::size_t block = std::max<std::size_t>(kPixelGrain, (n + 255) / 256);
+    const std::size_t blocks = (n - 1 + block - 1) / block;
+    struct Range {
+        bool any = false;
+        float lo = 0.0f, hi = 0.0f;
+    };
+    std::vector<Range> ranges(blocks);
+    const bool finished =
+        ParallelCancellableFor(context, blocks, 1, [&](std::size_t begin, std::size_t end) {
+            for (std::size_t b = begin; b < end; ++b) {
+                Range r;
+                const std::size_t last = std::min(n, 1 + (b + 1) * block);
+                for (std::size_t p = 1 + b * block; p < last; ++p) {
+                    const float h = heights[p];
+                    if (!r.any) {
+                        if (h != h) continue;
+                        r = {true, h, h};
+                        continue;
+                    }
+                    r.lo = std::min(r.lo, h);
+                    r.hi = std::max(r.hi, h);
+                }
+                ranges[b] = r;
+            }
+        });
+    if (!finished) return false;
+    for (const Range& r : ranges) {
+        if (!r.any) continue;
+        lo = std::min(lo, r.lo);
+        hi = std::max(hi, r.hi);
+    }
+    return true;
+}
+
+}  // namespace
 
 // Mortar fills everything at or below the cut between the lowest and the
 // highest edge height, and lies flat at the cut.
@@ -1069,24 +1185,26 @@ TilingLayer::Step TilingLayer::LayMortar(RenderContext& context) {
             if (step != Step::Done) return step;
             float lo = heights[0];
             float hi = heights[0];
-            for (std::size_t p = 1; p < n; ++p) {
-                lo = std::min(lo, heights[p]);
-                hi = std::max(hi, heights[p]);
-            }
+            if (!HeightRange(context, heights, n, lo, hi)) return Step::Cancelled;
             const double t = std::min(threshold, 1.0);
             const double cut = t >= 1.0 ? hi : lo + t * (static_cast<double>(hi) - lo);
             const float* mc = mortarColour.Data();
             const float* ma = mortarAlpha.Data();
             float* colour = m_colour.Data();
-            for (std::size_t p = 0; p < n; ++p) {
-                if (static_cast<double>(heights[p]) > cut) continue;
-                colour[3 * p] = mc[3 * p];
-                colour[3 * p + 1] = mc[3 * p + 1];
-                colour[3 * p + 2] = mc[3 * p + 2];
-                context.alpha[p] = ma[p];
-                pieces[p] = kMortarPiece;
-                heights[p] = static_cast<float>(cut);
-            }
+            float* alpha = context.alpha;
+            const bool laid = ParallelCancellableFor(
+                context, n, kPixelGrain, [=](std::size_t begin, std::size_t end) {
+                    for (std::size_t p = begin; p < end; ++p) {
+                        if (static_cast<double>(heights[p]) > cut) continue;
+                        colour[3 * p] = mc[3 * p];
+                        colour[3 * p + 1] = mc[3 * p + 1];
+                        colour[3 * p + 2] = mc[3 * p + 2];
+                        alpha[p] = ma[p];
+                        pieces[p] = kMortarPiece;
+                        heights[p] = static_cast<float>(cut);
+                    }
+                });
+            if (!laid) return Step::Cancelled;
         }
     }
     return Step::Done;

@@ -103,11 +103,17 @@ class TilingLayer : public BumpMapLayer {
     Step ChooseSource(RenderContext& context, Source*& chosen);
     Step RenderChild(RenderContext& context, BaseLayer& child, FloatBuffer& colour,
                      FloatBuffer& alpha);
-    // Copies a w x h window of the source to (x, y), wrapping; with
-    // onlyPiece >= 0 only pixels of that piece are written, otherwise
-    // they are given `piece`. Returns the source window's top-left.
-    std::pair<int, int> CopyPiece(const Source& source, int x, int y, int w, int h, int piece,
-                                  int onlyPiece, float* alpha);
+    // A piece's window: w x h pixels at (x, y), wrapping, taken from
+    // (sourceX, sourceY) of the source's picture.
+    struct Window {
+        const Source* source = nullptr;
+        int x = 0, y = 0, w = 0, h = 0, sourceX = 0, sourceY = 0;
+    };
+    // Limits the size to the picture and draws where the window starts
+    // in the source (x, then y).
+    Window DrawWindow(const Source& source, int x, int y, int w, int h) const;
+    // Copies the window's colour and alpha and gives its pixels `piece`.
+    void CopyWindow(const Window& window, int piece, float* alpha);
     Step PlaceBricks(RenderContext& context);
     Step GrowRocks(RenderContext& context);
     bool SmoothRocks(const RenderContext& context);

@@ -32,10 +32,8 @@ bool WhiteNoiseLayer::Render(RenderContext& context) {
         if (context.IsCancelled()) return false;
         const std::size_t n = std::min(kBatch, remaining);
         RandomGenerator::Instance().FillUniform(batch, n, 0.0, 1.0);
-        for (std::size_t k = 0; k < n; ++k) {
-            values[remaining - 1 - k] = batch[k];
-            progress.Step();
-        }
+        for (std::size_t k = 0; k < n; ++k) values[remaining - 1 - k] = batch[k];
+        progress.Advance(n);
         remaining -= n;
     }
 

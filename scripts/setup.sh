@@ -10,6 +10,7 @@ packages=(
   cmake ninja-build g++ pkg-config clang-format
   libgtest-dev libgmock-dev libbenchmark-dev
   libjpeg62-turbo-dev libpng-dev libtbb-dev libhwy-dev
+  libdeflate-dev  # the PNG writer's compressor
   libnoise-dev  # the peer benchmark of bench/compare.sh
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 libgl-dev
   libxcb1-dev  # lumadrift follows the X window it draws in

@@ -116,6 +116,139 @@ std::size_t ValueRunVectors(const double* rows, const double* fx, const double* 
     return i;
 }
 
+// The filter at squared distances d2: the table index is floored and
+// clamped as a double (the table ends in 0), then read out of its exact
+// integer bits.
+struct TapFilter {
+    DF df;
+    hn::RebindToSigned<DF> di;
+    const double* table;
+    VF rate, count, half = hn::Set(df, 0.5), magic = hn::Set(df, 4503599627370496.0);
+    hn::Vec<hn::RebindToSigned<DF>> magicBits = hn::BitCast(di, magic);
+
+    HWY_INLINE VF operator()(VF d2) const {
+        const VF index = hn::Min(hn::Floor(hn::Add(hn::Mul(d2, rate), half)), count);
+        const auto entry = hn::Sub(hn::BitCast(di, hn::Add(index, magic)), magicBits);
+#if HWY_TARGET == HWY_AVX2
+        // Some AVX2 processors microcode the gather instruction: four loads
+        // paired into halves take about half its time there.
+        HWY_ALIGN std::int64_t e[4];
+        hn::Store(entry, di, e);
+        const __m128d low = _mm_loadh_pd(_mm_load_sd(table + e[0]), table + e[1]);
+        const __m128d high = _mm_loadh_pd(_mm_load_sd(table + e[2]), table + e[3]);
+        return VF{_mm256_insertf128_pd(_mm256_castpd128_pd256(low), high, 1)};
+#else
+        return hn::GatherIndex(df, table, entry);
+#endif
+    }
+};
+
+// Taps anywhere: d2 from the three differences.
+struct FreeTaps {
+    const double *cx, *cy, *cz, *w;
+    int taps;
+
+    struct Points {
+        VF x, y, z;
+    };
+    HWY_INLINE Points Prepare(DF, VF fx, VF fy, VF fz) const { return {fx, fy, fz}; }
+    HWY_INLINE VF D2(DF df, const Points& p, int t) const {
+        const VF ex = hn::Sub(p.x, hn::Set(df, cx[t])), ey = hn::Sub(p.y, hn::Set(df, cy[t])),
+                 ez = hn::Sub(p.z, hn::Set(df, cz[t]));
+        return hn::Add(hn::Add(hn::Mul(ex, ex), hn::Mul(ey, ey)), hn::Mul(ez, ez));
+    }
+};
+
+// Taps on the lattice points -1 .. 2 around the cell: the squares per axis
+// and the x-y sums are shared by the taps.
+struct LatticeTaps {
+    const std::uint8_t* offset;
+    const double* w;
+    int taps;
+
+    struct Points {
+        VF xy[16], z[4];
+    };
+    HWY_INLINE Points Prepare(DF df, VF fx, VF fy, VF fz) const {
+        Points p;
+        VF sx[4], sy[4];
+        for (int d = 0; d < 4; ++d) {
+            const VF c = hn::Set(df, d - 1.0);
+            const VF ex = hn::Sub(fx, c), ey = hn::Sub(fy, c), ez = hn::Sub(fz, c);
+            sx[d] = hn::Mul(ex, ex);
+            sy[d] = hn::Mul(ey, ey);
+            p.z[d] = hn::Mul(ez, ez);
+        }
+        for (int b = 0; b < 4; ++b) {
+            for (int a = 0; a < 4; ++a) p.xy[4 * b + a] = hn::Add(sx[a], sy[b]);
+        }
+        return p;
+    }
+    HWY_INLINE VF D2(DF, const Points& p, int t) const {
+        const unsigned o = offset[t];
+        return hn::Add(p.xy[o & 15], p.z[o >> 4]);
+    }
+};
+
+// Sums of all n points, two vectors at a time (they share the taps' loads
+// and overlap the gathers); a last part vector is padded with its last point.
+template <class Taps>
+void RunSums(const Taps& taps, const double* table, double count, double rate, const double* fx,
+             const double* fy, const double* fz, double* sum, std::size_t n) {
+    const DF df;
+    const std::size_t lanes = hn::Lanes(df);
+    const TapFilter filter{df, {}, table, hn::Set(df, rate), hn::Set(df, count)};
+    const double* w = taps.w;
+    std::size_t i = 0;
+    for (; i + 2 * lanes <= n; i += 2 * lanes) {
+        const typename Taps::Points p0 =
+            taps.Prepare(df, hn::LoadU(df, fx + i), hn::LoadU(df, fy + i), hn::LoadU(df, fz + i));
+        const typename Taps::Points p1 =
+            taps.Prepare(df, hn::LoadU(df, fx + i + lanes), hn::LoadU(df, fy + i + lanes),
+                         hn::LoadU(df, fz + i + lanes));
+        VF s0 = hn::Zero(df), s1 = hn::Zero(df);
+        for (int t = 0; t < taps.taps; ++t) {
+            const VF wt = hn::Set(df, w[t]);
+            s0 = hn::Add(s0, hn::Mul(filter(taps.D2(df, p0, t)), wt));
+            s1 = hn::Add(s1, hn::Mul(filter(taps.D2(df, p1, t)), wt));
+        }
+        hn::StoreU(s0, df, sum + i);
+        hn::StoreU(s1, df, sum + i + lanes);
+    }
+    while (i < n) {
+        constexpr std::size_t kMax = HWY_MAX_BYTES / sizeof(double);
+        HWY_ALIGN double px[kMax], py[kMax], pz[kMax], ps[kMax];
+        const std::size_t m = n - i < lanes ? n - i : lanes;
+        for (std::size_t k = 0; k < lanes; ++k) {
+            const std::size_t from = i + (k < m ? k : m - 1);
+            px[k] = fx[from];
+            py[k] = fy[from];
+            pz[k] = fz[from];
+        }
+        const typename Taps::Points p =
+            taps.Prepare(df, hn::Load(df, px), hn::Load(df, py), hn::Load(df, pz));
+        VF s = hn::Zero(df);
+        for (int t = 0; t < taps.taps; ++t) {
+            s = hn::Add(s, hn::Mul(filter(taps.D2(df, p, t)), hn::Set(df, w[t])));
+        }
+        hn::Store(s, df, ps);
+        for (std::size_t k = 0; k < m; ++k) sum[i + k] = ps[k];
+        i += m;
+    }
+}
+
+void FreeTapSums(const double* cx, const double* cy, const double* cz, const double* w, int taps,
+                 const double* table, double count, double rate, const double* fx, const double* fy,
+                 const double* fz, double* sum, std::size_t n) {
+    RunSums(FreeTaps{cx, cy, cz, w, taps}, table, count, rate, fx, fy, fz, sum, n);
+}
+
+void LatticeTapSums(const std::uint8_t* offset, const double* w, int taps, const double* table,
+                    double count, double rate, const double* fx, const double* fy, const double* fz,
+                    double* sum, std::size_t n) {
+    RunSums(LatticeTaps{offset, w, taps}, table, count, rate, fx, fy, fz, sum, n);
+}
+
 }  // namespace
 }  // namespace HWY_NAMESPACE
 }  // namespace quillon
@@ -127,6 +260,8 @@ namespace quillon {
 HWY_EXPORT(BlendRun);
 HWY_EXPORT(SplitVectors);
 HWY_EXPORT(ValueRunVectors);
+HWY_EXPORT(FreeTapSums);
+HWY_EXPORT(LatticeTapSums);
 
 std::size_t SplitMany(const double* c, std::int32_t* cell, double* fraction, std::size_t n,
                       bool& wide) {
@@ -141,6 +276,18 @@ std::size_t GradientBlendRun(const double* const cell[8], const double* fx, cons
 std::size_t ValueRun(const double* rows, const double* fx, const double* fy, const double* fz,
                      double* out, std::size_t n) {
     return HWY_DYNAMIC_DISPATCH(ValueRunVectors)(rows, fx, fy, fz, out, n);
+}
+
+void ConvolutionSums(const double* cx, const double* cy, const double* cz, const double* w,
+                     int taps, const double* filter, double count, double rate, const double* fx,
+                     const double* fy, const double* fz, double* sum, std::size_t n) {
+    HWY_DYNAMIC_DISPATCH(FreeTapSums)(cx, cy, cz, w, taps, filter, count, rate, fx, fy, fz, sum, n);
+}
+
+void LatticeConvolutionSums(const std::uint8_t* offset, const double* w, int taps,
+                            const double* filter, double count, double rate, const double* fx,
+                            const double* fy, const double* fz, double* sum, std::size_t n) {
+    HWY_DYNAMIC_DISPATCH(LatticeTapSums)(offset, w, taps, filter, count, rate, fx, fy, fz, sum, n);
 }
 
 }  // namespace quillon

@@ -28,4 +28,18 @@ std::size_t GradientBlendRun(const double* const cell[8], const double* fx, cons
 std::size_t ValueRun(const double* rows, const double* fx, const double* fy, const double* fz,
                      double* out, std::size_t n);
 
+// Convolution sums of points fx, fy, fz (all n of them, on vectors): for
+// each point, the sum over taps t < taps of
+// filter[min(floor(d2 * rate + 0.5), count)] w[t], starting at +0, with
+// d2 = ((fx - cx[t])^2 + (fy - cy[t])^2) + (fz - cz[t])^2. filter holds
+// count entries and a trailing 0.
+void ConvolutionSums(const double* cx, const double* cy, const double* cz, const double* w,
+                     int taps, const double* filter, double count, double rate, const double* fx,
+                     const double* fy, const double* fz, double* sum, std::size_t n);
+// The same for taps on the lattice points -1 .. 2 around the cell: tap t
+// sits at (a - 1, b - 1, c - 1) for offset[t] = 16 c + 4 b + a.
+void LatticeConvolutionSums(const std::uint8_t* offset, const double* w, int taps,
+                            const double* filter, double count, double rate, const double* fx,
+                            const double* fy, const double* fz, double* sum, std::size_t n);
+
 }  // namespace quillon

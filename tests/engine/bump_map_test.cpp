@@ -255,5 +255,37 @@ TEST(BumpMap, StopsWhenCancelled) {
     EXPECT_FALSE(bump->IsBusy());
 }
 
+// Sets the job's cancel event when a child has been composited.
+class CancelOnComposite : public NotificationSink {
+  public:
+    explicit CancelOnComposite(SynthesisJob& job) : m_job(job) {}
+    void Post(Notification n) override {
+        if (n == Notification::LayerComposited) m_job.CancelEvent().Set();
+    }
+
+  private:
+    SynthesisJob& m_job;
+};
+
+TEST(BumpMap, ACancelAfterTheChildrenSkipsTheWholeImagePasses) {
+    SynthesisJob job;
+    CancelOnComposite canceller(job);
+    const int w = 1024, h = 512;
+    auto bump = BumpOver(std::make_unique<PatternLayer>([](int x, int) { return x / 1024.0f; },
+                                                        /*redOnly=*/true),
+                         w, h);
+    ASSERT_TRUE(bump->Greyify());
+    const Picture out = testing::RenderLayer(*bump, {true, 0.0f, 1.0f, &canceller, &job});
+    EXPECT_FALSE(out.ok);
+    // Neither greyified, shaded nor copied back: the composite is all there is.
+    for (int y = 0; y < h; y += 37) {
+        for (int x = 0; x < w; x += 41) {
+            ASSERT_EQ(out.At(x, y, 0), x / 1024.0f) << x << ", " << y;
+            ASSERT_EQ(out.At(x, y, 1), 0.0f) << x << ", " << y;
+        }
+    }
+    EXPECT_FALSE(bump->IsBusy());
+}
+
 }  // namespace
 }  // namespace quillon

@@ -10,6 +10,7 @@
 #include <random>
 #include <vector>
 
+#include "engine/noise/convolution_noise.h"
 #include "engine/noise/gradient_noise.h"
 #include "engine/noise/noise3d.h"
 #include "engine/noise_function_layer.h"
@@ -79,6 +80,45 @@ void ExpectManyMatchesOneByOne(const Noise3D& noise, const Points& p, const char
     }
 }
 
+// The convolution sums as defined: every lattice point or impulse of the
+// neighbourhood in turn, the filter looked up with its bounds test.
+std::int32_t Entry(const Noise3D& n, std::int32_t i, std::int32_t j, std::int32_t k) {
+    const auto p = [&](std::int64_t v) {
+        return n.Permutation()[static_cast<std::uint32_t>(v) &
+                               static_cast<std::uint32_t>(n.TableSize() - 1)];
+    };
+    return p(i + p(j + p(k)));
+}
+
+double DirectSum(const ConvolutionNoise3D& n, double x, double y, double z) {
+    const Noise3D::Axis ax = Noise3D::Split(x), ay = Noise3D::Split(y), az = Noise3D::Split(z);
+    const std::vector<double>& v = n.Values();
+    double sum = 0.0;
+    if (n.Kind() == NoiseFunction::Convolution) {
+        for (int dz = -1; dz <= 2; ++dz)
+            for (int dy = -1; dy <= 2; ++dy)
+                for (int dx = -1; dx <= 2; ++dx) {
+                    const double ex = dx - ax.fraction, ey = dy - ay.fraction,
+                                 ez = dz - az.fraction;
+                    sum += n.Filter(ex * ex + ey * ey + ez * ez) *
+                           v[Entry(n, ax.cell + dx, ay.cell + dy, az.cell + dz)];
+                }
+        return sum;
+    }
+    for (int dx = -2; dx <= 2; ++dx)
+        for (int dy = -2; dy <= 2; ++dy)
+            for (int dz = -2; dz <= 2; ++dz) {
+                const std::int32_t h = Entry(n, ax.cell + dx, ay.cell + dy, az.cell + dz);
+                for (int k = 0; k < 3; ++k) {
+                    const double* p = &v[4 * ((h + k) % n.TableSize())];
+                    const double ex = ax.fraction - (dx + p[0]), ey = ay.fraction - (dy + p[1]),
+                                 ez = az.fraction - (dz + p[2]);
+                    sum += n.Filter(ex * ex + ey * ey + ez * ez) * p[3];
+                }
+            }
+    return sum * 0.3333333333333333;
+}
+
 TEST(NoiseSplit, CellAndFractionAreThoseOfFloorBitForBit) {
     std::vector<double> values = {0.0,
                                   -0.0,
@@ -130,13 +170,53 @@ TEST_F(EveryTarget, BatchedNoiseEqualsOnePointAtATime) {
     }
 }
 
+// Taps out of reach are skipped, and the filter read without its bounds
+// test: the sums stay those of the definition, at the layer's rates and the
+// extreme ones, on small tables, at later octaves (shorter runs per cell)
+// and with values so large that 0 times one of them is no longer 0.
+TEST_F(EveryTarget, ConvolutionKindsEqualTheirDirectSums) {
+    RandomGenerator::Instance().Seed(13);
+    Points p = MixedPoints();
+    const std::size_t base = p.Size();
+    for (const double scale : {2.17, 2.17 * 2.17, 2.17 * 2.17 * 2.17})
+        for (std::size_t i = 0; i < base; ++i)
+            p.Add(p.x[i] * scale, p.y[i] * scale, p.z[i] * scale);
+    std::vector<std::unique_ptr<ConvolutionNoise3D>> noises;
+    noises.push_back(std::make_unique<ConvolutionNoise3D>(-1.0, 1.0, 256, 100.0, 1));
+    noises.push_back(std::make_unique<ConvolutionNoise3D>(-3.0, 2.0, 4, 1.0, 2));
+    noises.push_back(std::make_unique<ConvolutionNoise3D>(-1.0, 1.0, 16, 10000.0, 1));
+    noises.push_back(std::make_unique<ConvolutionNoise3D>(-1e308, 1e308, 16, 2.5, 1));
+    noises.push_back(std::make_unique<SparseConvolution3D>(256, 100.0));
+    noises.push_back(std::make_unique<SparseConvolution3D>(2, 1.0));
+    noises.push_back(std::make_unique<SparseConvolution3D>(16, 10000.0));
+    for (const auto& noise : noises) {
+        std::vector<double> direct(p.Size());
+        for (std::size_t i = 0; i < p.Size(); ++i)
+            direct[i] = DirectSum(*noise, p.x[i], p.y[i], p.z[i]);
+        for (const std::int64_t target : hwy::SupportedAndGeneratedTargets()) {
+            hwy::SetSupportedTargetsForTest(target);
+            std::vector<double> many(p.Size());
+            noise->EvaluateMany(p.x.data(), p.y.data(), p.z.data(), many.data(), p.Size());
+            for (std::size_t i = 0; i < p.Size(); ++i) {
+                const double one = noise->EvaluateAt(p.x[i], p.y[i], p.z[i]);
+                ASSERT_TRUE(SameBits(direct[i], one) && SameBits(direct[i], many[i]))
+                    << hwy::TargetName(target) << " kind " << static_cast<int>(noise->Kind())
+                    << " rate " << noise->SampleRate() << " at (" << p.x[i] << ", " << p.y[i]
+                    << ", " << p.z[i] << "): " << direct[i] << " directly, " << one
+                    << " one by one, " << many[i] << " in a batch";
+            }
+        }
+    }
+}
+
 TEST_F(EveryTarget, BatchedTurbulenceEqualsOnePointAtATime) {
     RandomGenerator::Instance().Seed(12);
     const Points p = MixedPoints();
     for (const std::int64_t target : hwy::SupportedAndGeneratedTargets()) {
         hwy::SetSupportedTargetsForTest(target);
         for (const NoiseFunction kind :
-             {NoiseFunction::Gradient, NoiseFunction::Value, NoiseFunction::Grid}) {
+             {NoiseFunction::Gradient, NoiseFunction::Value, NoiseFunction::Grid,
+              NoiseFunction::Convolution, NoiseFunction::SparseConv}) {
             const auto noise = MakeNoise(kind);
             for (const TurbulenceType type :
                  {TurbulenceType::None, TurbulenceType::Noise, TurbulenceType::Turbulence,

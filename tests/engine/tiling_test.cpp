@@ -540,11 +540,14 @@ TEST(Tiling, EdgesAreThoseOfThePerCellSums) {
     if (std::getenv("QUILLON_PRINT_EDGE_HASHES")) std::fputs(fresh.c_str(), stdout);
 }
 
+// Rocks (counted in groups side by side), and a lone brick and a wall of
+// two bricks large enough to be counted alone, slice by slice.
 TEST(Tiling, SamePictureAtAnyThreadCount) {
-    const auto render = [](int threads) {
+    const auto render = [](int threads, int mode) {
         SetMaxThreads(threads);
         RandomGenerator::Instance().Seed(21);
-        auto tiling = Rocks(96, 80, 9.0f, true, 0.6f);
+        auto tiling = mode == 0 ? Rocks(96, 80, 9.0f, true, 0.6f) : Tiling(160, 120);
+        if (mode == 2) tiling->SetBricksWide(2.0f);
         tiling->SetEdgeRadius(5.0f);
         tiling->SetRoundedEdges(true);
         tiling->SetThreshold(0.2f);
@@ -552,10 +555,12 @@ TEST(Tiling, SamePictureAtAnyThreadCount) {
         AddStone(*tiling, 0.2f, 1.0f, 0.0f, true);
         return RenderLayer(*tiling).rgb;
     };
-    const auto one = render(1);
-    const auto many = render(0);
+    for (int mode = 0; mode < 3; ++mode) {
+        const auto one = render(1, mode);
+        const auto many = render(4, mode);
+        EXPECT_EQ(one, many) << mode;
+    }
     SetMaxThreads(0);
-    EXPECT_EQ(one, many);
 }
 
 }  // namespace
