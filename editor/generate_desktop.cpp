@@ -69,11 +69,11 @@ PreviewWindow* GenerateDesktop(DocumentView* view) {
         delete window;
         return nullptr;
     }
-    window->SetDesktopCompletion([depth](const DisplayBitmap& picture) {
+    window->SetDesktopCompletion([depth](DisplayBitmap picture) {
         // Off the user-interface thread: a desktop's setter may take a few
         // seconds to answer. Its messages reach the user through the reporter.
         QThreadPool::globalInstance()->start(
-            [depth, copy = DisplayBitmap(picture)] { InstallDesktopPicture(copy, depth); });
+            [depth, picture = std::move(picture)] { InstallDesktopPicture(picture, depth); });
     });
     // The window renders a copy of its own: nothing of the document is busy.
     view->AdoptPreview(window, nullptr);

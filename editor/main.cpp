@@ -6,6 +6,8 @@
 
 #include "editor/quillon_app.h"
 #include "engine/error_reporter.h"
+#include "engine/parallel.h"
+#include "engine/synthesis_job.h"
 
 namespace {
 
@@ -41,6 +43,8 @@ int main(int argc, char** argv) {
                      qPrintable(options.error));
         return 2;
     }
+    // Renders on the pool leave the user-interface thread a core.
+    quillon::SetPoolNiceness(quillon::kWorkerNiceness);
     MessageBoxReporter reporter;
     quillon::ScopedErrorReporter scoped(reporter);
     quillon::QuillonApp editor;

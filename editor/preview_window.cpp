@@ -47,10 +47,10 @@ constexpr std::size_t kConversionRows = 32;  // rows per band of a conversion
 
 bool PreviewFrames::Create(int width, int height) {
     Release();
-    if (!m_front.Create(width, height, 24) || !m_back.Create(width, height, 24)) {
-        Release();
-        return false;
-    }
+    if (!IsValidImageSize(width, height)) return false;
+    std::lock_guard<std::mutex> convert(m_convertMutex);
+    m_width = width;
+    m_height = height;
     return true;
 }
 
@@ -63,6 +63,8 @@ void PreviewFrames::Release() {
     m_back.Clear();
     m_source = nullptr;
     m_pending = false;
+    m_pictureFailed = false;
+    m_width = m_height = 0;
 }
 
 std::int64_t PreviewFrames::Now() {
@@ -82,15 +84,43 @@ void PreviewFrames::OnComposite(const float* rgb) {
 }
 
 void PreviewFrames::OnWorkerNotification(bool finishing) {
-    if (!m_pending.load()) return;
-    if (!finishing && Now() - m_lastConversion.load() < m_interval.load()) return;
-    Convert(true);
+    if (m_pending.load() && (finishing || Now() - m_lastConversion.load() >= m_interval.load())) {
+        Convert(true);
+    }
+    if (finishing) Mirror();
+}
+
+void PreviewFrames::Mirror() {
+    std::lock_guard<std::mutex> convert(m_convertMutex);
+    m_mirrorFailed = false;
+    // The front is the worker's to replace; the window only reads it.
+    if ((!m_mirrorX && !m_mirrorY) || m_front.Empty() || m_front.Width() != m_width ||
+        m_front.Height() != m_height) {
+        return;
+    }
+    DisplayBitmap mirrored;
+    if (!MirrorExpand(m_front, m_mirrorX, m_mirrorY, mirrored)) {
+        m_mirrorFailed = true;
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> hold(m_frontMutex);
+        m_front = std::move(mirrored);
+    }
+    m_serial.fetch_add(1, std::memory_order_release);
 }
 
 void PreviewFrames::Convert(bool onlyIfPending) {
     std::lock_guard<std::mutex> convert(m_convertMutex);
     if (onlyIfPending && !m_pending.load()) return;
-    if (!m_source || m_back.Empty()) return;
+    if (!m_source || m_width <= 0) return;
+    // The back is made here, on the worker, the first time (or after a
+    // mirrored front took the place of one of the picture's size).
+    if ((m_back.Width() != m_width || m_back.Height() != m_height) &&
+        !m_back.Create(m_width, m_height, 24)) {
+        m_pictureFailed = true;
+        return;
+    }
     const std::size_t count =
         3 * static_cast<std::size_t>(m_back.Width()) * static_cast<std::size_t>(m_back.Height());
     // In bands over the worker pool: a large picture is ready sooner, and a
@@ -113,17 +143,6 @@ void PreviewFrames::Convert(bool onlyIfPending) {
     m_pending = false;
     m_lastConversion = Now();
     m_conversions.fetch_add(1, std::memory_order_relaxed);
-    m_serial.fetch_add(1, std::memory_order_release);
-}
-
-void PreviewFrames::ReplaceFront(DisplayBitmap picture) {
-    std::lock_guard<std::mutex> convert(m_convertMutex);
-    {
-        std::lock_guard<std::mutex> hold(m_frontMutex);
-        m_front = std::move(picture);
-    }
-    m_back.Clear();  // no worker writes any more
-    m_source = nullptr;
     m_serial.fetch_add(1, std::memory_order_release);
 }
 
@@ -336,6 +355,8 @@ bool PreviewWindow::Create(int width, int height, PreviewMode mode, int displayD
     m_saveAsBitmap = saveAsBitmap;
     if (!IsValidImageSize(width, height)) return false;
     const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    // Only reserved here: the worker clears them (StartJob), so that a large
+    // picture does not hold up the user-interface thread.
     if (!m_frames.Create(width, height) || !m_rgb.Allocate(3 * pixels) ||
         !m_alpha.Allocate(pixels)) {
         m_frames.Release();
@@ -343,8 +364,8 @@ bool PreviewWindow::Create(int width, int height, PreviewMode mode, int displayD
         m_alpha.Release();
         return false;
     }
-    m_rgb.Fill(0.0f);
-    m_alpha.Fill(1.0f);
+    m_frames.SetMirror(m_xMirror && mode != PreviewMode::kSlideshow,
+                       m_yMirror && mode != PreviewMode::kSlideshow);
 
     const QScreen* shown = screen() ? screen() : QGuiApplication::primaryScreen();
     const double rate = shown && shown->refreshRate() > 1.0 ? shown->refreshRate() : 60.0;
@@ -405,9 +426,6 @@ void PreviewWindow::StartSynthesis(BaseLayer* layer) {
 
 void PreviewWindow::StartJob(BaseLayer* layer, float xScale, float yScale) {
     StopWorker();  // a finished worker is joined before the next starts
-    // Every synthesis starts from a black picture, as a fresh window does.
-    m_rgb.Fill(0.0f);
-    m_alpha.Fill(1.0f);
     m_frames.SetSource(m_rgb.Data(), &m_job.CancelEvent());
     m_job.sink = &m_sink;
     m_job.rgb = m_rgb.Data();
@@ -419,6 +437,13 @@ void PreviewWindow::StartJob(BaseLayer* layer, float xScale, float yScale) {
     m_job.callbackArg = 0;
     m_job.onComposite = [this](RenderContext&, float* rgb, std::uintptr_t) {
         m_frames.OnComposite(rgb);
+    };
+    // Every synthesis starts from a black picture, cleared on the pool.
+    m_job.prepare = [rgb = m_rgb.Data(), alpha = m_alpha.Data(), pixels = m_alpha.Count()] {
+        ParallelFor(pixels, kPixelGrain, [&](std::size_t begin, std::size_t end) {
+            std::fill(rgb + 3 * begin, rgb + 3 * end, 0.0f);
+            std::fill(alpha + begin, alpha + end, 1.0f);
+        });
     };
     m_progress->setValue(0);
     m_cancelButton->setText(Tr("&Cancel"));
@@ -439,7 +464,7 @@ bool PreviewWindow::IsRendering() const {
     return m_job.IsRunning();
 }
 
-void PreviewWindow::SetDesktopCompletion(std::function<void(const DisplayBitmap&)> completion) {
+void PreviewWindow::SetDesktopCompletion(std::function<void(DisplayBitmap)> completion) {
     m_desktopCompletion = std::move(completion);
 }
 
@@ -476,26 +501,25 @@ void PreviewWindow::ScheduleRepaint() {
 void PreviewWindow::OnSynthesisDone() {
     if (m_mode == PreviewMode::kDesktop) {
         if (m_desktopCompletion) {
-            // A copy: the completion may open message boxes, during which
-            // the picture is painted again.
-            const DisplayBitmap picture = Picture();
-            m_desktopCompletion(picture);
+            // A copy of its own: the completion may open message boxes,
+            // during which the picture is painted again.
+            m_desktopCompletion(Picture());
         }
     } else {
-        if (m_xMirror || m_yMirror) {
-            DisplayBitmap mirrored;
-            bool expanded = false;
-            m_frames.WithFront([&](const DisplayBitmap& picture) {
-                expanded = MirrorExpand(picture, m_xMirror, m_yMirror, mirrored);
-            });
-            if (expanded) {
-                const int w = mirrored.Width();
-                const int h = mirrored.Height();
-                m_frames.ReplaceFront(std::move(mirrored));
+        if (m_frames.PictureFailed()) {
+            ReportError("Not enough memory to show the picture");
+        } else if (m_xMirror || m_yMirror) {
+            // The worker mirrored the picture before it reported the end.
+            if (m_frames.MirrorFailed()) {
+                ReportError("Not enough memory to mirror the picture");
+            } else {
+                int w = 0, h = 0;
+                m_frames.WithFront([&](const DisplayBitmap& picture) {
+                    w = picture.Width();
+                    h = picture.Height();
+                });
                 ShowImageSize(w, h);
                 if (isVisible()) PlaceForImage();
-            } else {
-                ReportError("Not enough memory to mirror the picture");
             }
         }
         m_progress->setValue(0);

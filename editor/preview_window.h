@@ -33,21 +33,33 @@ enum class PreviewMode { kPreview = 0, kDesktop = 1, kSlideshow = 2 };
 inline constexpr MessageNumbers kEditorMessages{121, 103, 107, 104};
 
 // The picture a worker builds and the window paints. The worker converts
-// floats into the back bitmap and swaps it to the front under a short lock;
+// floats into the back bitmap and swaps it to the front under a short lock
+// (both are made on the worker, the front empty and painted black till then);
 // the window paints the front under the same lock, so neither waits for
 // the other longer than a pointer swap or one paint. Conversions are
 // limited to one per frame interval; one that falls due too soon is done
 // at the worker's next notification instead.
 class PreviewFrames {
   public:
+    // Takes the size; the bitmaps are made by the worker's first conversion.
     bool Create(int width, int height);
     void Release();
+    // The mirrored expansion of the finished picture, made on the worker
+    // as it finishes. MirrorFailed: it could not be had (short memory).
+    void SetMirror(bool mirrorX, bool mirrorY) {
+        m_mirrorX = mirrorX;
+        m_mirrorY = mirrorY;
+    }
+    bool MirrorFailed() const { return m_mirrorFailed.load(); }
+    // The bitmaps could not be had: the picture stays black.
+    bool PictureFailed() const { return m_pictureFailed.load(); }
 
     // Worker side. rgb holds 3 floats per pixel of the picture's size.
     // A conversion under way stops when the job's cancel event is set.
     void SetSource(const float* rgb, const ManualResetEvent* cancel) {
         m_source = rgb;
         m_cancel = cancel;
+        m_pictureFailed = false;
     }
     void OnComposite(const float* rgb);
     // Any notification the worker posts: a conversion that was put off is
@@ -61,8 +73,6 @@ class PreviewFrames {
         std::lock_guard<std::mutex> hold(m_frontMutex);
         f(m_front);
     }
-    // Replaces the front picture (after the worker has ended).
-    void ReplaceFront(DisplayBitmap picture);
     // Counts the pictures swapped to the front.
     unsigned Serial() const { return m_serial.load(std::memory_order_acquire); }
     // Whole-picture conversions done so far.
@@ -71,11 +81,18 @@ class PreviewFrames {
   private:
     // onlyIfPending: a put-off conversion, which another thread may have done.
     void Convert(bool onlyIfPending);
+    void Mirror();
     static std::int64_t Now();
 
     mutable std::mutex m_frontMutex;
     DisplayBitmap m_front;
     DisplayBitmap m_back;  // the worker's alone
+    int m_width = 0;
+    int m_height = 0;
+    bool m_mirrorX = false;
+    bool m_mirrorY = false;
+    std::atomic<bool> m_mirrorFailed{false};
+    std::atomic<bool> m_pictureFailed{false};
     std::mutex m_convertMutex;
     const float* m_source = nullptr;
     const ManualResetEvent* m_cancel = nullptr;
@@ -122,8 +139,9 @@ class PreviewWindow : public QDialog {
     void PlaceForImage();                        // the opener's sizing rule, then show()
     BaseLayer* RenderedLayer() const;            // what it renders (for "being previewed")
     bool IsRendering() const;
-    // Desktop mode: what to do with the finished picture (G installs the wallpaper here).
-    void SetDesktopCompletion(std::function<void(const DisplayBitmap&)> completion);
+    // Desktop mode: what to do with the finished picture, a copy it may keep
+    // (G installs the wallpaper here).
+    void SetDesktopCompletion(std::function<void(DisplayBitmap)> completion);
 
     // Asks where to save: true with a path and the chosen filter (0 to 3,
     // in the order of SaveFilters()). Tests replace the file dialog here.
@@ -185,7 +203,7 @@ class PreviewWindow : public QDialog {
     SynthesisJob m_job;
     BaseLayer* m_layer = nullptr;
     std::unique_ptr<BaseLayer> m_ownedLayer;  // Desktop: the copy at the target size
-    std::function<void(const DisplayBitmap&)> m_desktopCompletion;
+    std::function<void(DisplayBitmap)> m_desktopCompletion;
     SaveChooser m_saveChooser;
 
     QString m_folder;

@@ -1,14 +1,18 @@
 #include "engine/parallel.h"
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
 #include <tbb/blocked_range.h>
 #include <tbb/global_control.h>
 #include <tbb/info.h>
 #include <tbb/parallel_for.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 #include "engine/render_context.h"
 
@@ -28,8 +32,22 @@ constexpr bool kSerialLoops = false;
 std::mutex g_controlMutex;
 std::unique_ptr<tbb::global_control> g_control;
 int g_maxThreads = 0;
+std::atomic<int> g_poolNiceness{0};
+
+// A pool thread (not the loop's caller) takes the pool's niceness once.
+void TakePoolNiceness(std::thread::id caller) {
+    thread_local int own = 0;
+    const int wanted = g_poolNiceness.load(std::memory_order_relaxed);
+    if (own >= wanted || std::this_thread::get_id() == caller) return;
+    setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), wanted);
+    own = wanted;
+}
 
 }  // namespace
+
+void SetPoolNiceness(int niceness) {
+    g_poolNiceness.store(std::max(niceness, 0));
+}
 
 void SetMaxThreads(int threads) {
     std::lock_guard<std::mutex> hold(g_controlMutex);
@@ -54,9 +72,12 @@ void ParallelFor(std::size_t count, std::size_t grain,
         body(0, count);
         return;
     }
-    tbb::parallel_for(
-        tbb::blocked_range<std::size_t>(0, count, grain),
-        [&body](const tbb::blocked_range<std::size_t>& r) { body(r.begin(), r.end()); });
+    const std::thread::id caller = std::this_thread::get_id();
+    tbb::parallel_for(tbb::blocked_range<std::size_t>(0, count, grain),
+                      [&body, caller](const tbb::blocked_range<std::size_t>& r) {
+                          TakePoolNiceness(caller);
+                          body(r.begin(), r.end());
+                      });
 }
 
 bool ParallelCancellableFor(const RenderContext& context, std::size_t count, std::size_t grain,

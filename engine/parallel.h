@@ -48,4 +48,10 @@ bool ParallelProgressLoop(const RenderContext& context, std::size_t count, std::
 void SetMaxThreads(int threads);
 int MaxThreads();
 
+// Pool threads lower their own priority to this niceness the first time
+// they run a loop's work (0, the default: left as they are). The GUI
+// programs set their render worker's niceness, so that the pool does not
+// take the cores from the user-interface thread. It cannot be raised again.
+void SetPoolNiceness(int niceness);
+
 }  // namespace quillon

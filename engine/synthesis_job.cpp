@@ -23,6 +23,7 @@ namespace {
 // which shows exactly as they would have (clamped to 0..1 for display).
 void MakeFinite(float* values, std::size_t count) {
     constexpr float kMax = std::numeric_limits<float>::max();
+    // Every value on its own: on the pool, the same at any thread count.
     ParallelFor(count, kPixelGrain, [values](std::size_t begin, std::size_t end) {
         for (std::size_t i = begin; i < end; ++i) {
             const float v = values[i];
@@ -68,6 +69,7 @@ bool SynthesisJob::RunHere() {
     context.job = this;
     context.callbackArg = callbackArg;
 
+    if (prepare) prepare();
     const std::size_t pixels = static_cast<std::size_t>(texture->Size());
     if (unwrittenPicture) {
         FillFloats(alpha, pixels, 1.0f);
@@ -107,7 +109,7 @@ bool SynthesisJob::Start() {
     if (!texture || !rgb || !alpha) return false;
     m_thread = std::thread([this] {
         // Below normal priority, so that the user interface stays responsive.
-        setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 5);
+        setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), kWorkerNiceness);
         RunHere();
     });
     return true;

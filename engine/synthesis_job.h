@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <thread>
 
 #include "engine/render_context.h"
@@ -9,6 +10,9 @@
 namespace quillon {
 
 class BaseLayer;
+
+// The worker thread's niceness: below the user interface it serves.
+inline constexpr int kWorkerNiceness = 5;
 
 // One synthesis shared between a user interface and its worker thread.
 // The caller fills in the fields, calls Start, follows the notifications
@@ -21,7 +25,7 @@ class SynthesisJob {
     SynthesisJob& operator=(const SynthesisJob&) = delete;
 
     NotificationSink* sink = nullptr;
-    float* rgb = nullptr;    // width x height x 3, cleared by the caller
+    float* rgb = nullptr;    // width x height x 3, cleared by the caller (or prepare)
     float* alpha = nullptr;  // width x height, filled with 1.0 by the caller
     // The caller only allocated rgb and alpha: the worker fills alpha and
     // leaves rgb to the rendering, which writes every value (black where
@@ -36,6 +40,9 @@ class SynthesisJob {
     BaseLayer* texture = nullptr;
     // Converts the float picture into the window's image; called on the worker.
     CompositeCallback onComposite;
+    // Called on the worker before the render: a window clears its large
+    // buffers there rather than on its user-interface thread.
+    std::function<void()> prepare;
     std::uintptr_t callbackArg = 0;
 
     ManualResetEvent& CancelEvent() { return m_cancel; }

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "engine/parallel.h"
 #include "engine/random.h"
 #include "engine/texture_map.h"
 #include "image/display_bitmap.h"
@@ -23,6 +24,8 @@ bool MirrorsY(DisplayMode mode) {
 }
 
 namespace {
+
+constexpr std::size_t kComposeRows = 16;  // window rows per task
 
 std::string LowerExtension(const std::string& name) {
     const auto dot = name.rfind('.');
@@ -170,21 +173,30 @@ int TileIndex(long long i, int n, bool mirror) {
 void ComposeCentred(const float* tile, int tw, int th, float* window, int windowWidth,
                     int windowHeight) {
     const std::size_t ww = static_cast<std::size_t>(windowWidth);
-    std::fill(window, window + 3 * ww * static_cast<std::size_t>(windowHeight), 0.0f);
     const int rowOffset = (windowHeight - th) / 2;
     const int columnOffset = (windowWidth - tw) / 2;
-    for (int ty = 0; ty < th; ++ty) {
-        const int y = ty + rowOffset;
-        if (y < 0 || y >= windowHeight) continue;
-        // Only the part of the tile that lies inside the window.
-        const int x0 = std::max(0, columnOffset);
-        const int x1 = std::min(windowWidth, columnOffset + tw);
-        if (x1 <= x0) continue;
-        const float* src = tile + 3 * (static_cast<std::size_t>(ty) * static_cast<std::size_t>(tw) +
-                                       static_cast<std::size_t>(x0 - columnOffset));
-        float* dst = window + 3 * (static_cast<std::size_t>(y) * ww + static_cast<std::size_t>(x0));
-        std::memcpy(dst, src, 3 * sizeof(float) * static_cast<std::size_t>(x1 - x0));
-    }
+    // Only the part of the tile that lies inside the window.
+    const int x0 = std::clamp(columnOffset, 0, windowWidth);
+    const int x1 = std::clamp(columnOffset + tw, x0, windowWidth);
+    // Rows on the pool: each window row is written by one task alone.
+    ParallelFor(static_cast<std::size_t>(windowHeight), kComposeRows,
+                [&](std::size_t begin, std::size_t end) {
+                    for (std::size_t y = begin; y < end; ++y) {
+                        float* row = window + 3 * y * ww;
+                        const int ty = static_cast<int>(y) - rowOffset;
+                        if (ty < 0 || ty >= th || x1 <= x0) {
+                            std::fill(row, row + 3 * ww, 0.0f);
+                            continue;
+                        }
+                        std::fill(row, row + 3 * static_cast<std::size_t>(x0), 0.0f);
+                        const float* src = tile + 3 * (static_cast<std::size_t>(ty) *
+                                                           static_cast<std::size_t>(tw) +
+                                                       static_cast<std::size_t>(x0 - columnOffset));
+                        std::memcpy(row + 3 * static_cast<std::size_t>(x0), src,
+                                    3 * sizeof(float) * static_cast<std::size_t>(x1 - x0));
+                        std::fill(row + 3 * static_cast<std::size_t>(x1), row + 3 * ww, 0.0f);
+                    }
+                });
 }
 
 void ComposeTiled(const float* tile, int tw, int th, float* window, int windowWidth,
@@ -192,18 +204,22 @@ void ComposeTiled(const float* tile, int tw, int th, float* window, int windowWi
     std::vector<int> columns(static_cast<std::size_t>(windowWidth));
     for (int x = 0; x < windowWidth; ++x)
         columns[static_cast<std::size_t>(x)] = TileIndex(x, tw, mirrorX);
-    for (int y = 0; y < windowHeight; ++y) {
-        const float* src = tile + 3 * static_cast<std::size_t>(TileIndex(y, th, mirrorY)) *
-                                      static_cast<std::size_t>(tw);
-        float* dst =
-            window + 3 * static_cast<std::size_t>(y) * static_cast<std::size_t>(windowWidth);
-        for (int x = 0; x < windowWidth; ++x) {
-            const float* p = src + 3 * columns[static_cast<std::size_t>(x)];
-            dst[3 * x] = p[0];
-            dst[3 * x + 1] = p[1];
-            dst[3 * x + 2] = p[2];
-        }
-    }
+    ParallelFor(static_cast<std::size_t>(windowHeight), kComposeRows,
+                [&](std::size_t begin, std::size_t end) {
+                    for (std::size_t y = begin; y < end; ++y) {
+                        const float* src = tile + 3 *
+                                                      static_cast<std::size_t>(TileIndex(
+                                                          static_cast<long long>(y), th, mirrorY)) *
+                                                      static_cast<std::size_t>(tw);
+                        float* dst = window + 3 * y * static_cast<std::size_t>(windowWidth);
+                        for (int x = 0; x < windowWidth; ++x) {
+                            const float* p = src + 3 * columns[static_cast<std::size_t>(x)];
+                            dst[3 * x] = p[0];
+                            dst[3 * x + 1] = p[1];
+                            dst[3 * x + 2] = p[2];
+                        }
+                    }
+                });
 }
 
 std::vector<WipeRect> WipeRects(int pattern, int n, int c, int windowWidth, int windowHeight) {

@@ -4,11 +4,15 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QResizeEvent>
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <span>
 
+#include "engine/parallel.h"
 #include "engine/random.h"
 #include "saver/replace_desktop.h"
 #include "wallpaper/wallpaper_files.h"
@@ -18,9 +22,10 @@ namespace quillon {
 
 namespace {
 
-constexpr int kRetryMs = 1000;        // after a file that could not be shown
-constexpr int kPollMs = 250;          // how often a running worker is looked at
-constexpr int kDeactivationMs = 100;  // a focus change that lasts this long is input
+constexpr int kRetryMs = 1000;               // after a file that could not be shown
+constexpr int kPollMs = 250;                 // how often a running worker is looked at
+constexpr int kDeactivationMs = 100;         // a focus change that lasts this long is input
+constexpr std::size_t kConversionRows = 32;  // rows per task of a conversion
 
 }  // namespace
 
@@ -57,27 +62,36 @@ void DrawWindow::Start() {
 QImage DrawWindow::Snapshot() const {
     std::lock_guard<std::mutex> hold(m_imageMutex);
     if (m_image.Empty()) return {};
-    const QImage bottomUp(m_image.Data() + DisplayBitmap::kInfoHeaderSize, m_image.Width(),
-                          m_image.Height(), static_cast<qsizetype>(m_image.Stride()),
-                          QImage::Format_BGR888);
+    const QImage bottomUp(m_image.BitmapRow(0), m_image.Width(), m_image.Height(),
+                          static_cast<qsizetype>(m_image.Stride()), QImage::Format_BGR888);
     return bottomUp.mirrored(false, true);
 }
 
-void DrawWindow::paintEvent(QPaintEvent*) {
+void DrawWindow::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    const QImage picture = Snapshot();
-    if (picture.isNull()) {
-        painter.fillRect(rect(), Qt::black);
-        return;
+    std::lock_guard<std::mutex> hold(m_imageMutex);
+    const QRect all(0, 0, m_image.Width(), m_image.Height());
+    if (!m_image.Empty()) {
+        // The rows lie bottom row first: wrap them as they are (no copy)
+        // and let the painter flip them. Only the rectangles asked for: a
+        // wipe step repaints a band, not the screen.
+        const QImage rows(m_image.BitmapRow(0), m_image.Width(), m_image.Height(),
+                          static_cast<qsizetype>(m_image.Stride()), QImage::Format_BGR888);
+        painter.save();
+        painter.translate(0, m_image.Height());
+        painter.scale(1, -1);
+        for (const QRect& asked : event->region()) {
+            const QRect exposed = asked & all;
+            if (exposed.isEmpty()) continue;
+            const QRect source(exposed.left(), m_image.Height() - 1 - exposed.bottom(),
+                               exposed.width(), exposed.height());
+            painter.drawImage(source, rows, source);
+        }
+        painter.restore();
     }
-    painter.drawImage(0, 0, picture);
-    // Only while the window grows ahead of its buffers.
-    if (picture.width() < width()) {
-        painter.fillRect(picture.width(), 0, width() - picture.width(), height(), Qt::black);
-    }
-    if (picture.height() < height()) {
-        painter.fillRect(0, picture.height(), width(), height() - picture.height(), Qt::black);
-    }
+    // Before the first picture, or while the window grows ahead of its buffers.
+    const QRegion rest = event->region() - (m_image.Empty() ? QRect() : all);
+    for (const QRect& r : rest) painter.fillRect(r, Qt::black);
 }
 
 void DrawWindow::resizeEvent(QResizeEvent* event) {
@@ -93,11 +107,14 @@ void DrawWindow::resizeEvent(QResizeEvent* event) {
 void DrawWindow::ResizeBuffers(int w, int h) {
     std::lock_guard<std::mutex> hold(m_imageMutex);
     m_image.Clear();
+    m_back.Clear();
     m_windowBuffer.Release();
     m_width = m_height = 0;
-    if (!m_image.Create(w, h, 24)) return;
-    if (!m_windowBuffer.Allocate(3 * static_cast<std::size_t>(w) * static_cast<std::size_t>(h))) {
+    if (!m_image.Create(w, h, 24) || !m_back.Create(w, h, 24) ||
+        !m_windowBuffer.Allocate(3 * static_cast<std::size_t>(w) * static_cast<std::size_t>(h))) {
         m_image.Clear();
+        m_back.Clear();
+        m_windowBuffer.Release();
         return;
     }
     m_windowBuffer.Fill(0.0f);
@@ -107,8 +124,6 @@ void DrawWindow::ResizeBuffers(int w, int h) {
 
 void DrawWindow::NextPicture() {
     m_nextTimer.stop();
-    m_tile.Release();
-    m_weights.Release();
     m_wipeCounter = 0;
     if (m_files.empty() || m_width <= 0) return;
     if (m_loader.Busy()) {
@@ -163,15 +178,15 @@ bool DrawWindow::StartRendering() {
         PlanRendering(m_mode, m_stack->Width(), m_stack->Height(), m_width, m_height);
     const std::size_t pixels =
         static_cast<std::size_t>(plan.width) * static_cast<std::size_t>(plan.height);
-    if (!m_weights.Allocate(pixels)) return false;
-    m_weights.Fill(1.0f);
+    // Buffers of the last picture's size are kept: their pages are in place.
+    if (m_weights.Count() != pixels && !m_weights.Allocate(pixels)) return false;
     float* target = m_windowBuffer.Data();
     if (m_mode == DisplayMode::Expand) {
         m_wipePattern = static_cast<int>(Uniform(0.0, kWipePatterns));
         m_tileWidth = m_tileHeight = 0;
+        m_tile.Release();
     } else {
-        if (!m_tile.Allocate(3 * pixels)) return false;
-        m_tile.Fill(0.0f);
+        if (m_tile.Count() != 3 * pixels && !m_tile.Allocate(3 * pixels)) return false;
         target = m_tile.Data();
         m_tileWidth = plan.width;
         m_tileHeight = plan.height;
@@ -188,6 +203,13 @@ bool DrawWindow::StartRendering() {
     m_job.yScale = plan.yScale;
     m_job.texture = m_stack.get();
     m_job.onComposite = [this](RenderContext&, float* rgb, std::uintptr_t) { UpdateImage(rgb); };
+    // Cleared on the pool by the worker, not here.
+    m_job.prepare = [alpha = m_weights.Data(), tile = m_tile ? m_tile.Data() : nullptr, pixels] {
+        ParallelFor(pixels, kPixelGrain, [&](std::size_t begin, std::size_t end) {
+            std::fill(alpha + begin, alpha + end, 1.0f);
+            if (tile) std::fill(tile + 3 * begin, tile + 3 * end, 0.0f);
+        });
+    };
     m_job.callbackArg =
         m_mode == DisplayMode::Expand ? 0 : reinterpret_cast<std::uintptr_t>(m_windowBuffer.Data());
     if (!m_job.Start()) return false;
@@ -212,9 +234,23 @@ void DrawWindow::UpdateImage(const float* rendered) {
                          MirrorsX(m_mode), MirrorsY(m_mode));
             break;
     }
+    // In bands on the pool, into the back image; a cancel stops it midway
+    // and leaves the front as it was.
+    const std::span<const float> rgb(
+        window, 3 * static_cast<std::size_t>(m_width) * static_cast<std::size_t>(m_height));
+    const ManualResetEvent& cancel = m_job.CancelEvent();
+    std::atomic<bool> stopped{false};
+    ParallelFor(
+        static_cast<std::size_t>(m_back.Height()), kConversionRows,
+        [&](std::size_t begin, std::size_t end) {
+            if (stopped.load(std::memory_order_relaxed) || cancel.IsSet() ||
+                !m_back.FillRowsFromFloats(rgb, static_cast<int>(begin), static_cast<int>(end))) {
+                stopped = true;
+            }
+        });
+    if (stopped) return;
     std::lock_guard<std::mutex> hold(m_imageMutex);
-    m_image.FillFromFloats(
-        {window, 3 * static_cast<std::size_t>(m_width) * static_cast<std::size_t>(m_height)});
+    std::swap(m_image, m_back);
 }
 
 void DrawWindow::DrainNotifications() {
@@ -241,11 +277,17 @@ void DrawWindow::WipeStep() {
     const int n = m_wipeCounter;
     const int c = std::min(n + 1, kWipeSteps);
     m_wipeCounter = c;
+    const std::vector<WipeRect> rects = WipeRects(m_wipePattern, n, c, m_width, m_height);
     {
         std::lock_guard<std::mutex> hold(m_imageMutex);
-        BlackenRects(m_image, WipeRects(m_wipePattern, n, c, m_width, m_height));
+        BlackenRects(m_image, rects);
     }
-    update();
+    // Only what turned black; rows are counted from the bottom there.
+    QRegion changed;
+    for (const WipeRect& r : rects) {
+        changed += QRect(r.x0, m_height - r.y1, r.x1 - r.x0, r.y1 - r.y0);
+    }
+    if (!changed.isEmpty()) update(changed);
 }
 
 void DrawWindow::OnSynthesisDone() {

@@ -89,8 +89,11 @@ class DrawWindow : public QWidget {
     FloatBuffer m_weights;       // the job's alpha, of the rendered size
     int m_tileWidth = 0;
     int m_tileHeight = 0;
-    mutable std::mutex m_imageMutex;  // the worker converts while the window paints
-    DisplayBitmap m_image;
+    // The worker converts into the back image and swaps it to the front
+    // under the lock, so a paint (or a wipe step) never waits for a conversion.
+    mutable std::mutex m_imageMutex;
+    DisplayBitmap m_image;  // the front: painted, wiped, written as wallpaper
+    DisplayBitmap m_back;   // the worker's alone
 
     DisplayMode m_mode = DisplayMode::Current;
     std::unique_ptr<TextureMap> m_stack;

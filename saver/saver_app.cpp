@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/parallel.h"
 #include "engine/random.h"
 #include "saver/background_work.h"
 #include "saver/draw_window.h"
@@ -175,6 +176,8 @@ int RunLumadrift(int argc, char** argv) {
     QGuiApplication::setDesktopFileName("lumadrift-settings");
     RandomGenerator::Instance().Seed(static_cast<int>(std::time(nullptr)));
     CatchTerminationSignals(&app);
+    // Renders on the pool leave the window's thread a core.
+    SetPoolNiceness(kWorkerNiceness);
 
     int code = 0;
     switch (line.kind) {

@@ -95,8 +95,11 @@ class PreviewWindowTest : public testing::Test {
     }
     static bool WaitForEnd(const QPointer<PreviewWindow>& window) {
         bool done = false;
-        QObject::connect(window, &PreviewWindow::SynthesisCompleted, [&] { done = true; });
-        return QTest::qWaitFor([&] { return done; }, 60000);
+        const QMetaObject::Connection waiting =
+            QObject::connect(window, &PreviewWindow::SynthesisCompleted, [&] { done = true; });
+        const bool ended = QTest::qWaitFor([&] { return done; }, 60000);
+        QObject::disconnect(waiting);  // a later run must not reach this frame's flag
+        return ended;
     }
     static void Close(QPointer<PreviewWindow>& window) {
         if (window) window->Cancel();
@@ -282,6 +285,30 @@ TEST_F(PreviewWindowTest, SamePictureAsTheCommandLineForTheSameSeed) {
         EXPECT_EQ(std::memcmp(shown.Data(), rendered.Data(), shown.DataSize()), 0)
             << document.toStdString();
     }
+}
+
+TEST_F(PreviewWindowTest, ASecondSynthesisStartsFromBlackAgain) {
+    // One half-transparent layer: a picture left from the first run would
+    // show through the second.
+    std::string document = kSmallDocument;
+    document.erase(document.find("\t\tNOISEFUNCTIONLAYER \"Veins\""));
+    document += "\t}\n}\n";
+    Write("half.qln", document.c_str());
+    TextureMap texture;
+    ASSERT_EQ(LoadDocument(Path("half.qln").toStdString(), texture), LoadStatus::Ok);
+    auto window = Render(texture);
+    RandomGenerator::Instance().Seed(77);
+    window->StartSynthesis(&texture);
+    ASSERT_TRUE(WaitForEnd(window));
+    const DisplayBitmap shown = window->Picture();
+    Close(window);
+
+    RandomGenerator::Instance().Seed(77);
+    DisplayBitmap rendered;
+    std::string error;
+    ASSERT_EQ(RenderTexture(texture, RenderRequest{}, rendered, error), 0) << error;
+    ASSERT_EQ(shown.DataSize(), rendered.DataSize());
+    EXPECT_EQ(std::memcmp(shown.Data(), rendered.Data(), shown.DataSize()), 0);
 }
 
 }  // namespace

@@ -106,6 +106,24 @@ TEST_F(SaverWindows, ShowsADocumentCentredAndDropsUnreadableFiles) {
     EXPECT_EQ(picture.pixel(5, 5) & 0xffffff, 0u);
 }
 
+TEST_F(SaverWindows, PaintShowsTheComposedPictureTopRowFirst) {
+    // The default layer's noise, mirrored across a window larger than the
+    // tile: the paint flips the bottom-up rows itself, so a slip shows here.
+    AddDocument("noise.qln", 7, 5, kScreenSaverXMirror | kScreenSaverYMirror);
+    DrawWindow window(settings, false);
+    window.resize(30, 22);
+    QSignalSpy shown(&window, &DrawWindow::PictureShown);
+    window.Start();
+    ASSERT_TRUE(Eventually([&] { return shown.count() >= 1; }, 30000));
+    EXPECT_EQ(window.Mode(), DisplayMode::XYMirror);
+    const QImage snapshot = window.Snapshot().convertToFormat(QImage::Format_RGB32);
+    const QImage painted = window.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(painted.size(), snapshot.size());
+    EXPECT_NE(snapshot.copy(0, 0, 30, 1), snapshot.copy(0, 21, 30, 1))
+        << "a picture the same upside down proves nothing";
+    EXPECT_EQ(painted, snapshot);
+}
+
 TEST_F(SaverWindows, ClosingDuringARenderingStopsTheWorker) {
     AddDocument("large.qln", 64, 64, kScreenSaverExpand);
     auto* window = new DrawWindow(settings, false);
