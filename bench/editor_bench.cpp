@@ -204,7 +204,7 @@ void BM_Cancel(benchmark::State& state, std::string name) {
         if (!window) return state.SkipWithError("no 4096 x 4096 preview");
         // Well into the rendering of a layer.
         QEventLoop loop;
-        QTimer::singleShot(1500, &loop, &QEventLoop::quit);
+        QTimer::singleShot(400, &loop, &QEventLoop::quit);
         loop.exec();
         if (!window->IsRendering()) return state.SkipWithError("finished before the cancel");
         QElapsedTimer clock;
