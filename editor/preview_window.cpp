@@ -609,9 +609,12 @@ bool PreviewWindow::SavePictureAs(const QString& path, int filterIndex) {
     int quality = 100;
     if (format == SaveFormat::Jpeg) quality = JpegQualityDialog::AskQuality(this);
     ImageResult result;
+    // A large picture takes a moment to encode: say so with the cursor.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
     m_frames.WithFront([&](const DisplayBitmap& picture) {
         result = SavePicture(picture, QFile::encodeName(path).toStdString(), format, quality);
     });
+    QApplication::restoreOverrideCursor();
     const bool saved = result.Ok();
     if (!saved) {
         const char* what = format == SaveFormat::Jpeg  ? "Error writing JPEG file"
