@@ -82,7 +82,8 @@ void ExpectManyMatchesOneByOne(const Noise3D& noise, const Points& p, const char
 
 // The convolution sums as defined: every lattice point or impulse of the
 // neighbourhood in turn, the filter looked up with its bounds test.
-std::int32_t Entry(const Noise3D& n, std::int32_t i, std::int32_t j, std::int32_t k) {
+// Wide sums: cells next to the ends of the int range wrap as the noise's own do.
+std::int32_t Entry(const Noise3D& n, std::int64_t i, std::int64_t j, std::int64_t k) {
     const auto p = [&](std::int64_t v) {
         return n.Permutation()[static_cast<std::uint32_t>(v) &
                                static_cast<std::uint32_t>(n.TableSize() - 1)];
@@ -101,14 +102,17 @@ double DirectSum(const ConvolutionNoise3D& n, double x, double y, double z) {
                     const double ex = dx - ax.fraction, ey = dy - ay.fraction,
                                  ez = dz - az.fraction;
                     sum += n.Filter(ex * ex + ey * ey + ez * ez) *
-                           v[Entry(n, ax.cell + dx, ay.cell + dy, az.cell + dz)];
+                           v[Entry(n, std::int64_t{ax.cell} + dx, std::int64_t{ay.cell} + dy,
+                                   std::int64_t{az.cell} + dz)];
                 }
         return sum;
     }
     for (int dx = -2; dx <= 2; ++dx)
         for (int dy = -2; dy <= 2; ++dy)
             for (int dz = -2; dz <= 2; ++dz) {
-                const std::int32_t h = Entry(n, ax.cell + dx, ay.cell + dy, az.cell + dz);
+                const std::int32_t h =
+                    Entry(n, std::int64_t{ax.cell} + dx, std::int64_t{ay.cell} + dy,
+                          std::int64_t{az.cell} + dz);
                 for (int k = 0; k < 3; ++k) {
                     const double* p = &v[4 * ((h + k) % n.TableSize())];
                     const double ex = ax.fraction - (dx + p[0]), ey = ay.fraction - (dy + p[1]),
