@@ -126,15 +126,17 @@ void BaseLayer::FreeBuffers() {
     m_values.Release();
 }
 
-void BaseLayer::MapColors(float* rgb, float* alpha, bool wantColour) {
+bool BaseLayer::MapColors(const RenderContext& context) {
     const std::size_t n = static_cast<std::size_t>(m_size);
     const float* values = m_values.Data();
-    if (!wantColour) {
-        ParallelFor(n, kPixelGrain, [&](std::size_t begin, std::size_t end) {
-            std::copy(values + begin, values + end, rgb + begin);
-            std::fill(alpha + begin, alpha + end, 1.0f);
-        });
-        return;
+    float* rgb = context.rgb;
+    float* alpha = context.alpha;
+    if (!context.wantColour) {
+        return ParallelCancellableFor(context, n, kPixelGrain,
+                                      [&](std::size_t begin, std::size_t end) {
+                                          std::copy(values + begin, values + end, rgb + begin);
+                                          std::fill(alpha + begin, alpha + end, 1.0f);
+                                      });
     }
     m_colorMap.BuildTable();
     const ColorMap& map = m_colorMap;
@@ -149,21 +151,23 @@ void BaseLayer::MapColors(float* rgb, float* alpha, bool wantColour) {
     };
     if (map.EntryCount() >= 2) {
         const ColorSpline spline(map);
-        ParallelFor(n, kPixelGrain, [&](std::size_t begin, std::size_t end) {
-            for (std::size_t i = begin; i < end; ++i) {
-                double c[4];
-                spline.Lookup(values[i], c);
-                rgb[3 * i] = static_cast<float>(c[0]);
-                rgb[3 * i + 1] = static_cast<float>(c[1]);
-                rgb[3 * i + 2] = static_cast<float>(c[2]);
-                alpha[i] = static_cast<float>(c[3]);
-            }
-        });
-    } else if (map.LookupDraws()) {
-        lookup(0, n);  // draws stay in pixel order
-    } else {
-        ParallelFor(n, kPixelGrain, lookup);
+        return ParallelCancellableFor(context, n, kPixelGrain,
+                                      [&](std::size_t begin, std::size_t end) {
+                                          for (std::size_t i = begin; i < end; ++i) {
+                                              double c[4];
+                                              spline.Lookup(values[i], c);
+                                              rgb[3 * i] = static_cast<float>(c[0]);
+                                              rgb[3 * i + 1] = static_cast<float>(c[1]);
+                                              rgb[3 * i + 2] = static_cast<float>(c[2]);
+                                              alpha[i] = static_cast<float>(c[3]);
+                                          }
+                                      });
     }
+    if (map.LookupDraws()) {
+        lookup(0, n);  // draws stay in pixel order
+        return !context.IsCancelled();
+    }
+    return ParallelCancellableFor(context, n, kPixelGrain, lookup);
 }
 
 void BaseLayer::RenderBlack(RenderContext& context) {
@@ -175,7 +179,7 @@ bool BaseLayer::RenderPlain(RenderContext& context) {
     std::lock_guard<LayerLock> hold(m_lock);
     if (BaseLayer::AllocateBuffers()) {
         m_values.Fill(0.0f);
-        MapColors(context.rgb, context.alpha, context.wantColour);
+        MapColors(context);
     } else {
         RenderBlack(context);
     }

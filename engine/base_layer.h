@@ -72,7 +72,9 @@ class BaseLayer {
     // (SameKind below), which tells kinds apart exactly.
     virtual bool IsSameKind(const BaseLayer& other) const;
     virtual void NormalizeCombine();
-    virtual void MapColors(float* rgb, float* alpha, bool wantColour);
+    // Colours the values into context.rgb and context.alpha; false when the
+    // rendering was cancelled meanwhile (the colours then partly written).
+    virtual bool MapColors(const RenderContext& context);
     virtual bool AllocateBuffers();
     virtual void FreeBuffers();
     // Whether the rendering reads the colours already in context.rgb (it

@@ -57,7 +57,7 @@ bool CombineLayer::Render(RenderContext& context) {
     scope.Restore();
     if (!finished) return false;
 
-    MapColors(context.rgb, context.alpha, context.wantColour);
+    if (!MapColors(context)) return false;
     FreeBuffers();
     return true;
 }

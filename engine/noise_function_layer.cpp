@@ -385,7 +385,7 @@ bool NoiseFunctionLayer::Render(RenderContext& context) {
     if (!finished) return false;
 
     ColorFunction().Apply(values, static_cast<std::size_t>(Size()));
-    MapColors(context.rgb, context.alpha, context.wantColour);
+    if (!MapColors(context)) return false;
     FreeBuffers();
     return true;
 }

@@ -234,7 +234,7 @@ bool ReactionDiffusionLayer::Render(RenderContext& context) {
     }
 
     ColorFunction().Apply(m_values.Data(), size);
-    MapColors(context.rgb, context.alpha, context.wantColour);
+    if (!MapColors(context)) return false;
     FreeBuffers();
     return true;
 }

@@ -38,7 +38,7 @@ bool WhiteNoiseLayer::Render(RenderContext& context) {
     }
 
     ColorFunction().Apply(values, size);
-    MapColors(context.rgb, context.alpha, context.wantColour);
+    if (!MapColors(context)) return false;
     FreeBuffers();
     return true;
 }

@@ -343,6 +343,26 @@ TEST(NoiseFunctionLayer, ProgressCancellationAndDisabled) {
     EXPECT_FALSE(layer.IsBusy());
     for (float v : rgb) ASSERT_EQ(v, 0.25f);  // nothing delivered
 
+    // A cancel after the last pixel stops the colouring too.
+    class CancelOnLastStep : public NotificationSink {
+      public:
+        explicit CancelOnLastStep(SynthesisJob& job) : m_job(job) {}
+        void Post(Notification n) override {
+            if (n == Notification::ProgressStep && ++m_steps == 100) m_job.CancelEvent().Set();
+        }
+
+      private:
+        SynthesisJob& m_job;
+        int m_steps = 0;
+    };
+    SynthesisJob late;
+    CancelOnLastStep canceller(late);
+    context.job = &late;
+    context.sink = &canceller;
+    EXPECT_FALSE(layer.Render(context));
+    EXPECT_FALSE(layer.IsBusy());
+    for (float v : rgb) ASSERT_EQ(v, 0.25f);
+
     layer.SetEnabled(false);
     EXPECT_TRUE(layer.Render(context));
 }
