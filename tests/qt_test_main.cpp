@@ -9,6 +9,9 @@
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir home;
+    // Test mode keeps settings under $HOME/.qttest, whatever XDG_CONFIG_HOME
+    // says: a home of its own keeps test programs run side by side apart.
+    qputenv("HOME", home.path().toUtf8());
     qputenv("XDG_CONFIG_HOME", QDir(home.path()).filePath("config").toUtf8());
     qputenv("XDG_DATA_HOME", QDir(home.path()).filePath("data").toUtf8());
     QStandardPaths::setTestModeEnabled(true);
