@@ -438,13 +438,9 @@ void PreviewWindow::StartJob(BaseLayer* layer, float xScale, float yScale) {
     m_job.onComposite = [this](RenderContext&, float* rgb, std::uintptr_t) {
         m_frames.OnComposite(rgb);
     };
-    // Every synthesis starts from a black picture, cleared on the pool.
-    m_job.prepare = [rgb = m_rgb.Data(), alpha = m_alpha.Data(), pixels = m_alpha.Count()] {
-        ParallelFor(pixels, kPixelGrain, [&](std::size_t begin, std::size_t end) {
-            std::fill(rgb + 3 * begin, rgb + 3 * end, 0.0f);
-            std::fill(alpha + begin, alpha + end, 1.0f);
-        });
-    };
+    // Every synthesis starts from black: the worker writes the buffers on
+    // the pool, never the user-interface thread.
+    m_job.unwrittenPicture = true;
     m_progress->setValue(0);
     m_cancelButton->setText(Tr("&Cancel"));
     m_job.Start();

@@ -1,8 +1,6 @@
 #include "image/parallel_deflate.h"
 
 #include <libdeflate.h>
-#include <tbb/blocked_range.h>
-#include <tbb/parallel_for.h>
 #include <tbb/parallel_pipeline.h>
 #include <tbb/task_arena.h>
 #include <zlib.h>
@@ -157,19 +155,6 @@ class Joiner {
 };
 
 }  // namespace
-
-void ParallelRanges(std::size_t count, std::size_t grain,
-                    const std::function<void(std::size_t, std::size_t)>& body) {
-    if (count == 0) return;
-    grain = std::max<std::size_t>(grain, 1);
-    if (count <= grain || kSerialBands) {
-        body(0, count);
-        return;
-    }
-    tbb::parallel_for(
-        tbb::blocked_range<std::size_t>(0, count, grain),
-        [&body](const tbb::blocked_range<std::size_t>& r) { body(r.begin(), r.end()); });
-}
 
 std::string ParallelDeflate(std::size_t count, int level, const ProduceBand& produce,
                             const ConsumePiece& consume) {

@@ -18,11 +18,6 @@ using ProduceBand = std::function<void(std::size_t index, std::vector<std::uint8
 // Returns false to stop (a failed write).
 using ConsumePiece = std::function<bool(const std::uint8_t* data, std::size_t size)>;
 
-// Runs body(begin, end) over sub-ranges covering [0, count), of at least
-// grain items, on the worker pool.
-void ParallelRanges(std::size_t count, std::size_t grain,
-                    const std::function<void(std::size_t begin, std::size_t end)>& body);
-
 // Compresses the bands at level 0 to 9 into one zlib stream. Each band is
 // compressed on its own and all but the last end on a byte boundary, as
 // after a sync flush; the adler-32 checksums of the bands are combined.

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "image/format_text.h"
+#include "image/image_buffer.h"
 #include "image/parallel_deflate.h"
 #include "image/picture_io.h"
 
@@ -84,8 +85,8 @@ bool GuardedReadImage(png_structp png, png_bytepp rows) {
 // a third of the bytes to filter and compress, and decodes the same.
 bool IsGrey(std::uint8_t* const* rows, int width, int height) {
     std::atomic<bool> colour{false};
-    ParallelRanges(static_cast<std::size_t>(height), 16, [&](std::size_t begin, std::size_t end) {
-        for (std::size_t r = begin; r < end && !colour.load(std::memory_order_relaxed); ++r) {
+    ForEachRowBand(height, 3 * static_cast<std::size_t>(width), [&](int begin, int end) {
+        for (int r = begin; r < end && !colour.load(std::memory_order_relaxed); ++r) {
             const std::uint8_t* p = rows[r];
             unsigned differ = 0;
             for (int x = 0; x < width; ++x, p += 3) differ |= (p[0] ^ p[1]) | (p[1] ^ p[2]);
